@@ -1,0 +1,415 @@
+#include "component/korvane.h"
+
+#include "io/byte_source.h"
+
+#include <cmath>
+
+namespace kestrum {
+
+namespace {
+
+// Restores an option however the load ends.
+class LockedOptionGuard {
+  public:
+    explicit LockedOptionGuard(tQevMapOptions& o) : m_options(o), m_saved(o.mpLocked()) { o.mpLocked(false); }
+    ~LockedOptionGuard() { m_options.mpLocked(m_saved); }
+    LockedOptionGuard(const LockedOptionGuard&) = delete;
+    LockedOptionGuard& operator=(const LockedOptionGuard&) = delete;
+
+  private:
+    tQevMapOptions& m_options;
+    bool m_saved;
+};
+
+TObjectKind kindOfTool(TInstrument tool) {
+    switch (tool) {
+    case iPolygon:
+    case iRectangle:
+        return cPolygon;
+    case iLine:
+        return cLine;
+    case iPixel:
+        return cPixel;
+    case iBezier:
+        return cBezier;
+    case iBezierFill:
+        return cBezierFill;
+    case iEllipse:
+        return cEllipse;
+    case iText:
+        return cText;
+    case iBitmap:
+        return cBitmap;
+    case iZametka:
+        return cZametka;
+    default:
+        return cPolygon;
+    }
+}
+
+} // namespace
+
+TKorvane::TKorvane() : m_ownDoc(std::make_unique<MapDocument>()), m_doc(m_ownDoc.get()) {
+    Options.OnChanged = [this] { OptionsChanged(); };
+    Options.Active = true;
+    m_doc->header.Scale = 100.0;
+    m_doc->header.Date = currentDateStamp();
+    m_doc->objects.reserve(20000);
+    ClassPickSet.set(0, false);
+}
+
+TKorvane::~TKorvane() {
+    Options.OnChanged = nullptr;
+}
+
+void TKorvane::OptionsChanged() {
+    NeedsFullRedraw = true;
+    Invalidate();
+}
+
+void TKorvane::Invalidate() {
+    // The render pipeline hooks in here; without it there is nothing to repaint.
+}
+
+void TKorvane::RecomputeExtent() { m_doc->extent = kestrum::MapExtent(m_doc->objects); }
+
+void TKorvane::FileName(std::string_view name) { m_fileName = std::string(trimmed(name)); }
+
+void TKorvane::Mashtab(int32_t value) {
+    if (value == m_doc->header.Mashtab) return;
+    m_doc->header.Mashtab = value;
+    PrinterSettings.CustomMashtab(value);
+}
+
+void TKorvane::Instrument(TInstrument tool) {
+    if (tool == m_instrument) return;
+    m_instrument = tool;
+    if (OnChangeInstrument) OnChangeInstrument(*this);
+}
+
+void TKorvane::Filter(bool on) {
+    m_filter = on;
+    m_selected = false;
+    NeedsFullRedraw = true;
+    Invalidate();
+}
+
+void TKorvane::ClearUndo() {
+    if (OnUndoAction) OnUndoAction(false);
+    m_undoActive = false;
+}
+
+// --- view ----------------------------------------------------------------------------------------
+
+TMapPoint TKorvane::ViewCenter() {
+    const double scale = Scale();
+    m_viewWidth = static_cast<float>(m_width * 100.0 / scale);
+    m_viewHeight = static_cast<float>(m_height * 100.0 / scale);
+    return {XWind() + m_viewWidth / 2, YWind() + m_viewHeight / 2};
+}
+
+void TKorvane::SetScale(double value) {
+    const TMapPoint centre = ViewCenter();
+    m_doc->header.Scale = value;
+    if (OnChangeScale) OnChangeScale(*this);
+    m_viewWidth = static_cast<float>(m_width * 100.0 / value);
+    m_viewHeight = static_cast<float>(m_height * 100.0 / value);
+    m_doc->header.XWind = centre.X - m_viewWidth / 2;
+    m_doc->header.YWind = centre.Y - m_viewHeight / 2;
+    m_scaleFactor = value * 0.01;
+    NeedsFullRedraw = true;
+    Invalidate();
+}
+
+void TKorvane::SetXWind(float x) {
+    m_doc->header.XWind = x;
+    NeedsFullRedraw = true;
+    Invalidate();
+}
+
+void TKorvane::SetYWind(float y) {
+    m_doc->header.YWind = y;
+    NeedsFullRedraw = true;
+    Invalidate();
+}
+
+void TKorvane::SetClientSize(int width, int height) {
+    m_width = std::max(width, 0);
+    m_height = std::max(height, 0);
+}
+
+void TKorvane::ZoomToRect(float x1, float y1, float x2, float y2) {
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    const float rawDx = std::fabs(x2 - x1), rawDy = std::fabs(y2 - y1);
+    const float dx = rawDx == 0 ? 1.0f : rawDx;
+    const float dy = rawDy == 0 ? 1.0f : rawDy;
+    const float cx = x1 + rawDx / 2, cy = y1 + rawDy / 2;
+    const double scale = Scale();
+    m_doc->header.XWind = static_cast<float>(cx - (m_width * 100.0 / scale) / 2);
+    m_doc->header.YWind = static_cast<float>(cy - (m_height * 100.0 / scale) / 2);
+    const double sx = 100.0 / (double{dx} / m_width);
+    const double sy = 100.0 / (double{dy} / m_height);
+    double next = std::min(sx, sy);
+    // A control without a size yet has no scale to fit: keep the one in force.
+    if (!(next > 0) || !std::isfinite(next)) next = scale;
+    SetScale(next);
+}
+
+// --- loading -------------------------------------------------------------------------------------
+
+MapReadResult TKorvane::LoadFromStream(ByteSource& src, bool checkObjects, int32_t limit) {
+    ClearUndo();
+    LockedOptionGuard unlock(Options);
+    if (OnBeforeLoad) OnBeforeLoad(*this);
+    Clear();
+    const bool indexWasOn = UseIndex;
+    UseIndex = false;
+
+    MapReadOptions opts;
+    opts.limit = limit;
+    opts.measurer = &Measurer();
+    opts.fonts = Fonts();
+    opts.progress = [this](int percent) {
+        if (OnProgress) OnProgress(*this, percent);
+    };
+    opts.cancelled = [this] { return CancelRequested; };
+    MapReadResult result = readMap(src, *m_doc, opts);
+
+    if (checkObjects) CheckObjects();
+    RecomputeExtent();
+    UseIndex = indexWasOn;
+    m_selected = false;
+    if (Options.mpAllMapAfterLoad())
+        ZoomToMap();
+    else
+        SetScale(Scale());
+    NeedsFullRedraw = true;
+    Modified = false;
+    if (OnAfterLoad) OnAfterLoad(*this);
+    PrinterSettings.CustomMashtab(Mashtab());
+    return result;
+}
+
+MapReadResult TKorvane::LoadFromFile(const std::string& path, bool checkObjects, int32_t limit) {
+    FileSource src(path);
+    MapReadResult r = LoadFromStream(src, checkObjects, limit);
+    FileName(path);
+    return r;
+}
+
+void TKorvane::Clear() {
+    m_doc->objects.Clear();
+    ClearUndo();
+    m_doc->streets.clear();
+    m_doc->towns.clear();
+    m_doc->extent = {};
+    m_doc->header = MapHeader{};
+    m_doc->header.Scale = 100.0;
+    m_bufferHolds = false;
+    CurrentObject = TQEVMapObjectMem{};
+    CurrentIndex = -1;
+    m_selected = false;
+    SetScale(100.0);
+    NeedsFullRedraw = true;
+}
+
+void TKorvane::EndUpdate() {
+    m_paintingEnabled = true;
+    ViewCenter();
+    Invalidate();
+}
+
+// --- dictionaries and blocks ---------------------------------------------------------------------
+
+int32_t TKorvane::StreetCodeOf(std::string_view name) {
+    bool added = false;
+    const int32_t code = m_doc->streets.codeOf(name, m_doc->header.NextStreetCode, &added);
+    if (added) {
+        m_doc->header.StreetCount = m_doc->streets.count();
+        Modified = true;
+    }
+    return code;
+}
+
+int32_t TKorvane::TownCodeOf(std::string_view name) {
+    bool added = false;
+    const int32_t code = m_doc->towns.codeOf(name, m_doc->header.NextTownCode, &added);
+    if (added) {
+        m_doc->header.TownCount = m_doc->towns.count();
+        Modified = true;
+    }
+    return code;
+}
+
+TQEVMapText TKorvane::DecodeText(const TQEVMapObjectMem& obj) {
+    const TQEVMapText* t = obj.Kind == cText ? obj.text() : nullptr;
+    return t ? *t : TQEVMapText{};
+}
+
+TQEVMapZametka TKorvane::DecodeNote(const TQEVMapObjectMem& obj) {
+    const TQEVMapZametka* z = obj.Kind == cZametka ? obj.note() : nullptr;
+    return z ? *z : TQEVMapZametka{};
+}
+
+void TKorvane::EncodeText(TQEVMapObjectMem& obj, const TQEVMapText& text) const {
+    if (obj.Kind != cText || (obj.Locked && Options.mpLocked())) return;
+    obj.setText(text);
+}
+
+void TKorvane::EncodeNote(TQEVMapObjectMem& obj, const TQEVMapZametka& note) const {
+    if (obj.Kind != cZametka || (obj.Locked && Options.mpLocked())) return;
+    obj.setNote(note);
+}
+
+void TKorvane::UpdateCorners(TQEVMapObjectMem& obj) const { ComputeCorners(obj, Measurer(), Fonts()); }
+
+// --- edit buffer ---------------------------------------------------------------------------------
+
+void TKorvane::LoadBuffer(int index) {
+    if (index < 0 || index >= m_doc->objects.count()) return;
+    CurrentObject = DeepCopy(m_doc->objects[index]);
+    CurrentIndex = index;
+    const TAdres a = DecodeAddress(CurrentObject);
+    BufferTown = a.Town;
+    BufferStreet = a.Street;
+    BufferStreet1 = a.Street1;
+    BufferHouse = a.House;
+    BufferHouse1 = a.House1;
+    m_bufferHolds = true;
+}
+
+void TKorvane::NewObject() {
+    CurrentObject = TQEVMapObjectMem{};
+    CurrentObject.ID = m_doc->header.NextID;
+    CurrentObject.Pen = DefaultPen;
+    CurrentObject.Brush = DefaultBrush;
+    CurrentObject.Alpha = 255;
+    CurrentObject.Kind = kindOfTool(m_instrument);
+    BufferTown.clear();
+    BufferStreet.clear();
+    BufferStreet1.clear();
+    BufferHouse.clear();
+    BufferHouse1.clear();
+    CurrentIndex = m_doc->objects.count();
+    m_bufferHolds = true;
+    NeedsFullRedraw = true;
+    if (OnAfterAppendObject) OnAfterAppendObject(*this);
+}
+
+TMapPoint TKorvane::GetPoint(int i) const {
+    const auto pts = CurrentObject.points();
+    if (i < 0 || static_cast<std::size_t>(i) >= pts.size()) return {0, 0};
+    return pts[static_cast<std::size_t>(i)];
+}
+
+namespace {
+// Points belong to point kinds only: writing them into a text, note, bitmap or group would
+// destroy its block.
+bool takesPoints(const TQEVMapObjectMem& o) { return isPointKind(o.Kind); }
+} // namespace
+
+void TKorvane::SetPoint(int i, float x, float y) {
+    if (i < 0 || !takesPoints(CurrentObject) || (CurrentObject.Locked && Options.mpLocked())) return;
+    if (!CurrentObject.pointArray()) CurrentObject.Data = PointArray{};
+    PointArray& pts = *CurrentObject.pointArray();
+    if (static_cast<std::size_t>(i) >= pts.size())
+        pts.push_back({x, y});
+    else
+        pts[static_cast<std::size_t>(i)] = {x, y};
+    CurrentObject.DataCount = static_cast<int32_t>(pts.size());
+}
+
+void TKorvane::InsertPoint(int i, float x, float y) {
+    if (i < 0 || !takesPoints(CurrentObject) || (CurrentObject.Locked && Options.mpLocked())) return;
+    if (!CurrentObject.pointArray()) CurrentObject.Data = PointArray{};
+    PointArray& pts = *CurrentObject.pointArray();
+    const std::size_t at = std::min(static_cast<std::size_t>(i), pts.size());
+    pts.insert(pts.begin() + static_cast<std::ptrdiff_t>(at), TMapPoint{x, y});
+    CurrentObject.DataCount = static_cast<int32_t>(pts.size());
+}
+
+void TKorvane::SetBitmapBlock(TQEVMapBitmap block) {
+    if (CurrentObject.Kind != cBitmap || (CurrentObject.Locked && Options.mpLocked())) return;
+    CurrentObject.setBitmap(std::move(block));
+}
+
+bool TKorvane::PostBuffer(AfterPost after) {
+    if (!m_bufferHolds) {
+        if (OnErrorMessage) OnErrorMessage("Ошибка ! Нет объекта в буфере редактирования !");
+        return false;
+    }
+    if (OnBeforePostObject) OnBeforePostObject(*this);
+    TQEVMapObjectMem& obj = CurrentObject;
+    const bool emptyText = obj.Kind == cText && (!obj.text() || obj.text()->Text.empty());
+    if (obj.DataCount > 0 && !emptyText) {
+        // A house number alone is no address.
+        std::string town(trimmed(BufferTown)), street(trimmed(BufferStreet)), street1(trimmed(BufferStreet1));
+        std::string house(trimmed(BufferHouse)), house1(trimmed(BufferHouse1));
+        if (town.empty() && street.empty() && street1.empty()) {
+            obj.clearAddress();
+        } else {
+            if (street.empty() && !street1.empty()) {
+                street = std::move(street1), house = std::move(house1);
+                street1.clear(), house1.clear();
+            }
+            TAddressCode code;
+            code.TownCode = static_cast<int16_t>(TownCodeOf(town));
+            code.StreetCode = static_cast<int16_t>(StreetCodeOf(street));
+            code.House.assign(house);
+            if (!street1.empty()) {
+                code.Street1Code = static_cast<int16_t>(StreetCodeOf(street1));
+                code.House1.assign(house1);
+            }
+            obj.setAddress(code);
+        }
+        UpdateCorners(obj);
+        ComputeCenter(obj);
+        const TMapRect grow{obj.Corners[0].X, obj.Corners[0].Y, obj.Corners[2].X, obj.Corners[2].Y};
+        const bool appending = CurrentIndex < 0 || CurrentIndex >= m_doc->objects.count();
+        const bool keep = after == AfterPost::KeepCopy;
+        if (appending) {
+            CurrentIndex = m_doc->objects.Add(keep ? DeepCopy(obj) : std::move(obj));
+            ++m_doc->header.NextID;
+        } else {
+            m_doc->objects.Replace(CurrentIndex, keep ? DeepCopy(obj) : std::move(obj));
+        }
+        if (!keep) {
+            CurrentObject = TQEVMapObjectMem{};
+            m_bufferHolds = false;
+        }
+        TMapRect& e = m_doc->extent;
+        if (m_doc->objects.count() == 1) {
+            e = grow;
+        } else {
+            e.MinX = std::min(e.MinX, grow.MinX), e.MinY = std::min(e.MinY, grow.MinY);
+            e.MaxX = std::max(e.MaxX, grow.MaxX), e.MaxY = std::max(e.MaxY, grow.MaxY);
+        }
+        m_doc->header.ObjectCount = m_doc->objects.count();
+        Modified = true;
+    }
+    NeedsFullRedraw = true;
+    if (OnAfterPostObject) OnAfterPostObject(*this);
+    return true;
+}
+
+bool TKorvane::Delete(int index, bool recomputeExtent) {
+    if (index < 0 || index >= m_doc->objects.count()) return false;
+    const TQEVMapObjectMem& target = m_doc->objects[index];
+    if (target.Locked && Options.mpLocked()) return false;
+    TQEVMapObjectMem copy;
+    if (OnBeforeDelete || OnAfterDelete) copy = DeepCopy(target);
+    if (OnBeforeDelete) OnBeforeDelete(copy);
+    m_doc->objects.Delete(index);
+    m_doc->header.ObjectCount = m_doc->objects.count();
+    m_selected = false;
+    if (recomputeExtent) RecomputeExtent();
+    CurrentIndex = std::min(CurrentIndex, m_doc->objects.count() - 1);
+    m_bufferHolds = false;
+    NeedsFullRedraw = true;
+    Modified = true;
+    if (OnAfterDelete) OnAfterDelete(copy);
+    return true;
+}
+
+} // namespace kestrum

@@ -1,0 +1,201 @@
+#pragma once
+// TKorvane: the map component. It owns one map document, loads it, keeps the view over it and
+// the edit buffer through which importers and editing create and change objects. Drawing and
+// input arrive through the platform layer; this class holds no toolkit state.
+
+#include "component/options.h"
+#include "io/map_reader.h"
+#include "model/class_set.h"
+#include "model/map_document.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrum {
+
+class ByteSource;
+
+enum TInstrument : uint8_t {
+    iNone, iMeasure, iPick, iPolygon, iRectangle, iLine, iPixel, iBezier, iBezierFill, iEllipse,
+    iText, iBitmap, iZametka, iLinza, iRegion, iRegionRect, iDragMap, iGraphVertex, iGraphEdge, iGraphModify,
+};
+
+using TNotifyEvent = std::function<void(class TKorvane& sender)>;
+
+// Paints one object for the object check; throws when the object cannot be drawn.
+using CheckPainter = std::function<void(const TQEVMapObjectMem& obj)>;
+
+class TKorvane {
+  public:
+    TKorvane();
+    ~TKorvane();
+    TKorvane(const TKorvane&) = delete;
+    TKorvane& operator=(const TKorvane&) = delete;
+
+    // --- the document --------------------------------------------------------------------------
+    MapDocument& Document() { return *m_doc; }
+    const MapDocument& Document() const { return *m_doc; }
+    MapHeader& Header() { return m_doc->header; }
+    const MapHeader& Header() const { return m_doc->header; }
+    TQevMapList& Objects() { return m_doc->objects; }
+    const TQevMapList& Objects() const { return m_doc->objects; }
+    TMapDictionary& StreetDictionary() { return m_doc->streets; }
+    TMapDictionary& TownDictionary() { return m_doc->towns; }
+    const TMapRect& MapExtent() const { return m_doc->extent; }
+    void RecomputeExtent();
+
+    // Loads a whole map (see the reader for what damage does). `limit` > 0 caps the top-level
+    // objects of a version-14 file. Returns what the reader found; failures of the stream
+    // itself (FileError) propagate.
+    MapReadResult LoadFromStream(ByteSource& src, bool checkObjects = false, int32_t limit = 0);
+    MapReadResult LoadFromFile(const std::string& path, bool checkObjects = false, int32_t limit = 0);
+    void Clear();
+
+    // --- object check ("errors.log") -------------------------------------------------------------
+    // Tries to draw every object; those that fail are logged to `logPath` and deleted.
+    // Returns how many objects were removed.
+    int CheckObjects(const std::string& logPath = "errors.log");
+    CheckPainter CheckObjectPainter; // unset: the structural check below
+    static void StructuralCheck(const TQEVMapObjectMem& obj);
+
+    // --- properties ----------------------------------------------------------------------------
+    std::string FileName() const { return m_fileName; }
+    void FileName(std::string_view name);
+    std::string NameMap() const { return m_doc->header.NameMap.str(); }
+    void NameMap(std::string_view s) { m_doc->header.NameMap.assign(s); }
+    std::string CreatedBy() const { return m_doc->header.CreatedBy.str(); }
+    void CreatedBy(std::string_view s) { m_doc->header.CreatedBy.assign(s); }
+    int32_t Mashtab() const { return m_doc->header.Mashtab; }
+    void Mashtab(int32_t value);
+    TInstrument Instrument() const { return m_instrument; }
+    void Instrument(TInstrument tool);
+    bool Filter() const { return m_filter; }
+    void Filter(bool on);
+    bool SelectedObject() const { return m_selected; }
+
+    int32_t BackgroundColor = 0x008000;
+    int32_t GuideColor = 0xC0C0C0;
+    int32_t GuideStepX = 50, GuideStepY = 50;
+    int32_t ScaleFind = 800;
+    bool UseIndex = false;
+    int32_t IndexSize = 1000;
+    int32_t TimerInterval = 750;
+    int32_t BorderWidth = 0;
+
+    tQevMapOptions Options;
+    tQevMapPrinterSettings PrinterSettings;
+
+    // --- view ----------------------------------------------------------------------------------
+    double Scale() const { return m_doc->header.Scale; }
+    void SetScale(double value);
+    double ScaleFactor() const { return m_scaleFactor; }
+    float XWind() const { return m_doc->header.XWind; }
+    float YWind() const { return m_doc->header.YWind; }
+    void SetXWind(float x);
+    void SetYWind(float y);
+    float ViewWidth() const { return m_viewWidth; }
+    float ViewHeight() const { return m_viewHeight; }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    void SetClientSize(int width, int height);
+    TMapPoint ViewCenter();
+    void ZoomToRect(float x1, float y1, float x2, float y2);
+    void ZoomToMap() { ZoomToRect(MapExtent().MinX, MapExtent().MinY, MapExtent().MaxX, MapExtent().MaxY); }
+
+    // --- class sets ----------------------------------------------------------------------------
+    TClassSet ClassVisibleSet{true};
+    TClassSet ClassPickSet{true};
+    void SetClassVisible(int32_t code, bool on) { ClassVisibleSet.set(code, on); }
+    bool IsClassVisible(int32_t code) const { return ClassVisibleSet.contains(code); }
+    void SetClassPickable(int32_t code, bool on) { ClassPickSet.set(code, on); }
+    bool IsClassPickable(int32_t code) const { return ClassPickSet.contains(code); }
+    void SetAllClassesVisible(bool on) { ClassVisibleSet.setAll(on); }
+
+    // --- dictionaries --------------------------------------------------------------------------
+    int32_t StreetCodeOf(std::string_view name);
+    int32_t TownCodeOf(std::string_view name);
+    std::string StreetName(int32_t code) const { return std::string(m_doc->streets.name(code)); }
+    std::string TownName(int32_t code) const { return std::string(m_doc->towns.name(code)); }
+    TAdres DecodeAddress(const TQEVMapObjectMem& obj) const { return m_doc->DecodeAddress(obj); }
+
+    // --- text and note blocks ------------------------------------------------------------------
+    static TQEVMapText DecodeText(const TQEVMapObjectMem& obj);
+    static TQEVMapZametka DecodeNote(const TQEVMapObjectMem& obj);
+    // Refused (no change) for another kind, or for a locked object while mpLocked is on.
+    void EncodeText(TQEVMapObjectMem& obj, const TQEVMapText& text) const;
+    void EncodeNote(TQEVMapObjectMem& obj, const TQEVMapZametka& note) const;
+
+    // --- edit buffer ---------------------------------------------------------------------------
+    TQEVMapObjectMem CurrentObject;
+    int CurrentIndex = -1;
+    TQEVMapPen DefaultPen{0, 0, 0, 0};
+    TQEVMapBrush DefaultBrush{0xFFFFFF, 0};
+    // The buffer's address as names (encoded into codes on post).
+    std::string BufferTown, BufferStreet, BufferStreet1;
+    std::string BufferHouse, BufferHouse1;
+
+    bool BufferHoldsObject() const { return m_bufferHolds; }
+    void LoadBuffer(int index);
+    void NewObject();
+    TMapPoint GetPoint(int i) const;
+    void SetPoint(int i, float x, float y);
+    void InsertPoint(int i, float x, float y);
+    const TQEVMapBitmap* GetBitmapBlock() const { return CurrentObject.bitmap(); }
+    void SetBitmapBlock(TQEVMapBitmap block);
+    // Writes the buffer back (or appends it); false with the error message when it holds nothing.
+    enum class AfterPost { KeepCopy, Release };
+    // Importers post with Release: the object moves into the list and the buffer empties.
+    bool PostBuffer(AfterPost after = AfterPost::KeepCopy);
+    bool Delete(int index, bool recomputeExtent = true);
+
+    // --- painting lock -------------------------------------------------------------------------
+    void BeginUpdate() { m_paintingEnabled = false; }
+    void EndUpdate();
+    bool PaintingEnabled() const { return m_paintingEnabled; }
+
+    // --- text metrics --------------------------------------------------------------------------
+    void SetTextMeasurer(const TextMeasurer* measurer) { m_measurer = measurer; }
+    const TextMeasurer& Measurer() const { return m_measurer ? *m_measurer : defaultTextMeasurer(); }
+    FontNames Fonts() const { return {Options.FontSystem(), Options.FontSystem1()}; }
+    void UpdateCorners(TQEVMapObjectMem& obj) const;
+
+    // --- events --------------------------------------------------------------------------------
+    std::function<void(TKorvane&, int position)> OnProgress;
+    TNotifyEvent OnBeforeLoad, OnAfterLoad, OnBeforeSave, OnAfterSave, OnAfterReadMIF;
+    TNotifyEvent OnChangeScale, OnBeforeScroll, OnAfterScroll, OnChangeInstrument;
+    TNotifyEvent OnBeforePostObject, OnAfterPostObject, OnAfterAppendObject;
+    std::function<void(const TQEVMapObjectMem&)> OnBeforeDelete, OnAfterDelete;
+    std::function<void(bool active)> OnUndoAction;
+    // Message boxes go through the platform; unset, they are dropped.
+    std::function<void(const std::string& text)> OnErrorMessage;
+
+    // Polled by loading and importing; the viewer sets it from Esc in its progress window.
+    bool CancelRequested = false;
+
+    // Marks set for the renderer and hosts: the map needs a full redraw / was changed.
+    bool NeedsFullRedraw = true;
+    bool Modified = false;
+
+  private:
+    void ClearUndo();
+    void OptionsChanged();
+    void Invalidate();
+
+    std::unique_ptr<MapDocument> m_ownDoc;
+    MapDocument* m_doc;
+    std::string m_fileName;
+    TInstrument m_instrument = iPick;
+    bool m_filter = false;
+    bool m_selected = false;
+    bool m_bufferHolds = false;
+    bool m_paintingEnabled = true;
+    bool m_undoActive = false;
+    double m_scaleFactor = 0;
+    float m_viewWidth = 0, m_viewHeight = 0;
+    int m_width = 0, m_height = 0;
+    const TextMeasurer* m_measurer = nullptr;
+};
+
+} // namespace kestrum

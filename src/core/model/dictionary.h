@@ -1,0 +1,55 @@
+#pragma once
+// Street and town dictionaries: upper-case names with 16-bit codes, looked up without regard
+// to letter case by the code page's rules.
+
+#include "model/codepage.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kestrum {
+
+class TMapDictionary {
+  public:
+    struct Entry {
+        std::string name; // as stored (map code page)
+        int32_t code = 0;
+    };
+
+    explicit TMapDictionary(CodePage cp = CodePage::Cp1251) : m_cp(cp) {}
+
+    void setCodePage(CodePage cp) { m_cp = cp; }
+    int count() const { return static_cast<int>(m_entries.size()); }
+    void clear();
+    void reserve(std::size_t n);
+
+    // As the loader fills it: a name already present (in any letter case) keeps its first code.
+    // Returns false when the entry was skipped.
+    bool addLoaded(std::string_view name, int32_t code);
+
+    // Code of a name, or -1 for an empty one; an absent name is added with `nextCode`, which then
+    // grows by one (and `added` is set, so the caller can mark the map as changed).
+    int32_t codeOf(std::string_view name, int32_t& nextCode, bool* added = nullptr);
+    // Code of a name without adding it; -1 when absent or empty.
+    int32_t find(std::string_view name) const;
+    // Name of a code; empty for negative or unknown codes.
+    std::string_view name(int32_t code) const;
+
+    // Entries in name order, as the dictionaries are kept sorted.
+    std::vector<Entry> sorted() const;
+    const std::vector<Entry>& entries() const { return m_entries; }
+
+  private:
+    std::string key(std::string_view name) const { return toUpper(m_cp, trimmed(name)); }
+    void insert(std::string name, std::string keyName, int32_t code);
+
+    CodePage m_cp;
+    std::vector<Entry> m_entries;                    // insertion order
+    std::unordered_map<std::string, int32_t> m_byKey; // upper-case trimmed name -> entry
+    std::vector<int32_t> m_byCode;                    // code -> entry, first entry wins
+};
+
+} // namespace kestrum
