@@ -1,0 +1,59 @@
+# Kestrum: every target sets up what it needs on a fresh Debian 12 machine.
+#   make build   build everything (the tool ends up at build/bin/kestrum)
+#   make test    build and run all tests, then again under ASan+UBSan, then a short fuzz run
+#   make demo    the main job on the bundled sample map
+#   make bench   the benchmarks (release build)
+
+SHELL := /bin/bash
+PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+FUZZ_SECONDS ?= 60
+SAMPLE := data/sample.map
+
+.PHONY: all setup build test test-release test-asan fuzz demo bench clean
+
+all: build
+
+setup:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && $(SUDO) DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	fi
+
+build: setup
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release
+
+test-release: build
+	ctest --preset release
+
+test-asan: setup
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --preset asan
+
+fuzz: setup
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+	@for f in build-fuzz/bin/fuzz_*; do \
+	  name=$$(basename $$f); mkdir -p build-fuzz/corpus/$$name; \
+	  echo "== $$name for $(FUZZ_SECONDS) s"; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -rss_limit_mb=2048 -timeout=10 \
+	      -artifact_prefix=build-fuzz/ build-fuzz/corpus/$$name fuzz/corpus/$$name || exit 1; \
+	done
+
+test: test-release test-asan fuzz
+	@echo "All test stages passed."
+
+demo: build
+	build/bin/kestrum info $(SAMPLE)
+
+bench: build
+	build/bin/bench_load
+
+clean:
+	rm -rf build build-asan build-fuzz
