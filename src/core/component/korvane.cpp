@@ -3,6 +3,7 @@
 #include "io/byte_source.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace kestrum {
 
@@ -49,13 +50,18 @@ TObjectKind kindOfTool(TInstrument tool) {
 
 } // namespace
 
-TKorvane::TKorvane() : m_ownDoc(std::make_unique<MapDocument>()), m_doc(m_ownDoc.get()) {
+TKorvane::TKorvane()
+    : m_draw(std::make_unique<NullDrawObject>()), m_points(kPointBufferSize),
+      m_ownDoc(std::make_unique<MapDocument>()), m_doc(m_ownDoc.get()) {
+    for (auto& bucket : m_planes) bucket.reserve(2000);
+    for (auto& bucket : m_planes3D) bucket.reserve(2000);
     Options.OnChanged = [this] { OptionsChanged(); };
     Options.Active = true;
     m_doc->header.Scale = 100.0;
     m_doc->header.Date = currentDateStamp();
     m_doc->objects.reserve(20000);
     ClassPickSet.set(0, false);
+    OptionsChanged();
 }
 
 TKorvane::~TKorvane() {
@@ -63,12 +69,36 @@ TKorvane::~TKorvane() {
 }
 
 void TKorvane::OptionsChanged() {
+    m_draw->SetGDIPlus(Options.UseGDIPlus());
+    m_draw->Opacity = Options.AlphaBlending();
+    m_draw->SetSmoothing(Options.AntiAliasing());
+    RecomputeEyeLine();
+    m_draw->TextFace = Options.FontSystem();
+    m_draw->TextHeight = Options.mpNumberDomSizeFont();
+    const TextExtent e = m_draw->MeasureText("WWWWWWWWWWWWW");
+    m_largestLabel = {static_cast<int32_t>(std::lround(e.width)), static_cast<int32_t>(std::lround(e.height))};
     NeedsFullRedraw = true;
+    ViewCenter();
     Invalidate();
 }
 
+void TKorvane::SetDrawObject(std::unique_ptr<TDrawObject> draw) {
+    m_draw = draw ? std::move(draw) : std::make_unique<NullDrawObject>();
+    m_draw->TextCodePage = m_doc->codePage;
+    OptionsChanged();
+}
+
+void TKorvane::SyncView() {
+    m_view.scale = Scale();
+    m_view.scaleFactor = m_scaleFactor;
+    m_view.xWind = XWind();
+    m_view.yWind = YWind();
+}
+
 void TKorvane::Invalidate() {
-    // The render pipeline hooks in here; without it there is nothing to repaint.
+    SyncView();
+    RebuildBuffer();
+    if (m_host && m_drawingEnabled) m_host->Repaint();
 }
 
 void TKorvane::RecomputeExtent() { m_doc->extent = kestrum::MapExtent(m_doc->objects); }
@@ -215,9 +245,8 @@ void TKorvane::Clear() {
 }
 
 void TKorvane::EndUpdate() {
-    m_paintingEnabled = true;
     ViewCenter();
-    Invalidate();
+    EnableDrawing();
 }
 
 // --- dictionaries and blocks ---------------------------------------------------------------------

@@ -7,8 +7,12 @@
 #include "io/map_reader.h"
 #include "model/class_set.h"
 #include "model/map_document.h"
+#include "render/draw_object.h"
+#include "view/view_transform.h"
 
+#include <array>
 #include <functional>
+#include <span>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +27,22 @@ enum TInstrument : uint8_t {
 };
 
 using TNotifyEvent = std::function<void(class TKorvane& sender)>;
+
+enum tQevLine : uint8_t { qevLineStandart, qevLineRailRoad };
+
+// What the component needs of the window system it lives in. The platform layer implements it;
+// headless use needs none.
+class TKorvaneHost {
+  public:
+    virtual ~TKorvaneHost() = default;
+    // The back buffer changed: show it (now or at the next paint).
+    virtual void Repaint() = 0;
+};
+
+// Scroll directions: the window moves towards smaller X for "left".
+enum TScrollDirection : uint8_t {
+    sdLeft, sdUp, sdRight, sdDown, sdLeftUp, sdRightUp, sdRightDown, sdLeftDown,
+};
 
 // Paints one object for the object check; throws when the object cannot be drawn.
 using CheckPainter = std::function<void(const TQEVMapObjectMem& obj)>;
@@ -83,6 +103,7 @@ class TKorvane {
     int32_t IndexSize = 1000;
     int32_t TimerInterval = 750;
     int32_t BorderWidth = 0;
+    TImage Grass; // background texture, tiled when the option Texture is on
 
     tQevMapOptions Options;
     tQevMapPrinterSettings PrinterSettings;
@@ -151,15 +172,54 @@ class TKorvane {
     bool Delete(int index, bool recomputeExtent = true);
 
     // --- painting lock -------------------------------------------------------------------------
-    void BeginUpdate() { m_paintingEnabled = false; }
+    void BeginUpdate() { DisableDrawing(); }
     void EndUpdate();
-    bool PaintingEnabled() const { return m_paintingEnabled; }
+    bool PaintingEnabled() const { return m_drawingEnabled; }
 
     // --- text metrics --------------------------------------------------------------------------
     void SetTextMeasurer(const TextMeasurer* measurer) { m_measurer = measurer; }
     const TextMeasurer& Measurer() const { return m_measurer ? *m_measurer : defaultTextMeasurer(); }
     FontNames Fonts() const { return {Options.FontSystem(), Options.FontSystem1()}; }
     void UpdateCorners(TQEVMapObjectMem& obj) const;
+
+    // --- rendering (pipeline) -------------------------------------------------------------------
+    void SetHost(TKorvaneHost* host) { m_host = host; }
+    // The drawing back end; the component starts with a null one.
+    void SetDrawObject(std::unique_ptr<TDrawObject> draw);
+    TDrawObject& DrawObjectBackend() { return *m_draw; }
+    TImage& BackBuffer() { return m_backBuffer; }
+    const ViewTransform& View() const { return m_view; }
+
+    void RebuildBuffer();
+    void RedrawRects(std::span<const TRect> rects);
+    void CollectVisible(const TMapRect& r, bool clearFirst);
+    bool IsObjectVisible(const TQevMapList& list, int index) const;
+    void DisableDrawing();
+    void EnableDrawing();
+    bool DrawingEnabled() const { return m_drawingEnabled; }
+    void ScrollView(TScrollDirection direction, int dx, int dy);
+    void ZoomAt(float x, float y, double newScale);
+    TRect ObjectScreenRect(const TQEVMapObjectMem& obj);
+    // Window paint: brings the back buffer up to the control's size and returns the picture to
+    // show (the back buffer, or a copy that OnBeforePaint drew on); then PaintOverlays draws on
+    // the window itself.
+    const TImage& PreparePaint();
+    void PaintOverlays(TDrawObject& window);
+    // Timer tick of the blink timer (the host's timer calls it every TimerInterval ms).
+    void BlinkTimerTick();
+    std::vector<int> BlinkList;
+
+    // Object drawing.
+    void DrawObject(const TQEVMapObjectMem& obj, int pass);
+    void SetupPen(const TQEVMapObjectMem& obj, int extra);
+    void DrawPolygon3D(std::size_t count, int32_t heightPixels, TPoint* points);
+    void DrawLine(const TQEVMapObjectMem& obj, std::size_t count, TPoint* points);
+
+    // Buckets of the last collection (plane P at index 64 + P), for tests and the index.
+    const std::vector<int>& PlaneBucket(int plane) const { return m_planes[static_cast<std::size_t>(plane + 64)]; }
+    const std::vector<int>& Plane3DBucket(int plane) const { return m_planes3D[static_cast<std::size_t>(plane + 64)]; }
+    const TMapRect& ClipWindow() const { return m_clip; }
+    bool In3DView() const { return Options.View3D() && Scale() >= Options.MinScale3D(); }
 
     // --- events --------------------------------------------------------------------------------
     std::function<void(TKorvane&, int position)> OnProgress;
@@ -168,6 +228,19 @@ class TKorvane {
     TNotifyEvent OnBeforePostObject, OnAfterPostObject, OnAfterAppendObject;
     std::function<void(const TQEVMapObjectMem&)> OnBeforeDelete, OnAfterDelete;
     std::function<void(bool active)> OnUndoAction;
+    std::function<void(TDrawObject& canvas)> OnBeforeRisovan, OnAfterRisovan;
+    std::function<void(TDrawObject& canvas, float x, float y, float x1, float y1)> OnPaintBackground;
+    std::function<void(const TQEVMapObjectMem&, bool& visible)> OnFilteredObject;
+    std::function<void(const TQEVMapObjectMem&, float& height)> OnHeightObject;
+    std::function<void(const TQEVMapObjectMem&, TQEVMapPen& pen, TQEVMapBrush& brush)> OnBlinkObject;
+    std::function<void(TImage& bitmap)> OnBeforePaint;
+    std::function<void(const TQEVMapObjectMem&, uint8_t& alpha, TCanvasPen& pen, TCanvasBrush& brush)> OnPaintObject;
+    std::function<void(const TQEVMapObjectMem&, tQevLine& style, std::span<TPoint> points)> OnPaintPolyLineEvent;
+    std::function<void(const TQEVMapObjectMem&, int x, int y, int numberPixel, double koef, TDrawObject& canvas)>
+        OnPixelLineEvent;
+    std::function<void(int& x, int& y, int32_t objectColor, int32_t& fontColor, int32_t& backgroundColor,
+                       int32_t& borderColor)>
+        OnPaintAddress;
     // Message boxes go through the platform; unset, they are dropped.
     std::function<void(const std::string& text)> OnErrorMessage;
 
@@ -182,6 +255,40 @@ class TKorvane {
     void ClearUndo();
     void OptionsChanged();
     void Invalidate();
+    void SyncView();
+    void RecomputeEyeLine();
+    void DrawPlanes();
+    void DrawCandidate(const TQEVMapObjectMem& obj, int index, int pass);
+    void FillBackground(TRect rect);
+    TMapRect CollectionRect(TMapRect r) const;
+    void DrawGroup(const TQEVMapObjectMem& group, bool blinking);
+    void DrawHouseNumber(const TQEVMapObjectMem& obj, float height);
+    void DrawPixelLine(const TQEVMapObjectMem& obj, std::size_t count, const TPoint* points);
+
+    struct BlinkStyle {
+        TQEVMapPen pen;
+        TQEVMapBrush brush;
+    };
+    const BlinkStyle* m_blink = nullptr; // pen and brush in force for a blinking object
+
+    TKorvaneHost* m_host = nullptr;
+    std::unique_ptr<TDrawObject> m_draw;
+    TImage m_backBuffer;
+    TImage m_paintCopy;
+    ViewTransform m_view;
+    TMapRect m_clip;
+    std::array<std::vector<int>, 129> m_planes;
+    std::array<std::vector<int>, 129> m_planes3D;
+    std::vector<TPoint> m_points; // working point buffer: slot 0 house-number anchor, objects from 1
+    std::vector<std::pair<int, double>> m_sortScratch;
+    double m_eye[4] = {0, 0, 0, 1};
+    bool m_drawingEnabled = true;
+    bool m_rebuildBusy = false;
+    bool m_collectBusy = false;
+    bool m_paintBusy = false;
+    bool m_blinkPhase = false;
+    TPoint m_largestLabel{};
+    static constexpr std::size_t kPointBufferSize = 150002;
 
     std::unique_ptr<MapDocument> m_ownDoc;
     MapDocument* m_doc;
@@ -190,7 +297,6 @@ class TKorvane {
     bool m_filter = false;
     bool m_selected = false;
     bool m_bufferHolds = false;
-    bool m_paintingEnabled = true;
     bool m_undoActive = false;
     double m_scaleFactor = 0;
     float m_viewWidth = 0, m_viewHeight = 0;

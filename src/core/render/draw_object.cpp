@@ -1,0 +1,82 @@
+#include "render/draw_object.h"
+
+#include "model/text_measure.h"
+
+namespace kestrum {
+
+void TDrawObject::SetCanvas(TImage* target) {
+    m_canvas = target;
+    doSetCanvas(target);
+}
+
+void TDrawObject::SetGDIPlus(bool on) {
+    m_gdiPlus = on;
+    doSetMode();
+}
+
+void TDrawObject::SetSmoothing(qevSmothing mode) {
+    m_smoothing = mode;
+    doSetMode();
+}
+
+void TDrawObject::SetClipRect(std::optional<TRect> rect) {
+    if (m_canvas) doSetClip(rect);
+}
+
+void TDrawObject::DrawPolygon(std::span<const TPoint> pts) {
+    if (!m_canvas || pts.empty() || (!penVisible() && !brushVisible())) return;
+    doPolygon(pts);
+}
+
+void TDrawObject::DrawPolyline(std::span<const TPoint> pts) {
+    if (!m_canvas || pts.size() < 2 || !penVisible()) return;
+    doPolyline(pts);
+}
+
+void TDrawObject::DrawPolyBezier(std::span<const TPoint> pts) {
+    if (!m_canvas || pts.size() < 4 || !penVisible()) return;
+    doPolyBezier(pts.first(1 + (pts.size() - 1) / 3 * 3));
+}
+
+void TDrawObject::DrawClosedBezier(std::span<const TPoint> pts) {
+    if (!m_canvas || pts.size() < 4 || (!penVisible() && !brushVisible())) return;
+    doClosedBezier(pts.first(1 + (pts.size() - 1) / 3 * 3));
+}
+
+void TDrawObject::DrawEllipse(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    if (!m_canvas || (!penVisible() && !brushVisible())) return;
+    doEllipse(x1, y1, x2, y2);
+}
+
+void TDrawObject::DrawText(int32_t x, int32_t y, bool halo, std::string_view text, int32_t angle) {
+    if (!m_canvas || text.empty() || TextHeight <= 0) return;
+    doText(x, y, halo, text, angle);
+}
+
+void TDrawObject::DrawGraphic(int32_t x, int32_t y, const TImage* image) {
+    if (!m_canvas || !image || image->empty()) return;
+    doGraphic(x, y, *image);
+}
+
+void TDrawObject::DrawBitmapInRect(TRect rect, const TImage* image) {
+    if (!m_canvas || !image || image->empty()) return;
+    doBitmapInRect(rect, *image);
+}
+
+void TDrawObject::DrawBitmapQuad(TPoint p1, TPoint p2, TPoint p3, TPoint p4, const TImage* image) {
+    if (!m_canvas || !image || image->empty()) return;
+    doBitmapQuad(p1, p2, p3, p4, *image);
+}
+
+void TDrawObject::FillRect(TRect rect, const TCanvasBrush& brush) {
+    if (!m_canvas || rect.empty()) return;
+    doFillRect(rect, brush);
+}
+
+TextExtent TDrawObject::MeasureText(std::string_view text) { return doMeasureText(text); }
+
+TextExtent NullDrawObject::doMeasureText(std::string_view text) {
+    return defaultTextMeasurer().measure(TextFace, TextHeight, TextBold ? 700 : 400, text);
+}
+
+} // namespace kestrum

@@ -1,0 +1,342 @@
+// Drawing of one map object: pen set-up, opacity, the border passes and each kind's geometry.
+
+#include "component/korvane.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace kestrum {
+
+namespace {
+
+constexpr int32_t kMaxPenPixels = 4096; // wider pens come only from damaged widths
+
+int32_t roundPixels(double v) {
+    if (!(v == v)) return 0;
+    return static_cast<int32_t>(std::nearbyint(std::clamp(v, -double{kMaxPenPixels}, double{kMaxPenPixels})));
+}
+
+int32_t darker(int32_t c) {
+    auto d = [](uint8_t v) { return static_cast<int>(std::lround(v * 0.75)); };
+    return rgbColor(d(redOf(c)), d(greenOf(c)), d(blueOf(c)));
+}
+
+// Restores the drawing object's opacity when an object is done.
+class OpacityScope {
+  public:
+    OpacityScope(TDrawObject& d, uint8_t global, uint8_t alpha) : m_draw(d), m_saved(d.Opacity) {
+        d.Opacity = static_cast<uint8_t>(std::lround(global * alpha / 255.0));
+    }
+    ~OpacityScope() { m_draw.Opacity = m_saved; }
+    OpacityScope(const OpacityScope&) = delete;
+    OpacityScope& operator=(const OpacityScope&) = delete;
+
+  private:
+    TDrawObject& m_draw;
+    uint8_t m_saved;
+};
+
+// Bordered shapes draw their outline in the main pass and their fill in the second, so that the
+// fills of a plane cover the inner outlines and only the outer border of the group remains.
+void bordered(TDrawObject& d, int pass) {
+    if (pass == 1)
+        d.Pen.Style = psClear;
+    else
+        d.Brush.Style = bsClear;
+}
+
+std::pair<double, double> rotateNeg(double x, double y, double degrees) {
+    const double t = degrees * std::numbers::pi / 180.0;
+    return {x * std::cos(t) + y * std::sin(t), -x * std::sin(t) + y * std::cos(t)};
+}
+
+} // namespace
+
+void TKorvane::SetupPen(const TQEVMapObjectMem& obj, int extra) {
+    const TQEVMapPen& pen = m_blink ? m_blink->pen : obj.Pen;
+    const TQEVMapBrush& brush = m_blink ? m_blink->brush : obj.Brush;
+    TCanvasPen& p = m_draw->Pen;
+    p.Mode = pmCopy;
+    p.Color = extra == 0 ? pen.Color : brush.Color;
+    int32_t width = pen.Width > 0 ? roundPixels(pen.Width * m_scaleFactor) : 1;
+    p.Style = penStyleOf(pen.Style);
+    if (pen.Flags != 0 || (pen.Style != psSolid && pen.Width > 0)) {
+        if ((pen.Flags & kPenBorder) && obj.Kind != cLine) width += 2;
+        p.Width = width + extra;
+        p.Geometric = true;
+        p.SquareCaps = pen.Flags & kPenSquareEnds;
+        m_draw->CapsMode = (pen.Flags & kPenSquareEnds) ? 1 : 0;
+    } else {
+        p.Width = width;
+        p.Geometric = false;
+        p.SquareCaps = false;
+        m_draw->CapsMode = 0;
+    }
+}
+
+void TKorvane::DrawPolygon3D(std::size_t count, int32_t hp, TPoint* pts) {
+    TDrawObject& d = *m_draw;
+    if (!(Options.View3D() && Scale() >= Options.MinScale3D() && hp != 0 && count <= 500)) {
+        d.DrawPolygon({pts, count});
+        return;
+    }
+    auto [fx, fy] = rotateNeg(hp, 0, Options.View3DAngle());
+    const int32_t ox = static_cast<int32_t>(std::lround(fx)), oy = static_cast<int32_t>(std::lround(fy));
+    TPoint* roof = pts + count; // the point buffer has room behind any 500-point polygon
+    for (std::size_t i = 0; i < count; ++i) roof[i] = {pts[i].X + ox, pts[i].Y + oy};
+    struct Wall {
+        double key;
+        std::size_t i;
+    };
+    Wall walls[500];
+    const double ex = m_eye[0], ey = m_eye[1], dx = m_eye[2] - ex, dy = m_eye[3] - ey;
+    const double len = std::hypot(dx, dy);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t j = (i + 1) % count;
+        // Crossing of the wall's diagonals (roof i to base j, roof j to base i), in world units.
+        const double cx = (roof[i].X + pts[j].X + roof[j].X + pts[i].X) / 4.0 / m_scaleFactor + XWind();
+        const double cy = (roof[i].Y + pts[j].Y + roof[j].Y + pts[i].Y) / 4.0 / m_scaleFactor + YWind();
+        walls[i] = {std::fabs(dx * (cy - ey) - dy * (cx - ex)) / len, i};
+    }
+    std::sort(walls, walls + count, [](const Wall& a, const Wall& b) { return a.key < b.key; });
+    const int32_t savedBrush = d.Brush.Color;
+    d.Brush.Color = darker(savedBrush);
+    for (std::size_t k = count; k-- > 0;) {
+        const std::size_t i = walls[k].i, j = (i + 1) % count;
+        const TPoint quad[4] = {roof[i], roof[j], pts[j], pts[i]};
+        d.DrawPolygon(quad);
+    }
+    d.Brush.Color = savedBrush;
+    d.DrawPolygon({roof, count});
+}
+
+void TKorvane::DrawLine(const TQEVMapObjectMem& obj, std::size_t count, TPoint* pts) {
+    tQevLine style = qevLineStandart;
+    if (OnPaintPolyLineEvent) OnPaintPolyLineEvent(obj, style, std::span<TPoint>(pts, m_points.data() + m_points.size()));
+    TDrawObject& d = *m_draw;
+    if (style != qevLineRailRoad) {
+        d.DrawPolyline({pts, count});
+        return;
+    }
+    const float w = obj.Pen.Width;
+    int32_t outer = 5, inner = 3;
+    if (w > 0.00001f) {
+        const int32_t wp = roundPixels(w * m_scaleFactor);
+        outer = wp + 3, inner = wp + 1;
+    }
+    const TCanvasPen saved = d.Pen;
+    d.Pen = {obj.Pen.Color, outer, psSolid, true, (obj.Pen.Flags & kPenSquareEnds) != 0, pmCopy};
+    d.CapsMode = (obj.Pen.Flags & kPenSquareEnds) ? 1 : 0;
+    d.DrawPolyline({pts, count});
+    d.Pen = {obj.Brush.Color, inner, psDash, true, true, pmCopy};
+    d.DrawPolyline({pts, count});
+    d.Pen = saved;
+}
+
+void TKorvane::DrawPixelLine(const TQEVMapObjectMem&, std::size_t, const TPoint*) {
+    // Pixel lines are walked pixel by pixel for OnPixelLineEvent; see the object-drawing module.
+}
+
+void TKorvane::DrawHouseNumber(const TQEVMapObjectMem&, float) {
+    // House-number labels come with the full object drawing.
+}
+
+void TKorvane::DrawGroup(const TQEVMapObjectMem& group, bool) {
+    const TQevMapList* kids = group.children();
+    if (!kids) return;
+    const double objectView = Options.ObjectView();
+    auto pixels = [&](const TQEVMapObjectMem& o, int axis) {
+        return std::fabs(axis == 0 ? o.Corners[2].X - o.Corners[0].X : o.Corners[2].Y - o.Corners[0].Y) *
+               m_scaleFactor;
+    };
+    for (int i = 0; i < kids->count(); ++i) {
+        const TQEVMapObjectMem& kid = (*kids)[i];
+        if (!IsObjectVisible(*kids, i)) continue;
+        if (kid.Kind != cZametka && pixels(kid, 0) <= objectView && pixels(kid, 1) <= objectView) continue;
+        DrawObject(kid, 0);
+    }
+    for (int i = 0; i < kids->count(); ++i) {
+        const TQEVMapObjectMem& kid = (*kids)[i];
+        if (kid.Kind != cZametka && (kid.Pen.Flags & kPenBorder) && pixels(kid, 0) > objectView)
+            DrawObject(kid, 1);
+    }
+}
+
+void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
+    TDrawObject& d = *m_draw;
+    const TQEVMapBrush& brush = m_blink ? m_blink->brush : obj.Brush;
+    const TQEVMapPen& pen = m_blink ? m_blink->pen : obj.Pen;
+    const bool border = (pen.Flags & kPenBorder) != 0;
+    TPoint* pts = m_points.data() + 1;
+    const auto points = obj.points();
+    // The point buffer bounds what one object can draw.
+    const std::size_t maxPoints = m_points.size() - 2;
+    uint8_t alpha = obj.Alpha;
+    auto paintHook = [&] {
+        if (OnPaintObject) OnPaintObject(obj, alpha, d.Pen, d.Brush);
+    };
+
+    switch (obj.Kind) {
+    case cPolygon: {
+        if (points.size() > maxPoints) break;
+        d.Brush = {brush.Color, brushStyleOf(brush.Style), nullptr};
+        const std::size_t n = m_view.transformThinned(points, pts);
+        SetupPen(obj, 0);
+        paintHook();
+        float h = obj.Height;
+        if (Options.View3D() && OnHeightObject) OnHeightObject(obj, h);
+        if (n >= 2) {
+            OpacityScope op(d, Options.AlphaBlending(), alpha);
+            if (!border || h != 0) {
+                DrawPolygon3D(n, roundPixels(double{h} * m_scaleFactor), pts);
+            } else {
+                bordered(d, pass);
+                d.DrawPolygon({pts, n});
+            }
+        }
+        DrawHouseNumber(obj, h);
+        break;
+    }
+    case cLine: {
+        if (points.size() > maxPoints) break;
+        const std::size_t n = m_view.transformThinned(points, pts);
+        d.Brush.Color = brush.Color;
+        if (pen.Flags == kPenPixelLine) {
+            if (OnPixelLineEvent) {
+                paintHook();
+                DrawPixelLine(obj, n, pts);
+            }
+            break;
+        }
+        if (n >= 2) {
+            SetupPen(obj, border && pass == 0 ? 3 : 0);
+            paintHook();
+            OpacityScope op(d, Options.AlphaBlending(), alpha);
+            DrawLine(obj, n, pts);
+        }
+        DrawHouseNumber(obj, 0);
+        break;
+    }
+    case cPixel: {
+        if (points.size() > maxPoints) break;
+        d.Brush = {brush.Color, bsSolid, nullptr};
+        SetupPen(obj, 0);
+        paintHook();
+        OpacityScope op(d, Options.AlphaBlending(), alpha);
+        const std::size_t n = m_view.transformAll(points, pts);
+        for (std::size_t i = 0; i < n; ++i) d.DrawEllipse(pts[i].X, pts[i].Y, pts[i].X, pts[i].Y);
+        DrawHouseNumber(obj, 0);
+        break;
+    }
+    case cBezier:
+    case cBezierFill: {
+        if (points.size() > maxPoints) break;
+        const std::size_t n = m_view.transformAll(points, pts);
+        d.Brush = {brush.Color, brushStyleOf(brush.Style), nullptr};
+        if (obj.Kind == cBezier) {
+            paintHook();
+            OpacityScope op(d, Options.AlphaBlending(), alpha);
+            SetupPen(obj, border && pass == 0 ? 2 : 0);
+            d.DrawPolyBezier({pts, n});
+        } else {
+            SetupPen(obj, 0);
+            paintHook();
+            OpacityScope op(d, Options.AlphaBlending(), alpha);
+            if (border) bordered(d, pass);
+            d.DrawClosedBezier({pts, n});
+        }
+        DrawHouseNumber(obj, 0);
+        break;
+    }
+    case cEllipse: {
+        if (points.size() < 4) break;
+        TPoint k[4];
+        for (int i = 0; i < 4; ++i) k[i] = m_view.toScreen(points[std::size_t(i)]);
+        d.Brush = {brush.Color, brushStyleOf(brush.Style), nullptr};
+        SetupPen(obj, 0);
+        paintHook();
+        OpacityScope op(d, Options.AlphaBlending(), alpha);
+        if (border) bordered(d, pass);
+        // A closed cubic Bezier of four arcs inscribed in the quadrilateral K1..K4.
+        constexpr double c = 0.2761423749154;
+        auto mid = [](TPoint a, TPoint b) { return std::pair<double, double>{(a.X + b.X) / 2.0, (a.Y + b.Y) / 2.0}; };
+        const double lenH = std::round(std::hypot(k[1].X - k[0].X, k[1].Y - k[0].Y));
+        const double lenV = std::round(std::hypot(k[3].X - k[0].X, k[3].Y - k[0].Y));
+        auto toward = [&](std::pair<double, double> m, TPoint corner, double sideLen) {
+            const double dx = corner.X - m.first, dy = corner.Y - m.second;
+            const double dist = std::hypot(dx, dy);
+            const double t = dist > 0 ? c * sideLen / dist : 0;
+            return TPoint{roundScreen(m.first + dx * t), roundScreen(m.second + dy * t)};
+        };
+        auto at = [](std::pair<double, double> m) { return TPoint{roundScreen(m.first), roundScreen(m.second)}; };
+        const auto m12 = mid(k[0], k[1]), m23 = mid(k[1], k[2]), m34 = mid(k[2], k[3]), m41 = mid(k[3], k[0]);
+        const TPoint curve[13] = {at(m41),
+                                  toward(m41, k[0], lenV), toward(m12, k[0], lenH), at(m12),
+                                  toward(m12, k[1], lenH), toward(m23, k[1], lenV), at(m23),
+                                  toward(m23, k[2], lenV), toward(m34, k[2], lenH), at(m34),
+                                  toward(m34, k[3], lenH), toward(m41, k[3], lenV), at(m41)};
+        d.DrawClosedBezier(curve);
+        DrawHouseNumber(obj, 0);
+        break;
+    }
+    case cText: {
+        const TQEVMapText* t = obj.text();
+        if (!t) break;
+        d.Brush.Color = brush.Color;
+        d.Brush.Style = border ? bsCross : brushStyleOf(brush.Style);
+        d.Brush.Bitmap = nullptr;
+        const int32_t size = roundPixels(double{t->FontSize} * m_scaleFactor);
+        if (size > 4) {
+            d.Pen.Color = pen.Color;
+            const TPoint at = m_view.toScreen({t->X, t->Y});
+            d.TextFace = t->FontIndex == 1 ? Options.FontSystem1() : Options.FontSystem();
+            paintHook();
+            d.TextColor = d.Pen.Color;
+            d.TextBold = false;
+            d.TextHeight = size;
+            OpacityScope op(d, Options.AlphaBlending(), alpha);
+            d.DrawText(at.X, at.Y, border, t->Text, t->Angle);
+        }
+        DrawHouseNumber(obj, 0);
+        break;
+    }
+    case cZametka: {
+        const TQEVMapZametka* z = obj.note();
+        if (!z) break;
+        const TPoint at = m_view.toScreen({z->X, z->Y});
+        d.Brush = {0, bsClear, nullptr};
+        paintHook();
+        OpacityScope op(d, Options.AlphaBlending(), alpha);
+        // Until icons are drawn, a note shows as a small framed square.
+        d.Pen = {0, 1, psSolid, false, false, pmCopy};
+        d.Brush = {0x00FFFF, bsSolid, nullptr};
+        const TPoint box[4] = {{at.X - 5, at.Y - 5}, {at.X + 5, at.Y - 5}, {at.X + 5, at.Y + 5}, {at.X - 5, at.Y + 5}};
+        d.DrawPolygon(box);
+        break;
+    }
+    case cBitmap: {
+        const TQEVMapBitmap* b = obj.bitmap();
+        if (!b) break;
+        TPoint q[4];
+        for (int i = 0; i < 4; ++i) q[i] = m_view.toScreen(b->Corners[std::size_t(i)]);
+        paintHook();
+        OpacityScope op(d, Options.AlphaBlending(), alpha);
+        d.Pen = {0xFFFFFF, 1, psDashDot, false, false, pmCopy};
+        const TPoint outline[5] = {q[0], q[1], q[2], q[3], q[0]};
+        d.DrawPolyline(outline);
+        const TPoint diag1[2] = {q[0], q[2]}, diag2[2] = {q[1], q[3]};
+        d.DrawPolyline(diag1);
+        d.DrawPolyline(diag2);
+        DrawHouseNumber(obj, 0);
+        break;
+    }
+    case cGroup:
+        DrawGroup(obj, m_blink != nullptr);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace kestrum
