@@ -11,5 +11,6 @@ enum ExitCode : int { kOk = 0, kUsage = 1, kDamaged = 2 };
 using Args = std::span<const std::string_view>;
 
 int infoCommand(Args args);
+int renderCommand(Args args);
 
 } // namespace kestrum::app

@@ -17,6 +17,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"info", "print a map's header, dictionaries and objects", kestrum::app::infoCommand},
+    {"render", "draw a map into a PNG picture", kestrum::app::renderCommand},
 };
 
 void usage(std::FILE* to) {

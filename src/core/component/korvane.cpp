@@ -394,7 +394,12 @@ bool TKorvane::PostBuffer(AfterPost after) {
         }
         UpdateCorners(obj);
         ComputeCenter(obj);
-        const TMapRect grow{obj.Corners[0].X, obj.Corners[0].Y, obj.Corners[2].X, obj.Corners[2].Y};
+        // A rotated text's box is not axis-aligned: Corners[2] need not be the far corner.
+        TMapRect grow{obj.Corners[0].X, obj.Corners[0].Y, obj.Corners[0].X, obj.Corners[0].Y};
+        for (const TMapPoint& c : obj.Corners) {
+            grow.MinX = std::min(grow.MinX, c.X), grow.MinY = std::min(grow.MinY, c.Y);
+            grow.MaxX = std::max(grow.MaxX, c.X), grow.MaxY = std::max(grow.MaxY, c.Y);
+        }
         const bool appending = CurrentIndex < 0 || CurrentIndex >= m_doc->objects.count();
         const bool keep = after == AfterPost::KeepCopy;
         if (appending) {

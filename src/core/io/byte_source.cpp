@@ -8,7 +8,8 @@
 namespace kestrum {
 
 std::size_t MemorySource::read(void* dst, std::size_t n) {
-    if (m_pos >= m_bytes.size()) return 0;
+    // An empty block may come with a null destination (an empty point array), which memcpy forbids.
+    if (n == 0 || m_pos >= m_bytes.size()) return 0;
     const std::size_t take = static_cast<std::size_t>(std::min<uint64_t>(n, m_bytes.size() - m_pos));
     std::memcpy(dst, m_bytes.data() + m_pos, take);
     m_pos += take;

@@ -513,7 +513,9 @@ void Reader::readText(TQEVMapObjectMem& obj, uint64_t recordStart) {
         if (length < 0 || static_cast<std::size_t>(length) > room)
             noteDamage(recordStart, "text length " + std::to_string(length) + " does not fit its block of " +
                                         std::to_string(n) + " bytes; text cut");
-        t.Text = block.substr(kTextBlockFixed, std::min<std::size_t>(room, static_cast<std::size_t>(std::max(length, 0))));
+        // A block shorter than its fixed part has no characters; substr would throw past its end.
+        const std::size_t take = std::min<std::size_t>(room, static_cast<std::size_t>(std::max(length, 0)));
+        if (take > 0) t.Text = block.substr(kTextBlockFixed, take);
     }
     if (m_format.angleInDegrees) t.Angle *= 10;
     obj.setText(std::move(t));
@@ -554,7 +556,8 @@ void Reader::readNote(TQEVMapObjectMem& obj, uint64_t recordStart) {
         if (length < 0 || static_cast<std::size_t>(length) > room)
             noteDamage(recordStart, "note length " + std::to_string(length) + " does not fit its block of " +
                                         std::to_string(n) + " bytes; text cut");
-        z.Text = block.substr(kNoteBlockFixed, std::min<std::size_t>(room, static_cast<std::size_t>(std::max(length, 0))));
+        const std::size_t take = std::min<std::size_t>(room, static_cast<std::size_t>(std::max(length, 0)));
+        if (take > 0) z.Text = block.substr(kNoteBlockFixed, take);
     }
     obj.setNote(std::move(z));
 }

@@ -37,9 +37,11 @@ void writeHeader(ByteSink& sink, const MapDocument& doc) {
     put<double>(b, 582, h.Scale);
     put<float>(b, 590, h.XWind);
     put<float>(b, 594, h.YWind);
-    put<int32_t>(b, 598, doc.streets.count());
+    // Without objects no dictionary is written (readers skip it), so the counts must say so.
+    const bool dictionaries = doc.objects.count() > 0;
+    put<int32_t>(b, 598, dictionaries ? doc.streets.count() : 0);
     put<int32_t>(b, 602, h.NextStreetCode);
-    put<int32_t>(b, 606, doc.towns.count());
+    put<int32_t>(b, 606, dictionaries ? doc.towns.count() : 0);
     put<int32_t>(b, 610, h.NextTownCode);
     b[614] = h.Kept614;
     sink.write(b, sizeof b);

@@ -20,56 +20,56 @@ void TDrawObject::SetSmoothing(qevSmothing mode) {
 }
 
 void TDrawObject::SetClipRect(std::optional<TRect> rect) {
-    if (m_canvas) doSetClip(rect);
+    if (hasTarget()) doSetClip(rect);
 }
 
 void TDrawObject::DrawPolygon(std::span<const TPoint> pts) {
-    if (!m_canvas || pts.empty() || (!penVisible() && !brushVisible())) return;
+    if (!hasTarget() || pts.empty() || (!penVisible() && !brushVisible())) return;
     doPolygon(pts);
 }
 
 void TDrawObject::DrawPolyline(std::span<const TPoint> pts) {
-    if (!m_canvas || pts.size() < 2 || !penVisible()) return;
+    if (!hasTarget() || pts.size() < 2 || !penVisible()) return;
     doPolyline(pts);
 }
 
 void TDrawObject::DrawPolyBezier(std::span<const TPoint> pts) {
-    if (!m_canvas || pts.size() < 4 || !penVisible()) return;
+    if (!hasTarget() || pts.size() < 4 || !penVisible()) return;
     doPolyBezier(pts.first(1 + (pts.size() - 1) / 3 * 3));
 }
 
 void TDrawObject::DrawClosedBezier(std::span<const TPoint> pts) {
-    if (!m_canvas || pts.size() < 4 || (!penVisible() && !brushVisible())) return;
+    if (!hasTarget() || pts.size() < 4 || (!penVisible() && !brushVisible())) return;
     doClosedBezier(pts.first(1 + (pts.size() - 1) / 3 * 3));
 }
 
 void TDrawObject::DrawEllipse(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-    if (!m_canvas || (!penVisible() && !brushVisible())) return;
+    if (!hasTarget() || (!penVisible() && !brushVisible())) return;
     doEllipse(x1, y1, x2, y2);
 }
 
 void TDrawObject::DrawText(int32_t x, int32_t y, bool halo, std::string_view text, int32_t angle) {
-    if (!m_canvas || text.empty() || TextHeight <= 0) return;
+    if (!hasTarget() || text.empty() || TextHeight <= 0) return;
     doText(x, y, halo, text, angle);
 }
 
 void TDrawObject::DrawGraphic(int32_t x, int32_t y, const TImage* image) {
-    if (!m_canvas || !image || image->empty()) return;
+    if (!hasTarget() || !image || image->empty()) return;
     doGraphic(x, y, *image);
 }
 
 void TDrawObject::DrawBitmapInRect(TRect rect, const TImage* image) {
-    if (!m_canvas || !image || image->empty()) return;
+    if (!hasTarget() || !image || image->empty()) return;
     doBitmapInRect(rect, *image);
 }
 
 void TDrawObject::DrawBitmapQuad(TPoint p1, TPoint p2, TPoint p3, TPoint p4, const TImage* image) {
-    if (!m_canvas || !image || image->empty()) return;
+    if (!hasTarget() || !image || image->empty()) return;
     doBitmapQuad(p1, p2, p3, p4, *image);
 }
 
 void TDrawObject::FillRect(TRect rect, const TCanvasBrush& brush) {
-    if (!m_canvas || rect.empty()) return;
+    if (!hasTarget() || rect.empty()) return;
     doFillRect(rect, brush);
 }
 

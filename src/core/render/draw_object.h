@@ -92,6 +92,8 @@ class TDrawObject {
     CodePage TextCodePage = CodePage::Cp1251;
 
   protected:
+    // A back end drawing on a surface it does not own (a window) marks it as a target here.
+    void setExternalTarget(bool on) { m_external = on; }
     bool penVisible() const { return Pen.Style != psClear; }
     bool brushVisible() const { return Brush.Style != bsClear || Brush.Bitmap; }
 
@@ -111,7 +113,10 @@ class TDrawObject {
     virtual void doFillRect(TRect rect, const TCanvasBrush& brush) = 0;
     virtual TextExtent doMeasureText(std::string_view text) = 0;
 
+    bool hasTarget() const { return m_canvas || m_external; }
+
     TImage* m_canvas = nullptr;
+    bool m_external = false;
     bool m_gdiPlus = false;
     qevSmothing m_smoothing = qevSmoothingModeHighSpeed;
 };

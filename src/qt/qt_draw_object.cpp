@@ -1,0 +1,398 @@
+#include "qt_draw_object.h"
+
+#include "model/codepage.h"
+
+#include <QFontMetricsF>
+#include <QPainterPath>
+#include <QTransform>
+
+#include <cmath>
+#include <map>
+#include <numbers>
+
+namespace kestrum::qt {
+
+QString resolveFace(std::string_view face) {
+    QString name = QString::fromUtf8(face.data(), int(face.size())).trimmed();
+    if (name.endsWith(QLatin1String(" Cyr"), Qt::CaseInsensitive)) name.chop(4);
+    const QString lower = name.toLower();
+    if (lower == QLatin1String("arial") || lower == QLatin1String("helvetica") || lower.isEmpty())
+        return QStringLiteral("Liberation Sans");
+    if (lower == QLatin1String("times new roman") || lower == QLatin1String("times"))
+        return QStringLiteral("Liberation Serif");
+    if (lower == QLatin1String("courier new") || lower == QLatin1String("courier"))
+        return QStringLiteral("Liberation Mono");
+    return name;
+}
+
+QImage wrapImage(TImage& image) {
+    return QImage(reinterpret_cast<uchar*>(image.data()), image.width(), image.height(), image.width() * 4,
+                  QImage::Format_RGB32);
+}
+
+QImage toQImage(const TImage& image) {
+    QImage out(reinterpret_cast<const uchar*>(image.data()), image.width(), image.height(), image.width() * 4,
+               QImage::Format_ARGB32);
+    out = out.copy();
+    if (image.Transparent) {
+        const uint32_t key = pixelOf(image.TransparentColor) & 0x00FFFFFFu;
+        for (int y = 0; y < out.height(); ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(out.scanLine(y));
+            for (int x = 0; x < out.width(); ++x)
+                if ((row[x] & 0x00FFFFFFu) == key) row[x] = 0;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+QColor systemColor(int32_t ref) {
+    // Negative references name the desktop's colours; the usual light theme stands in for them.
+    switch (ref & 0xFF) {
+    case 5:  // window
+    case 14: // highlight text
+        return Qt::white;
+    case 15: // button face
+        return QColor(240, 240, 240);
+    case 13: // highlight
+        return QColor(0, 120, 215);
+    default:
+        return Qt::black;
+    }
+}
+
+Qt::PenStyle qtPenStyle(TPenStyle s) {
+    switch (s) {
+    case psDash:
+        return Qt::DashLine;
+    case psDot:
+        return Qt::DotLine;
+    case psDashDot:
+        return Qt::DashDotLine;
+    case psDashDotDot:
+        return Qt::DashDotDotLine;
+    case psClear:
+        return Qt::NoPen;
+    default:
+        return Qt::SolidLine;
+    }
+}
+
+Qt::BrushStyle qtBrushStyle(TBrushStyle s) {
+    switch (s) {
+    case bsClear:
+        return Qt::NoBrush;
+    case bsHorizontal:
+        return Qt::HorPattern;
+    case bsVertical:
+        return Qt::VerPattern;
+    case bsFDiagonal:
+        return Qt::FDiagPattern;
+    case bsBDiagonal:
+        return Qt::BDiagPattern;
+    case bsCross:
+        return Qt::CrossPattern;
+    case bsDiagCross:
+        return Qt::DiagCrossPattern;
+    default:
+        return Qt::SolidPattern;
+    }
+}
+
+QPolygon polygon(std::span<const TPoint> pts) {
+    QPolygon poly(int(pts.size()));
+    for (std::size_t i = 0; i < pts.size(); ++i) poly.setPoint(int(i), pts[i].X, pts[i].Y);
+    return poly;
+}
+
+// Cell height (ascent + descent) of a face per pixel of em, measured once per face.
+double cellRatio(const QString& family) {
+    static std::map<QString, double> ratios;
+    auto it = ratios.find(family);
+    if (it != ratios.end()) return it->second;
+    QFont f(family);
+    f.setPixelSize(1000);
+    const QFontMetricsF m(f);
+    const double r = (m.ascent() + m.descent()) / 1000.0;
+    return ratios.emplace(family, r > 0.5 ? r : 1.15).first->second;
+}
+
+} // namespace
+
+QtDrawObject::QtDrawObject() = default;
+
+QtDrawObject::~QtDrawObject() {
+    if (m_own.isActive()) m_own.end();
+}
+
+void QtDrawObject::bindPainter(QPainter* p) {
+    if (m_own.isActive()) m_own.end();
+    m_external = p;
+    setExternalTarget(p != nullptr);
+    if (p) applyHints();
+}
+
+void QtDrawObject::doSetCanvas(TImage* target) {
+    if (m_own.isActive()) m_own.end();
+    m_external = nullptr;
+    setExternalTarget(false);
+    if (!target || target->empty()) return;
+    m_target = wrapImage(*target);
+    m_own.begin(&m_target);
+    applyHints();
+}
+
+void QtDrawObject::applyHints() {
+    QPainter& p = painter();
+    if (!p.isActive()) return;
+    const bool aa = GDIPlus() && Smoothing() != qevSmoothingModeNone && Smoothing() != qevSmoothingModeHighSpeed &&
+                    Smoothing() != qevSmoothingModeDefault;
+    p.setRenderHint(QPainter::Antialiasing, aa);
+    p.setRenderHint(QPainter::TextAntialiasing, GDIPlus());
+    p.setRenderHint(QPainter::SmoothPixmapTransform, GDIPlus());
+}
+
+void QtDrawObject::doSetMode() { applyHints(); }
+
+void QtDrawObject::doSetClip(std::optional<TRect> rect) {
+    if (rect)
+        painter().setClipRect(QRect(rect->Left, rect->Top, rect->width(), rect->height()));
+    else
+        painter().setClipping(false);
+}
+
+QColor QtDrawObject::color(int32_t ref) const {
+    QColor c = ref < 0 ? systemColor(ref) : QColor(redOf(ref), greenOf(ref), blueOf(ref));
+    if (GDIPlus()) c.setAlpha(Opacity);
+    return c;
+}
+
+void QtDrawObject::applyCompositionFor(TPenMode mode) {
+    QPainter& p = painter();
+    switch (mode) {
+    case pmXor:
+        p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        break;
+    case pmNot:
+        p.setCompositionMode(QPainter::RasterOp_NotDestination);
+        break;
+    default:
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        break;
+    }
+}
+
+void QtDrawObject::applyPen() {
+    const bool plus = GDIPlus();
+    const uint32_t key = CacheKey()
+                             .add(Pen.Color)
+                             .add(Pen.Width)
+                             .add(Pen.Style)
+                             .add(Pen.Geometric)
+                             .add(Pen.SquareCaps)
+                             .add(Opacity)
+                             .add(CapsMode)
+                             .add(plus)
+                             .value();
+    QPen* pen = m_pens.find(key);
+    if (!pen) {
+        QPen p(color(Pen.Color));
+        p.setStyle(qtPenStyle(Pen.Style));
+        // A one-pixel plain pen is the hairline of a raster canvas.
+        p.setWidth(!plus && !Pen.Geometric && Pen.Width <= 1 ? 0 : std::max(Pen.Width, 1));
+        const bool square = plus ? CapsMode == 1 : Pen.Geometric && Pen.SquareCaps;
+        p.setCapStyle(square ? Qt::SquareCap : Qt::RoundCap);
+        p.setJoinStyle(square ? Qt::MiterJoin : Qt::RoundJoin);
+        pen = &m_pens.insert(key, p);
+    }
+    painter().setPen(*pen);
+    applyCompositionFor(Pen.Mode);
+}
+
+void QtDrawObject::applyBrush() {
+    if (Brush.Bitmap) {
+        painter().setBrush(QBrush(toQImage(*Brush.Bitmap)));
+        return;
+    }
+    const uint32_t key = CacheKey().add(Brush.Color).add(Brush.Style).add(Opacity).add(GDIPlus()).value();
+    QBrush* brush = m_brushes.find(key);
+    if (!brush) brush = &m_brushes.insert(key, QBrush(color(Brush.Color), qtBrushStyle(Brush.Style)));
+    painter().setBrush(*brush);
+}
+
+void QtDrawObject::doPolygon(std::span<const TPoint> pts) {
+    applyPen();
+    applyBrush();
+    painter().drawPolygon(polygon(pts));
+}
+
+void QtDrawObject::doPolyline(std::span<const TPoint> pts) {
+    applyPen();
+    painter().setBrush(Qt::NoBrush);
+    painter().drawPolyline(polygon(pts));
+}
+
+QPainterPath QtDrawObject::bezierPath(std::span<const TPoint> pts) const {
+    QPainterPath path(QPointF(pts[0].X, pts[0].Y));
+    for (std::size_t i = 1; i + 2 < pts.size(); i += 3)
+        path.cubicTo(pts[i].X, pts[i].Y, pts[i + 1].X, pts[i + 1].Y, pts[i + 2].X, pts[i + 2].Y);
+    return path;
+}
+
+void QtDrawObject::doPolyBezier(std::span<const TPoint> pts) {
+    applyPen();
+    painter().setBrush(Qt::NoBrush);
+    painter().drawPath(bezierPath(pts));
+}
+
+void QtDrawObject::doClosedBezier(std::span<const TPoint> pts) {
+    QPainterPath path = bezierPath(pts);
+    path.closeSubpath();
+    applyPen();
+    applyBrush();
+    painter().drawPath(path);
+}
+
+void QtDrawObject::doEllipse(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    applyPen();
+    applyBrush();
+    if (x1 == x2 && y1 == y2) {
+        // A box of one point leaves only the pen's mark.
+        painter().drawPoint(x1, y1);
+        return;
+    }
+    painter().drawEllipse(QRectF(std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1), std::abs(y2 - y1)));
+}
+
+QString QtDrawObject::text(std::string_view bytes) const {
+    const std::string utf8 = toUtf8(TextCodePage, bytes);
+    return QString::fromUtf8(utf8.data(), int(utf8.size()));
+}
+
+const QFont& QtDrawObject::font(int32_t angle) {
+    const bool plus = GDIPlus();
+    const uint32_t key =
+        CacheKey().add(std::string_view(TextFace).substr(0, 30)).add(TextHeight).add(angle).add(TextBold).add(plus).value();
+    if (QFont* f = m_fonts.find(key)) return *f;
+    const QString family = resolveFace(TextFace);
+    QFont f(family);
+    int px;
+    if (plus)
+        px = static_cast<int>(std::lround(TextHeight * 73.0 / ScreenDpi)) + 1;
+    else
+        px = static_cast<int>(std::lround(TextHeight / cellRatio(family)));
+    f.setPixelSize(std::max(px, 1));
+    f.setBold(TextBold);
+    f.setStyleStrategy(plus ? QFont::PreferAntialias : QFont::NoAntialias);
+    f.setHintingPreference(QFont::PreferFullHinting);
+    return m_fonts.insert(key, f);
+}
+
+void QtDrawObject::doText(int32_t x, int32_t y, bool halo, std::string_view bytes, int32_t angle) {
+    QPainter& p = painter();
+    const QFont& f = font(angle);
+    const QString s = text(bytes);
+    const QFontMetricsF m(f);
+    p.save();
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.translate(x, y);
+    if (angle != 0) p.rotate(-angle / 10.0);
+    p.setFont(f);
+    const QColor ink = color(TextColor);
+    const QColor back = color(Brush.Color);
+    if (!GDIPlus()) {
+        const double baseline = m.ascent();
+        if (halo) {
+            QPainterPath path;
+            path.addText(0, baseline, f, s);
+            p.strokePath(path, QPen(back, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        } else if (Brush.Style == bsSolid) {
+            p.fillRect(QRectF(0, 0, m.horizontalAdvance(s), m.ascent() + m.descent()), back);
+        }
+        p.setPen(ink);
+        p.drawText(QPointF(0, baseline), s);
+    } else {
+        // The anti-aliased text sits one descent lower than its cell, as its engine places it.
+        const double d = m.descent();
+        const double baseline = d + m.ascent();
+        if (halo && Opacity == 255) {
+            p.setPen(back);
+            p.drawText(QPointF(-1, baseline), s);
+            p.drawText(QPointF(0, baseline - 1), s);
+            p.drawText(QPointF(1, baseline), s);
+            p.drawText(QPointF(0, baseline + 1), s);
+        } else if (halo) {
+            QPainterPath path;
+            path.addText(0, baseline, f, s);
+            p.strokePath(path, QPen(back, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.fillPath(path, ink);
+            p.restore();
+            return;
+        } else if (Brush.Style == bsSolid) {
+            p.fillRect(QRectF(0, d, m.horizontalAdvance(s), m.ascent() + m.descent()), back);
+        }
+        p.setPen(ink);
+        p.drawText(QPointF(0, baseline), s);
+    }
+    p.restore();
+}
+
+void QtDrawObject::doGraphic(int32_t x, int32_t y, const TImage& image) {
+    QPainter& p = painter();
+    p.save();
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (GDIPlus()) p.setOpacity(Opacity / 255.0);
+    p.drawImage(x, y, toQImage(image));
+    p.restore();
+}
+
+void QtDrawObject::doBitmapInRect(TRect r, const TImage& image) {
+    QPainter& p = painter();
+    p.save();
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (GDIPlus()) p.setOpacity(Opacity / 255.0);
+    p.drawImage(QRect(std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::abs(r.width()), std::abs(r.height())),
+                toQImage(image));
+    p.restore();
+}
+
+void QtDrawObject::doBitmapQuad(TPoint p1, TPoint p2, TPoint, TPoint p4, const TImage& image) {
+    const double angle = std::atan2(-(p2.Y - p1.Y), double(p2.X - p1.X)) * 180.0 / std::numbers::pi;
+    QPainter& p = painter();
+    p.save();
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (GDIPlus()) p.setOpacity(Opacity / 255.0);
+    const QImage img = toQImage(image);
+    if (std::fabs(angle) <= 0.0001) {
+        p.drawImage(QRect(QPoint(p1.X, p1.Y), QPoint(p4.X, p4.Y)).normalized().united(QRect(p2.X, p2.Y, 1, 1)), img);
+    } else {
+        const double w = img.width(), h = img.height();
+        const QTransform t((p2.X - p1.X) / w, (p2.Y - p1.Y) / w, (p4.X - p1.X) / h, (p4.Y - p1.Y) / h, p1.X, p1.Y);
+        p.setTransform(t, true);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, GDIPlus());
+        p.drawImage(0, 0, img);
+    }
+    p.restore();
+}
+
+void QtDrawObject::doFillRect(TRect r, const TCanvasBrush& brush) {
+    QPainter& p = painter();
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    const QRect rect(r.Left, r.Top, r.width(), r.height());
+    if (brush.Bitmap) {
+        p.fillRect(rect, QBrush(toQImage(*brush.Bitmap)));
+        return;
+    }
+    if (brush.Style == bsClear) return;
+    const int32_t c = brush.Color;
+    // The background is always opaque, whatever the opacity of the objects on it.
+    p.fillRect(rect, QBrush(c < 0 ? systemColor(c) : QColor(redOf(c), greenOf(c), blueOf(c)), qtBrushStyle(brush.Style)));
+}
+
+TextExtent QtDrawObject::doMeasureText(std::string_view bytes) {
+    const QFontMetricsF m(font(0));
+    return {m.horizontalAdvance(text(bytes)), m.ascent() + m.descent()};
+}
+
+} // namespace kestrum::qt

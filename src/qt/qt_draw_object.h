@@ -1,0 +1,66 @@
+#pragma once
+// The drawing back ends over QPainter: a plain one without anti-aliasing (hard pixel edges, the
+// look of a classic raster canvas) and an anti-aliasing one with per-object opacity. One object
+// holds both; SetGDIPlus picks the set, the renderer never branches on it.
+
+#include "render/draw_object.h"
+#include "render/object_cache.h"
+
+#include <QBrush>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPen>
+
+#include <memory>
+
+namespace kestrum::qt {
+
+// "Arial Cyr" and friends name Windows faces; the metric-compatible free faces stand in for them.
+QString resolveFace(std::string_view face);
+QImage wrapImage(TImage& image);
+QImage toQImage(const TImage& image); // a copy with the colour key applied as transparency
+
+class QtDrawObject final : public TDrawObject {
+  public:
+    QtDrawObject();
+    ~QtDrawObject() override;
+
+    // Draw on a painter owned by someone else (the window during a paint); nullptr releases it.
+    void bindPainter(QPainter* painter);
+
+  private:
+    void doSetCanvas(TImage* target) override;
+    void doSetMode() override;
+    void doSetClip(std::optional<TRect> rect) override;
+    void doPolygon(std::span<const TPoint> pts) override;
+    void doPolyline(std::span<const TPoint> pts) override;
+    void doPolyBezier(std::span<const TPoint> pts) override;
+    void doClosedBezier(std::span<const TPoint> pts) override;
+    void doEllipse(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override;
+    void doText(int32_t x, int32_t y, bool halo, std::string_view text, int32_t angle) override;
+    void doGraphic(int32_t x, int32_t y, const TImage& image) override;
+    void doBitmapInRect(TRect rect, const TImage& image) override;
+    void doBitmapQuad(TPoint p1, TPoint p2, TPoint p3, TPoint p4, const TImage& image) override;
+    void doFillRect(TRect rect, const TCanvasBrush& brush) override;
+    TextExtent doMeasureText(std::string_view text) override;
+
+    QPainter& painter() { return m_external ? *m_external : m_own; }
+    void applyHints();
+    void applyPen();
+    void applyBrush();
+    void applyCompositionFor(TPenMode mode);
+    QColor color(int32_t ref) const;
+    const QFont& font(int32_t angle);
+    QString text(std::string_view bytes) const;
+    QPainterPath bezierPath(std::span<const TPoint> pts) const;
+
+    QPainter m_own;
+    QPainter* m_external = nullptr;
+    QImage m_target;
+    TObjectCache<QFont> m_fonts{100};
+    TObjectCache<QPen> m_pens{100};
+    TObjectCache<QBrush> m_brushes{100};
+};
+
+} // namespace kestrum::qt
