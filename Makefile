@@ -5,7 +5,8 @@
 #   make bench   the benchmarks (release build)
 
 SHELL := /bin/bash
-PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
+            qtbase5-dev fonts-liberation2 libjpeg62-turbo-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 FUZZ_SECONDS ?= 60
 SAMPLE := data/sample.map
@@ -51,6 +52,9 @@ test: test-release test-asan fuzz
 
 demo: build
 	build/bin/kestrum info $(SAMPLE)
+	build/bin/kestrum render $(SAMPLE) -o build/demo.png --size 1280x900
+	@echo "The sample map is drawn in build/demo.png"
+
 
 bench: build
 	build/bin/bench_load

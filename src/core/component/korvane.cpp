@@ -2,6 +2,7 @@
 
 #include "io/byte_source.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -52,20 +53,72 @@ TObjectKind kindOfTool(TInstrument tool) {
 
 TKorvane::TKorvane()
     : m_draw(std::make_unique<NullDrawObject>()), m_points(kPointBufferSize),
-      m_ownDoc(std::make_unique<MapDocument>()), m_doc(m_ownDoc.get()) {
+      m_ownDoc(std::make_unique<MapDocument>()), m_list(m_ownDoc.get()) {
     for (auto& bucket : m_planes) bucket.reserve(2000);
     for (auto& bucket : m_planes3D) bucket.reserve(2000);
     Options.OnChanged = [this] { OptionsChanged(); };
     Options.Active = true;
-    m_doc->header.Scale = 100.0;
-    m_doc->header.Date = currentDateStamp();
-    m_doc->objects.reserve(20000);
+    m_ownDoc->header.Scale = 100.0;
+    m_ownDoc->header.Date = currentDateStamp();
+    m_list->objects.reserve(20000);
     ClassPickSet.set(0, false);
     OptionsChanged();
 }
 
 TKorvane::~TKorvane() {
     Options.OnChanged = nullptr;
+    m_host = nullptr;
+    while (!m_linked.empty()) m_linked.back()->MainKorvane(nullptr);
+    MainKorvane(nullptr);
+}
+
+void TKorvane::MainKorvane(TKorvane* main) {
+    if (main == this || main == m_main) return;
+    if (m_main) {
+        auto& peers = m_main->m_linked;
+        peers.erase(std::remove(peers.begin(), peers.end(), this), peers.end());
+    }
+    if (main) {
+        if (!m_main) m_ownExtent = m_ownDoc->extent;
+        if (std::find(main->m_linked.begin(), main->m_linked.end(), this) == main->m_linked.end())
+            main->m_linked.push_back(this);
+        m_main = main;
+        m_list = main->m_list;
+        m_ownDoc->header = main->m_ownDoc->header;
+        m_ownDoc->extent = main->m_ownDoc->extent;
+        BufferStreet = main->BufferStreet;
+    } else {
+        m_main = nullptr;
+        m_list = m_ownDoc.get();
+        m_ownDoc->extent = m_ownExtent;
+    }
+    m_scaleFactor = Scale() * 0.01;
+    NeedsFullRedraw = true;
+    if (main) Propagate();
+    Invalidate();
+}
+
+void TKorvane::Propagate() {
+    if (m_propagating) return;
+    m_propagating = true;
+    std::vector<TKorvane*> peers = m_linked;
+    if (m_main) peers.insert(peers.begin(), m_main);
+    for (TKorvane* peer : peers) {
+        if (peer->m_propagating) continue;
+        peer->m_ownDoc->header = m_ownDoc->header;
+        peer->m_ownDoc->extent = m_ownDoc->extent;
+        peer->NeedsFullRedraw = true;
+        if (m_bufferHolds && peer->CurrentIndex == CurrentIndex) {
+            peer->CurrentObject = DeepCopy(CurrentObject);
+            peer->m_bufferHolds = true;
+            peer->BufferTown = BufferTown, peer->BufferStreet = BufferStreet, peer->BufferStreet1 = BufferStreet1;
+            peer->BufferHouse = BufferHouse, peer->BufferHouse1 = BufferHouse1;
+        }
+        peer->m_scaleFactor = peer->Scale() * 0.01;
+        peer->Invalidate();
+        peer->Propagate();
+    }
+    m_propagating = false;
 }
 
 void TKorvane::OptionsChanged() {
@@ -84,7 +137,7 @@ void TKorvane::OptionsChanged() {
 
 void TKorvane::SetDrawObject(std::unique_ptr<TDrawObject> draw) {
     m_draw = draw ? std::move(draw) : std::make_unique<NullDrawObject>();
-    m_draw->TextCodePage = m_doc->codePage;
+    m_draw->TextCodePage = m_list->codePage;
     OptionsChanged();
 }
 
@@ -101,13 +154,13 @@ void TKorvane::Invalidate() {
     if (m_host && m_drawingEnabled) m_host->Repaint();
 }
 
-void TKorvane::RecomputeExtent() { m_doc->extent = kestrum::MapExtent(m_doc->objects); }
+void TKorvane::RecomputeExtent() { m_ownDoc->extent = kestrum::MapExtent(m_list->objects); }
 
 void TKorvane::FileName(std::string_view name) { m_fileName = std::string(trimmed(name)); }
 
 void TKorvane::Mashtab(int32_t value) {
-    if (value == m_doc->header.Mashtab) return;
-    m_doc->header.Mashtab = value;
+    if (value == m_ownDoc->header.Mashtab) return;
+    m_ownDoc->header.Mashtab = value;
     PrinterSettings.CustomMashtab(value);
 }
 
@@ -140,25 +193,25 @@ TMapPoint TKorvane::ViewCenter() {
 
 void TKorvane::SetScale(double value) {
     const TMapPoint centre = ViewCenter();
-    m_doc->header.Scale = value;
+    m_ownDoc->header.Scale = value;
     if (OnChangeScale) OnChangeScale(*this);
     m_viewWidth = static_cast<float>(m_width * 100.0 / value);
     m_viewHeight = static_cast<float>(m_height * 100.0 / value);
-    m_doc->header.XWind = centre.X - m_viewWidth / 2;
-    m_doc->header.YWind = centre.Y - m_viewHeight / 2;
+    m_ownDoc->header.XWind = centre.X - m_viewWidth / 2;
+    m_ownDoc->header.YWind = centre.Y - m_viewHeight / 2;
     m_scaleFactor = value * 0.01;
     NeedsFullRedraw = true;
     Invalidate();
 }
 
 void TKorvane::SetXWind(float x) {
-    m_doc->header.XWind = x;
+    m_ownDoc->header.XWind = x;
     NeedsFullRedraw = true;
     Invalidate();
 }
 
 void TKorvane::SetYWind(float y) {
-    m_doc->header.YWind = y;
+    m_ownDoc->header.YWind = y;
     NeedsFullRedraw = true;
     Invalidate();
 }
@@ -176,8 +229,8 @@ void TKorvane::ZoomToRect(float x1, float y1, float x2, float y2) {
     const float dy = rawDy == 0 ? 1.0f : rawDy;
     const float cx = x1 + rawDx / 2, cy = y1 + rawDy / 2;
     const double scale = Scale();
-    m_doc->header.XWind = static_cast<float>(cx - (m_width * 100.0 / scale) / 2);
-    m_doc->header.YWind = static_cast<float>(cy - (m_height * 100.0 / scale) / 2);
+    m_ownDoc->header.XWind = static_cast<float>(cx - (m_width * 100.0 / scale) / 2);
+    m_ownDoc->header.YWind = static_cast<float>(cy - (m_height * 100.0 / scale) / 2);
     const double sx = 100.0 / (double{dx} / m_width);
     const double sy = 100.0 / (double{dy} / m_height);
     double next = std::min(sx, sy);
@@ -204,7 +257,8 @@ MapReadResult TKorvane::LoadFromStream(ByteSource& src, bool checkObjects, int32
         if (OnProgress) OnProgress(*this, percent);
     };
     opts.cancelled = [this] { return CancelRequested; };
-    MapReadResult result = readMap(src, *m_doc, opts);
+    MapReadResult result = readMap(src, *m_list, opts);
+    if (m_list != m_ownDoc.get()) m_ownDoc->header = m_list->header;
 
     if (checkObjects) CheckObjects();
     RecomputeExtent();
@@ -217,6 +271,7 @@ MapReadResult TKorvane::LoadFromStream(ByteSource& src, bool checkObjects, int32
     NeedsFullRedraw = true;
     Modified = false;
     if (OnAfterLoad) OnAfterLoad(*this);
+    Propagate();
     PrinterSettings.CustomMashtab(Mashtab());
     return result;
 }
@@ -229,33 +284,37 @@ MapReadResult TKorvane::LoadFromFile(const std::string& path, bool checkObjects,
 }
 
 void TKorvane::Clear() {
-    m_doc->objects.Clear();
+    m_list->objects.Clear();
     ClearUndo();
-    m_doc->streets.clear();
-    m_doc->towns.clear();
-    m_doc->extent = {};
-    m_doc->header = MapHeader{};
-    m_doc->header.Scale = 100.0;
+    m_list->streets.clear();
+    m_list->towns.clear();
+    m_ownDoc->extent = {};
+    m_ownDoc->header = MapHeader{};
+    m_ownDoc->header.Scale = 100.0;
     m_bufferHolds = false;
     CurrentObject = TQEVMapObjectMem{};
     CurrentIndex = -1;
     m_selected = false;
     SetScale(100.0);
     NeedsFullRedraw = true;
+    Propagate();
 }
 
 void TKorvane::EndUpdate() {
     ViewCenter();
+    for (TKorvane* peer : m_linked) peer->m_drawingEnabled = true;
+    if (m_main) m_main->m_drawingEnabled = true;
     EnableDrawing();
+    Propagate();
 }
 
 // --- dictionaries and blocks ---------------------------------------------------------------------
 
 int32_t TKorvane::StreetCodeOf(std::string_view name) {
     bool added = false;
-    const int32_t code = m_doc->streets.codeOf(name, m_doc->header.NextStreetCode, &added);
+    const int32_t code = m_list->streets.codeOf(name, m_ownDoc->header.NextStreetCode, &added);
     if (added) {
-        m_doc->header.StreetCount = m_doc->streets.count();
+        m_ownDoc->header.StreetCount = m_list->streets.count();
         Modified = true;
     }
     return code;
@@ -263,9 +322,9 @@ int32_t TKorvane::StreetCodeOf(std::string_view name) {
 
 int32_t TKorvane::TownCodeOf(std::string_view name) {
     bool added = false;
-    const int32_t code = m_doc->towns.codeOf(name, m_doc->header.NextTownCode, &added);
+    const int32_t code = m_list->towns.codeOf(name, m_ownDoc->header.NextTownCode, &added);
     if (added) {
-        m_doc->header.TownCount = m_doc->towns.count();
+        m_ownDoc->header.TownCount = m_list->towns.count();
         Modified = true;
     }
     return code;
@@ -296,8 +355,8 @@ void TKorvane::UpdateCorners(TQEVMapObjectMem& obj) const { ComputeCorners(obj, 
 // --- edit buffer ---------------------------------------------------------------------------------
 
 void TKorvane::LoadBuffer(int index) {
-    if (index < 0 || index >= m_doc->objects.count()) return;
-    CurrentObject = DeepCopy(m_doc->objects[index]);
+    if (index < 0 || index >= m_list->objects.count()) return;
+    CurrentObject = DeepCopy(m_list->objects[index]);
     CurrentIndex = index;
     const TAdres a = DecodeAddress(CurrentObject);
     BufferTown = a.Town;
@@ -310,7 +369,7 @@ void TKorvane::LoadBuffer(int index) {
 
 void TKorvane::NewObject() {
     CurrentObject = TQEVMapObjectMem{};
-    CurrentObject.ID = m_doc->header.NextID;
+    CurrentObject.ID = m_ownDoc->header.NextID;
     CurrentObject.Pen = DefaultPen;
     CurrentObject.Brush = DefaultBrush;
     CurrentObject.Alpha = 255;
@@ -320,7 +379,7 @@ void TKorvane::NewObject() {
     BufferStreet1.clear();
     BufferHouse.clear();
     BufferHouse1.clear();
-    CurrentIndex = m_doc->objects.count();
+    CurrentIndex = m_list->objects.count();
     m_bufferHolds = true;
     NeedsFullRedraw = true;
     if (OnAfterAppendObject) OnAfterAppendObject(*this);
@@ -400,27 +459,28 @@ bool TKorvane::PostBuffer(AfterPost after) {
             grow.MinX = std::min(grow.MinX, c.X), grow.MinY = std::min(grow.MinY, c.Y);
             grow.MaxX = std::max(grow.MaxX, c.X), grow.MaxY = std::max(grow.MaxY, c.Y);
         }
-        const bool appending = CurrentIndex < 0 || CurrentIndex >= m_doc->objects.count();
+        const bool appending = CurrentIndex < 0 || CurrentIndex >= m_list->objects.count();
         const bool keep = after == AfterPost::KeepCopy;
         if (appending) {
-            CurrentIndex = m_doc->objects.Add(keep ? DeepCopy(obj) : std::move(obj));
-            ++m_doc->header.NextID;
+            CurrentIndex = m_list->objects.Add(keep ? DeepCopy(obj) : std::move(obj));
+            ++m_ownDoc->header.NextID;
         } else {
-            m_doc->objects.Replace(CurrentIndex, keep ? DeepCopy(obj) : std::move(obj));
+            m_list->objects.Replace(CurrentIndex, keep ? DeepCopy(obj) : std::move(obj));
         }
         if (!keep) {
             CurrentObject = TQEVMapObjectMem{};
             m_bufferHolds = false;
         }
-        TMapRect& e = m_doc->extent;
-        if (m_doc->objects.count() == 1) {
+        TMapRect& e = m_ownDoc->extent;
+        if (m_list->objects.count() == 1) {
             e = grow;
         } else {
             e.MinX = std::min(e.MinX, grow.MinX), e.MinY = std::min(e.MinY, grow.MinY);
             e.MaxX = std::max(e.MaxX, grow.MaxX), e.MaxY = std::max(e.MaxY, grow.MaxY);
         }
-        m_doc->header.ObjectCount = m_doc->objects.count();
+        m_ownDoc->header.ObjectCount = m_list->objects.count();
         Modified = true;
+        Propagate();
     }
     NeedsFullRedraw = true;
     if (OnAfterPostObject) OnAfterPostObject(*this);
@@ -428,21 +488,22 @@ bool TKorvane::PostBuffer(AfterPost after) {
 }
 
 bool TKorvane::Delete(int index, bool recomputeExtent) {
-    if (index < 0 || index >= m_doc->objects.count()) return false;
-    const TQEVMapObjectMem& target = m_doc->objects[index];
+    if (index < 0 || index >= m_list->objects.count()) return false;
+    const TQEVMapObjectMem& target = m_list->objects[index];
     if (target.Locked && Options.mpLocked()) return false;
     TQEVMapObjectMem copy;
     if (OnBeforeDelete || OnAfterDelete) copy = DeepCopy(target);
     if (OnBeforeDelete) OnBeforeDelete(copy);
-    m_doc->objects.Delete(index);
-    m_doc->header.ObjectCount = m_doc->objects.count();
+    m_list->objects.Delete(index);
+    m_ownDoc->header.ObjectCount = m_list->objects.count();
     m_selected = false;
     if (recomputeExtent) RecomputeExtent();
-    CurrentIndex = std::min(CurrentIndex, m_doc->objects.count() - 1);
+    CurrentIndex = std::min(CurrentIndex, m_list->objects.count() - 1);
     m_bufferHolds = false;
     NeedsFullRedraw = true;
     Modified = true;
     if (OnAfterDelete) OnAfterDelete(copy);
+    Propagate();
     return true;
 }
 

@@ -55,15 +55,17 @@ class TKorvane {
     TKorvane& operator=(const TKorvane&) = delete;
 
     // --- the document --------------------------------------------------------------------------
-    MapDocument& Document() { return *m_doc; }
-    const MapDocument& Document() const { return *m_doc; }
-    MapHeader& Header() { return m_doc->header; }
-    const MapHeader& Header() const { return m_doc->header; }
-    TQevMapList& Objects() { return m_doc->objects; }
-    const TQevMapList& Objects() const { return m_doc->objects; }
-    TMapDictionary& StreetDictionary() { return m_doc->streets; }
-    TMapDictionary& TownDictionary() { return m_doc->towns; }
-    const TMapRect& MapExtent() const { return m_doc->extent; }
+    // The document whose objects and dictionaries this component shows: its own, or its main
+    // component's while linked. Header and extent are always the component's own copy.
+    MapDocument& Document() { return *m_list; }
+    const MapDocument& Document() const { return *m_list; }
+    MapHeader& Header() { return m_ownDoc->header; }
+    const MapHeader& Header() const { return m_ownDoc->header; }
+    TQevMapList& Objects() { return m_list->objects; }
+    const TQevMapList& Objects() const { return m_list->objects; }
+    TMapDictionary& StreetDictionary() { return m_list->streets; }
+    TMapDictionary& TownDictionary() { return m_list->towns; }
+    const TMapRect& MapExtent() const { return m_ownDoc->extent; }
     void RecomputeExtent();
 
     // Loads a whole map (see the reader for what damage does). `limit` > 0 caps the top-level
@@ -83,11 +85,11 @@ class TKorvane {
     // --- properties ----------------------------------------------------------------------------
     std::string FileName() const { return m_fileName; }
     void FileName(std::string_view name);
-    std::string NameMap() const { return m_doc->header.NameMap.str(); }
-    void NameMap(std::string_view s) { m_doc->header.NameMap.assign(s); }
-    std::string CreatedBy() const { return m_doc->header.CreatedBy.str(); }
-    void CreatedBy(std::string_view s) { m_doc->header.CreatedBy.assign(s); }
-    int32_t Mashtab() const { return m_doc->header.Mashtab; }
+    std::string NameMap() const { return m_ownDoc->header.NameMap.str(); }
+    void NameMap(std::string_view s) { m_ownDoc->header.NameMap.assign(s); }
+    std::string CreatedBy() const { return m_ownDoc->header.CreatedBy.str(); }
+    void CreatedBy(std::string_view s) { m_ownDoc->header.CreatedBy.assign(s); }
+    int32_t Mashtab() const { return m_ownDoc->header.Mashtab; }
     void Mashtab(int32_t value);
     TInstrument Instrument() const { return m_instrument; }
     void Instrument(TInstrument tool);
@@ -109,11 +111,11 @@ class TKorvane {
     tQevMapPrinterSettings PrinterSettings;
 
     // --- view ----------------------------------------------------------------------------------
-    double Scale() const { return m_doc->header.Scale; }
+    double Scale() const { return m_ownDoc->header.Scale; }
     void SetScale(double value);
     double ScaleFactor() const { return m_scaleFactor; }
-    float XWind() const { return m_doc->header.XWind; }
-    float YWind() const { return m_doc->header.YWind; }
+    float XWind() const { return m_ownDoc->header.XWind; }
+    float YWind() const { return m_ownDoc->header.YWind; }
     void SetXWind(float x);
     void SetYWind(float y);
     float ViewWidth() const { return m_viewWidth; }
@@ -137,9 +139,9 @@ class TKorvane {
     // --- dictionaries --------------------------------------------------------------------------
     int32_t StreetCodeOf(std::string_view name);
     int32_t TownCodeOf(std::string_view name);
-    std::string StreetName(int32_t code) const { return std::string(m_doc->streets.name(code)); }
-    std::string TownName(int32_t code) const { return std::string(m_doc->towns.name(code)); }
-    TAdres DecodeAddress(const TQEVMapObjectMem& obj) const { return m_doc->DecodeAddress(obj); }
+    std::string StreetName(int32_t code) const { return std::string(m_list->streets.name(code)); }
+    std::string TownName(int32_t code) const { return std::string(m_list->towns.name(code)); }
+    TAdres DecodeAddress(const TQEVMapObjectMem& obj) const { return m_list->DecodeAddress(obj); }
 
     // --- text and note blocks ------------------------------------------------------------------
     static TQEVMapText DecodeText(const TQEVMapObjectMem& obj);
@@ -170,6 +172,14 @@ class TKorvane {
     // Importers post with Release: the object moves into the list and the buffer empties.
     bool PostBuffer(AfterPost after = AfterPost::KeepCopy);
     bool Delete(int index, bool recomputeExtent = true);
+
+    // --- linking components to one document ---------------------------------------------------
+    // Shows `main`'s objects and dictionaries (nullptr: back to this component's own document).
+    void MainKorvane(TKorvane* main);
+    TKorvane* MainKorvane() const { return m_main; }
+    const std::vector<TKorvane*>& LinkedKorvanes() const { return m_linked; }
+    // Hands the shared state to the main component and to every linked one.
+    void Propagate();
 
     // --- painting lock -------------------------------------------------------------------------
     void BeginUpdate() { DisableDrawing(); }
@@ -291,7 +301,11 @@ class TKorvane {
     static constexpr std::size_t kPointBufferSize = 150002;
 
     std::unique_ptr<MapDocument> m_ownDoc;
-    MapDocument* m_doc;
+    MapDocument* m_list;
+    TKorvane* m_main = nullptr;
+    std::vector<TKorvane*> m_linked;
+    TMapRect m_ownExtent;
+    bool m_propagating = false;
     std::string m_fileName;
     TInstrument m_instrument = iPick;
     bool m_filter = false;

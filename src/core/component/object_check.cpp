@@ -58,16 +58,17 @@ void TKorvane::StructuralCheck(const TQEVMapObjectMem& obj) {
 int TKorvane::CheckObjects(const std::string& logPath) {
     std::ofstream log(logPath, std::ios::binary | std::ios::trunc);
     const CheckPainter& paint = CheckObjectPainter ? CheckObjectPainter : CheckPainter(&TKorvane::StructuralCheck);
-    const CodePage cp = m_doc->codePage;
+    const CodePage cp = m_list->codePage;
     std::string lastKind; // a kind beyond the known ones is logged under the previous name
     int removed = 0;
-    for (int i = 0; i < m_doc->objects.count();) {
-        const TQEVMapObjectMem& obj = m_doc->objects[i];
+    for (int i = 0; i < m_list->objects.count();) {
+        const TQEVMapObjectMem& obj = m_list->objects[i];
         try {
             paint(obj);
             ++i;
             continue;
-        } catch (const std::exception&) {
+        } catch (...) {
+            // Whatever the painter throws, the object is logged and taken out.
         }
         std::string s;
         s += "ДАТА КОРРЕКЦИИ:" + now() + "\n";
@@ -90,11 +91,11 @@ int TKorvane::CheckObjects(const std::string& logPath) {
         }
         s += "------------------------------\n\n\n";
         log << s;
-        m_doc->objects.Delete(i);
+        m_list->objects.Delete(i);
         ++removed;
     }
     if (removed) {
-        m_doc->header.ObjectCount = m_doc->objects.count();
+        m_ownDoc->header.ObjectCount = m_list->objects.count();
         Modified = true;
     }
     return removed;

@@ -510,14 +510,18 @@ void Reader::readText(TQEVMapObjectMem& obj, uint64_t recordStart) {
         t.FontSize = m_format.fontSizeInt ? static_cast<float>(at<int32_t>(fixed, 13)) : at<float>(fixed, 13);
         const int32_t length = at<int32_t>(fixed, 17);
         const std::size_t room = block.size() > kTextBlockFixed ? block.size() - kTextBlockFixed : 0;
-        if (length < 0 || static_cast<std::size_t>(length) > room)
+        // No block at all is an object not filled yet; a block too short for its own fields is cut.
+        if (n > 0 && n < kTextBlockFixed)
+            noteDamage(recordStart, "text block of " + std::to_string(n) + " bytes is shorter than its fixed fields");
+        else if (length < 0 || static_cast<std::size_t>(length) > room)
             noteDamage(recordStart, "text length " + std::to_string(length) + " does not fit its block of " +
                                         std::to_string(n) + " bytes; text cut");
         // A block shorter than its fixed part has no characters; substr would throw past its end.
         const std::size_t take = std::min<std::size_t>(room, static_cast<std::size_t>(std::max(length, 0)));
         if (take > 0) t.Text = block.substr(kTextBlockFixed, take);
     }
-    if (m_format.angleInDegrees) t.Angle *= 10;
+    // Wraps as the 32-bit field would rather than overflowing on an absurd stored angle.
+    if (m_format.angleInDegrees) t.Angle = static_cast<int32_t>(static_cast<uint32_t>(t.Angle) * 10u);
     obj.setText(std::move(t));
 }
 
@@ -553,7 +557,9 @@ void Reader::readNote(TQEVMapObjectMem& obj, uint64_t recordStart) {
         loadShort(z.IconName, fixed + 39, 30);
         const int32_t length = at<int32_t>(fixed, 70);
         const std::size_t room = block.size() > kNoteBlockFixed ? block.size() - kNoteBlockFixed : 0;
-        if (length < 0 || static_cast<std::size_t>(length) > room)
+        if (n > 0 && n < kNoteBlockFixed)
+            noteDamage(recordStart, "note block of " + std::to_string(n) + " bytes is shorter than its fixed fields");
+        else if (length < 0 || static_cast<std::size_t>(length) > room)
             noteDamage(recordStart, "note length " + std::to_string(length) + " does not fit its block of " +
                                         std::to_string(n) + " bytes; text cut");
         const std::size_t take = std::min<std::size_t>(room, static_cast<std::size_t>(std::max(length, 0)));

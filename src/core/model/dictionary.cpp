@@ -48,7 +48,8 @@ void TMapDictionary::insert(std::string name, std::string keyName, int32_t code)
 }
 
 bool TMapDictionary::addLoaded(std::string_view name, int32_t code) {
-    std::string k = toUpper(m_cp, name);
+    // Keyed like lookups (trimmed), so a name stored with blanks around it is still found.
+    std::string k = key(name);
     if (m_byKey.contains(k)) return false;
     insert(std::string(name), std::move(k), code);
     return true;

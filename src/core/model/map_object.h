@@ -137,7 +137,7 @@ int64_t DataSize(const TQEVMapObjectMem& obj);
 // A copy owning its own blocks (children, image bytes, address, extra).
 TQEVMapObjectMem DeepCopy(const TQEVMapObjectMem& obj);
 
-// Corners and Center from the object's data. Texts need font metrics, hence the measurer.
+// Corners from the object's data (Center is ComputeCenter's). Texts need font metrics, hence the measurer.
 struct FontNames {
     std::string font;  // FontIndex other than 1
     std::string font1; // FontIndex 1

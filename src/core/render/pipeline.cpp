@@ -68,7 +68,7 @@ void TKorvane::CollectVisible(const TMapRect& r, bool clearFirst) {
         for (auto& b : m_planes3D) b.clear();
     }
     m_clip = r;
-    const TQevMapList& list = m_doc->objects;
+    const TQevMapList& list = m_list->objects;
     if (list.empty()) return;
     const double sf = m_scaleFactor;
     const double objectView = Options.ObjectView();
@@ -165,7 +165,7 @@ void TKorvane::DrawCandidate(const TQEVMapObjectMem& obj, int index, int pass) {
 }
 
 void TKorvane::DrawPlanes() {
-    const TQevMapList& list = m_doc->objects;
+    const TQevMapList& list = m_list->objects;
     const bool threeD = Scale() >= Options.MinScale3D();
     for (std::size_t b = 0; b < m_planes.size(); ++b) {
         for (int index : m_planes[b]) {
@@ -190,6 +190,11 @@ void TKorvane::RebuildBuffer() {
     if (!NeedsFullRedraw && m_backBuffer.width() == m_width && m_backBuffer.height() == m_height) return;
     BusyGuard busy(m_rebuildBusy);
     SyncView();
+    if (m_width <= 0 || m_height <= 0) {
+        m_backBuffer.resize(0, 0); // nothing to show: skip the collection as well
+        NeedsFullRedraw = false;
+        return;
+    }
     const double k = 100.0 / Scale();
     const TMapRect v{XWind(), YWind(), static_cast<float>(XWind() + m_width * k),
                      static_cast<float>(YWind() + m_height * k)};
@@ -238,7 +243,11 @@ void TKorvane::RedrawRects(std::span<const TRect> rects) {
     NeedsFullRedraw = false;
 }
 
-void TKorvane::DisableDrawing() { m_drawingEnabled = false; }
+void TKorvane::DisableDrawing() {
+    m_drawingEnabled = false;
+    for (TKorvane* peer : m_linked) peer->m_drawingEnabled = false;
+    if (m_main) m_main->m_drawingEnabled = false;
+}
 
 void TKorvane::EnableDrawing() {
     m_drawingEnabled = true;
@@ -255,7 +264,7 @@ void TKorvane::ScrollView(TScrollDirection direction, int dx, int dy) {
     const bool up = direction == sdUp || direction == sdLeftUp || direction == sdRightUp;
     const bool down = direction == sdDown || direction == sdRightDown || direction == sdLeftDown;
     if (Options.LockScrollOutMap()) {
-        const TMapRect& e = m_doc->extent;
+        const TMapRect& e = m_ownDoc->extent;
         const float vw = static_cast<float>(m_width * k), vh = static_cast<float>(m_height * k);
         if (left && XWind() - dxw < e.MinX - third) return;
         if (up && YWind() - dyw < e.MinY - third) return;
@@ -265,8 +274,8 @@ void TKorvane::ScrollView(TScrollDirection direction, int dx, int dy) {
     if (OnBeforeScroll) OnBeforeScroll(*this);
     const int sx = left ? -dx : right ? dx : 0; // world moves this many pixels to the right
     const int sy = up ? -dy : down ? dy : 0;
-    m_doc->header.XWind += left ? -dxw : right ? dxw : 0;
-    m_doc->header.YWind += up ? -dyw : down ? dyw : 0;
+    m_ownDoc->header.XWind += left ? -dxw : right ? dxw : 0;
+    m_ownDoc->header.YWind += up ? -dyw : down ? dyw : 0;
     SyncView();
     m_backBuffer.resize(m_width, m_height);
     m_backBuffer.shift(-sx, -sy);
@@ -295,9 +304,9 @@ void TKorvane::ZoomAt(float x, float y, double newScale) {
         if (m_host) m_host->Repaint();
         return;
     }
-    m_doc->header.XWind = static_cast<float>(x - (m_width * 100.0 / newScale) / 2);
-    m_doc->header.YWind = static_cast<float>(y - (m_height * 100.0 / newScale) / 2);
-    m_doc->header.Scale = newScale;
+    m_ownDoc->header.XWind = static_cast<float>(x - (m_width * 100.0 / newScale) / 2);
+    m_ownDoc->header.YWind = static_cast<float>(y - (m_height * 100.0 / newScale) / 2);
+    m_ownDoc->header.Scale = newScale;
     SetScale(newScale);
 }
 
@@ -423,7 +432,7 @@ void TKorvane::PaintOverlays(TDrawObject& window) {
 void TKorvane::BlinkTimerTick() {
     m_blinkPhase = !m_blinkPhase;
     if (BlinkList.empty()) return;
-    if (m_doc->objects.empty()) {
+    if (m_list->objects.empty()) {
         BlinkList.clear();
         return;
     }

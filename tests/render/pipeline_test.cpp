@@ -1,0 +1,344 @@
+// The render pipeline: which objects reach the back end, in which order and passes, and what
+// the pixels look like with the real back ends.
+
+#include "component/korvane.h"
+#include "korvane_widget.h"
+#include "qt_draw_object.h"
+#include "render/object_cache.h"
+#include "render/recording_draw_object.h"
+
+#include <QGuiApplication>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace kestrum;
+
+namespace {
+
+QGuiApplication& guiApp() {
+    static int argc = 1;
+    static char name[] = "kestrum_tests";
+    static char* argv[] = {name, nullptr};
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static QGuiApplication app(argc, argv);
+    return app;
+}
+
+constexpr int32_t kRed = rgbColor(255, 0, 0);
+constexpr int32_t kBlue = rgbColor(0, 0, 255);
+constexpr int32_t kGreen = rgbColor(0, 160, 0);
+constexpr int32_t kWhite = 0xFFFFFF;
+
+TQEVMapObjectMem rect(float x0, float y0, float x1, float y1, int32_t fill, int32_t plane = 0, uint32_t flags = 0,
+                      int32_t penColor = 0, float penWidth = 0) {
+    TQEVMapObjectMem o;
+    o.Kind = cPolygon;
+    o.Ploskost = plane;
+    o.Brush = {fill, 0};
+    o.Pen = {penColor, 0, penWidth, flags};
+    o.setPoints(PointArray{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
+    ComputeCorners(o, defaultTextMeasurer(), {});
+    ComputeCenter(o);
+    return o;
+}
+
+TQEVMapObjectMem line(std::initializer_list<TMapPoint> pts, float width, int32_t color = 0) {
+    TQEVMapObjectMem o;
+    o.Kind = cLine;
+    o.Pen = {color, 0, width, 0};
+    o.setPoints(PointArray(pts));
+    ComputeCorners(o, defaultTextMeasurer(), {});
+    ComputeCenter(o);
+    return o;
+}
+
+// A map of 200 x 150 pixels at scale 100 (one world unit a pixel), origin at the top-left.
+struct Scene {
+    TKorvane map;
+    RecordingDrawObject* rec = nullptr;
+
+    explicit Scene(bool recording = true, int w = 200, int h = 150) {
+        if (recording) {
+            auto r = std::make_unique<RecordingDrawObject>();
+            rec = r.get();
+            map.SetDrawObject(std::move(r));
+        } else {
+            guiApp();
+            map.SetDrawObject(std::make_unique<qt::QtDrawObject>());
+        }
+        map.BackgroundColor = kWhite;
+        map.Options.mpGuideLines(false);
+        map.SetClientSize(w, h);
+        map.SetScale(100);
+    }
+    void add(TQEVMapObjectMem o) { map.Objects().Add(std::move(o)); }
+    void redraw() {
+        map.RecomputeExtent();
+        map.NeedsFullRedraw = true;
+        map.RebuildBuffer();
+    }
+    std::vector<RecordedCall> calls(const std::string& op) const {
+        std::vector<RecordedCall> out;
+        for (const auto& c : rec->calls)
+            if (c.op == op) out.push_back(c);
+        return out;
+    }
+};
+
+} // namespace
+
+TEST(ViewTransform, WorldAndScreenAgree) {
+    Scene s;
+    s.map.SetScale(100);
+    s.map.SetXWind(10);
+    s.map.SetYWind(20);
+    float x = 15, y = 25;
+    s.map.View().MapToScreen(x, y);
+    EXPECT_FLOAT_EQ(x, 5);
+    EXPECT_FLOAT_EQ(y, 5);
+    s.map.SetScale(200); // keeps the centre; put the corner back to check the factor alone
+    s.map.SetXWind(10);
+    s.map.SetYWind(20);
+    x = 15, y = 25;
+    s.map.View().MapToScreen(x, y);
+    EXPECT_FLOAT_EQ(x, 10);
+    EXPECT_FLOAT_EQ(y, 10);
+    for (double scale : {0.37, 1.0, 100.0, 12345.0}) {
+        s.map.SetScale(scale);
+        float px = 123, py = 77;
+        s.map.View().ScreenToMap(px, py);
+        s.map.View().MapToScreen(px, py);
+        EXPECT_NEAR(px, 123, 0.01) << scale;
+        EXPECT_NEAR(py, 77, 0.01) << scale;
+    }
+}
+
+TEST(ViewTransform, ThinningDropsOnlyLongListsOfClosePoints) {
+    ViewTransform v;
+    PointArray pts;
+    for (int i = 0; i < 11; ++i) pts.push_back({float(i) * 0.4f, 0});
+    std::vector<TPoint> out(pts.size());
+    EXPECT_LT(v.transformThinned(pts, out.data()), 11u);
+    pts.pop_back();
+    EXPECT_EQ(v.transformThinned(pts, out.data()), 10u);
+    EXPECT_EQ(v.transformAll(pts, out.data()), 10u);
+}
+
+TEST(ViewTransform, ZoomToRectFitsAndCentres) {
+    Scene s;
+    // 400 x 100 into 200 x 150: the width decides (scale 50), the height is centred.
+    s.map.ZoomToRect(0, 0, 400, 100);
+    EXPECT_DOUBLE_EQ(s.map.Scale(), 50);
+    const TMapPoint c = s.map.ViewCenter();
+    EXPECT_FLOAT_EQ(c.X, 200);
+    EXPECT_FLOAT_EQ(c.Y, 50);
+    // A single point: zero extents count as 1, so the scale is 100 x the smaller side.
+    s.map.ZoomToRect(7, 9, 7, 9);
+    EXPECT_DOUBLE_EQ(s.map.Scale(), 100.0 * 150);
+    EXPECT_NEAR(s.map.ViewCenter().X, 7.0f, 1e-3); // the centre comes from the real, zero extent
+}
+
+TEST(Pipeline, HigherPlaneCoversLowerWhateverTheListOrder) {
+    Scene s(false);
+    s.add(rect(10, 10, 100, 100, kRed, 5));
+    s.add(rect(50, 50, 150, 140, kBlue, 0));
+    s.add(rect(120, 10, 190, 60, kGreen, -64));
+    s.add(rect(110, 20, 195, 40, kBlue, -64)); // same plane: later in the list wins
+    s.redraw();
+    const TImage& img = s.map.BackBuffer();
+    EXPECT_EQ(img.colorAt(75, 75), kRed);  // plane 5 over plane 0 though earlier in the list
+    EXPECT_EQ(img.colorAt(120, 120), kBlue);
+    EXPECT_EQ(img.colorAt(150, 30), kBlue); // list order inside plane -64
+    EXPECT_EQ(img.colorAt(160, 55), kGreen);
+    EXPECT_EQ(img.colorAt(5, 145), kWhite); // background
+}
+
+TEST(Pipeline, BorderedPolygonsShowOnlyTheOuterBorder) {
+    Scene s(false);
+    // Two bordered neighbours: outlines in the main pass, fills in the second pass cover the
+    // outlines where the two touch.
+    s.add(rect(20, 20, 80, 80, kGreen, 0, kPenBorder, kRed, 4));
+    s.add(rect(80, 20, 140, 80, kGreen, 0, kPenBorder, kRed, 4));
+    s.redraw();
+    const TImage& img = s.map.BackBuffer();
+    EXPECT_EQ(img.colorAt(80, 50), kGreen); // the shared edge lies under the fills
+    EXPECT_EQ(img.colorAt(50, 50), kGreen);
+    EXPECT_EQ(img.colorAt(18, 50), kRed); // outer border, outside the fill
+    EXPECT_EQ(img.colorAt(141, 50), kRed);
+
+    Scene r;
+    r.add(rect(20, 20, 80, 80, kGreen, 0, kPenBorder, kRed, 4));
+    r.add(rect(80, 20, 140, 80, kGreen, 0, kPenBorder, kRed, 4));
+    r.redraw();
+    const auto polys = r.calls("polygon");
+    ASSERT_EQ(polys.size(), 4u);
+    EXPECT_EQ(polys[0].brush.Style, bsClear);
+    EXPECT_EQ(polys[1].brush.Style, bsClear);
+    EXPECT_EQ(polys[2].pen.Style, psClear);
+    EXPECT_EQ(polys[3].pen.Style, psClear);
+    EXPECT_EQ(polys[0].pen.Width, 4 + 2); // the border widens the outline by two pixels
+}
+
+TEST(Pipeline, ScaleThresholdsDropObjectsBeforeDrawing) {
+    Scene s;
+    s.map.Options.mpLineWidthMin(1);
+    s.add(line({{10, 10}, {100, 10}}, 0.5f));
+    s.redraw();
+    EXPECT_TRUE(s.map.PlaneBucket(0).empty()); // 0.5 px is below the thinnest line drawn
+    s.map.SetScale(200);
+    s.map.SetXWind(0), s.map.SetYWind(0);
+    s.redraw();
+    EXPECT_EQ(s.map.PlaneBucket(0).size(), 1u);
+
+    Scene t;
+    t.map.Options.ObjectView(5);
+    t.add(rect(10, 10, 15, 15, kRed)); // 5 x 5 pixels: too small
+    t.add(rect(30, 10, 36, 11, kRed)); // 6 x 1 pixels: wide enough
+    t.redraw();
+    ASSERT_EQ(t.map.PlaneBucket(0).size(), 1u);
+    EXPECT_EQ(t.map.PlaneBucket(0)[0], 1);
+}
+
+TEST(Pipeline, FilterAndHookHideObjects) {
+    Scene s;
+    s.add(rect(10, 10, 50, 50, kRed));
+    s.add(rect(60, 10, 90, 50, kRed));
+    s.map.Objects()[0].ClassCode = 7;
+    s.map.Objects()[1].ClassCode = 8;
+    s.map.SetClassVisible(7, false);
+    s.map.Filter(true);
+    s.redraw();
+    ASSERT_EQ(s.map.PlaneBucket(0).size(), 1u);
+    s.map.OnFilteredObject = [](const TQEVMapObjectMem&, bool& visible) { visible = false; };
+    s.redraw();
+    EXPECT_TRUE(s.map.PlaneBucket(0).empty());
+}
+
+TEST(Pipeline, PanByStripsMatchesAFullRebuild) {
+    auto build = [](Scene& s) {
+        for (int i = 0; i < 12; ++i)
+            s.add(rect(float(i * 17), float(i * 9), float(i * 17 + 40), float(i * 9 + 30), rgbColor(20 * i, 100, 200 - 15 * i),
+                       i % 3, i % 2 ? kPenBorder : 0, 0, 2));
+        s.add(line({{0, 140}, {90, 20}, {199, 130}}, 3, kRed));
+        s.redraw();
+    };
+    Scene panned(false), fresh(false);
+    build(panned);
+    build(fresh);
+    for (auto [dir, dx, dy] : {std::tuple{sdRight, 1, 0}, {sdDown, 0, 3}, {sdLeftUp, 5, 2}, {sdLeft, 30, 0}}) {
+        panned.map.ScrollView(dir, dx, dy);
+        fresh.map.SetXWind(panned.map.XWind());
+        fresh.map.SetYWind(panned.map.YWind());
+        fresh.redraw();
+        const TImage& a = panned.map.BackBuffer();
+        const TImage& b = fresh.map.BackBuffer();
+        int differ = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) differ += a.pixel(x, y) != b.pixel(x, y);
+        EXPECT_EQ(differ, 0) << "after scrolling " << int(dir);
+    }
+}
+
+TEST(Pipeline, ZoomAtTheSameScaleScrollsInsteadOfRebuilding) {
+    Scene s;
+    s.add(rect(10, 10, 50, 50, kRed));
+    s.redraw();
+    s.rec->calls.clear();
+    const TMapPoint c = s.map.ViewCenter();
+    s.map.ZoomAt(c.X + 3.4f, c.Y, s.map.Scale());
+    EXPECT_FLOAT_EQ(s.map.XWind(), 3);
+    const auto fills = s.calls("fillRect");
+    ASSERT_EQ(fills.size(), 1u);
+    EXPECT_EQ(fills[0].points[0].X, 197); // only the three uncovered columns
+    s.rec->calls.clear();
+    s.map.ZoomAt(c.X + 1000, c.Y, s.map.Scale()); // beyond the window: recentre and rebuild
+    ASSERT_FALSE(s.calls("fillRect").empty());
+    EXPECT_EQ(s.calls("fillRect")[0].points[0].X, 0);
+}
+
+TEST(Pipeline, ScrollingStopsAtTheMapEdgeWhenLocked) {
+    Scene s;
+    s.add(rect(0, 0, 200, 150, kRed));
+    s.redraw();
+    s.map.Options.LockScrollOutMap(true);
+    // A third of the window (66 px) may pass the edge; 50-pixel steps: the second is refused.
+    s.map.ScrollView(sdLeft, 50, 0);
+    EXPECT_FLOAT_EQ(s.map.XWind(), -50);
+    s.map.ScrollView(sdLeft, 50, 0);
+    EXPECT_FLOAT_EQ(s.map.XWind(), -50);
+}
+
+TEST(Pipeline, GrowingTheControlDrawsOnlyTheNewStrip) {
+    Scene s;
+    s.add(rect(10, 10, 50, 50, kRed));
+    s.redraw();
+    s.rec->calls.clear();
+    s.map.SetClientSize(210, 150);
+    s.map.PreparePaint();
+    const auto fills = s.calls("fillRect");
+    ASSERT_EQ(fills.size(), 1u);
+    EXPECT_EQ(fills[0].points[0], (TPoint{200, 0}));
+    EXPECT_EQ(fills[0].points[1], (TPoint{210, 150}));
+}
+
+TEST(Pipeline, HooksThatRedrawAreIgnoredInsideARedraw) {
+    Scene s;
+    s.add(rect(10, 10, 50, 50, kRed));
+    int rebuilds = 0;
+    s.map.OnBeforeRisovan = [&](TDrawObject&) { ++rebuilds; };
+    s.map.OnAfterRisovan = [&](TDrawObject&) {
+        s.map.NeedsFullRedraw = true;
+        s.map.SetScale(s.map.Scale()); // would redraw again: the busy guard refuses
+        s.map.RebuildBuffer();
+    };
+    s.redraw();
+    EXPECT_EQ(rebuilds, 1);
+    EXPECT_EQ(s.calls("polygon").size(), 1u);
+}
+
+TEST(Pipeline, GuideLinesAreLabelledOnlyAboveTwentyPixels) {
+    Scene s;
+    s.map.Options.mpGuideLines(true);
+    s.map.GuideStepX = 20;
+    s.map.GuideStepY = 21;
+    RecordingDrawObject window;
+    TImage screen(200, 150);
+    window.SetCanvas(&screen);
+    s.map.PaintOverlays(window);
+    int labelsX = 0, labelsY = 0;
+    for (const auto& c : window.calls)
+        if (c.op == "text") (c.points[0].Y == 1 ? labelsX : labelsY)++;
+    EXPECT_EQ(labelsX, 0);
+    EXPECT_EQ(labelsY, 150 / 21);
+}
+
+TEST(Linking, ChildShowsTheMainDocumentUntilTheMainGoes) {
+    TKorvane child;
+    {
+        TKorvane main;
+        main.Objects().Add(rect(0, 0, 10, 10, kRed));
+        child.MainKorvane(&main);
+        EXPECT_EQ(child.Objects().count(), 1);
+        EXPECT_EQ(main.LinkedKorvanes().size(), 1u);
+        main.Mashtab(2000);
+        main.Propagate();
+        EXPECT_EQ(child.Mashtab(), 2000);
+    }
+    EXPECT_EQ(child.MainKorvane(), nullptr);
+    EXPECT_EQ(child.Objects().count(), 0);
+}
+
+TEST(ObjectCache, EvictsTheLeastUsedEntry) {
+    TObjectCache<int> cache(3);
+    cache.insert(1, 10);
+    cache.insert(2, 20);
+    cache.insert(3, 30);
+    cache.find(1), cache.find(1), cache.find(3);
+    cache.insert(4, 40); // key 2 was never used again
+    EXPECT_EQ(cache.find(2), nullptr);
+    ASSERT_NE(cache.find(1), nullptr);
+    EXPECT_EQ(*cache.find(4), 40);
+    EXPECT_EQ(cache.size(), 3u);
+    EXPECT_EQ(CacheKey().add(std::string_view("Arial")).value(), CacheKey().add(std::string_view("Arial")).value());
+}
