@@ -2,7 +2,7 @@
 
 #include "component/viewer_setup.h"
 #include "io/byte_source.h"
-#include "korvane_widget.h"
+#include "headless.h"
 #include "qt_draw_object.h"
 #include "qt_text_measurer.h"
 
@@ -127,11 +127,7 @@ int renderCommand(Args args) {
     }
 
     // Rendering needs fonts but no screen.
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "kestrum";
-    char* argv[] = {name, nullptr};
-    QGuiApplication app(argc, argv);
+    const auto app = qt::makeHeadlessApplication();
 
     qt::QtTextMeasurer measurer;
     TKorvane map;

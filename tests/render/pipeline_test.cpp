@@ -2,7 +2,7 @@
 // the pixels look like with the real back ends.
 
 #include "component/korvane.h"
-#include "korvane_widget.h"
+#include "headless.h"
 #include "qt_draw_object.h"
 #include "render/object_cache.h"
 #include "render/recording_draw_object.h"
@@ -17,12 +17,8 @@ using namespace kestrum;
 namespace {
 
 QGuiApplication& guiApp() {
-    static int argc = 1;
-    static char name[] = "kestrum_tests";
-    static char* argv[] = {name, nullptr};
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static QGuiApplication app(argc, argv);
-    return app;
+    static const auto app = qt::makeHeadlessApplication();
+    return *app;
 }
 
 constexpr int32_t kRed = rgbColor(255, 0, 0);

@@ -1,0 +1,26 @@
+#include "headless.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace kestrum::qt {
+
+std::unique_ptr<QGuiApplication> makeHeadlessApplication() {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!std::getenv("XDG_RUNTIME_DIR")) {
+        namespace fs = std::filesystem;
+        const fs::path dir = fs::temp_directory_path() / ("kestrum-runtime-" + std::to_string(getuid()));
+        std::error_code ec;
+        fs::create_directories(dir, ec);
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace, ec);
+        if (!ec) setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    }
+    static int argc = 1;
+    static char name[] = "kestrum";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+} // namespace kestrum::qt
