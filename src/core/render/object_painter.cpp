@@ -134,12 +134,117 @@ void TKorvane::DrawLine(const TQEVMapObjectMem& obj, std::size_t count, TPoint* 
     d.Pen = saved;
 }
 
-void TKorvane::DrawPixelLine(const TQEVMapObjectMem&, std::size_t, const TPoint*) {
-    // Pixel lines are walked pixel by pixel for OnPixelLineEvent; see the object-drawing module.
+namespace {
+
+// Cohen-Sutherland clipping of a segment to the window; false when it lies wholly outside.
+bool clipSegment(double& x0, double& y0, double& x1, double& y1, double w, double h) {
+    auto code = [&](double x, double y) {
+        int c = 0;
+        if (x < 0) c |= 1;
+        else if (x > w) c |= 2;
+        if (y < 0) c |= 4;
+        else if (y > h) c |= 8;
+        return c;
+    };
+    int c0 = code(x0, y0), c1 = code(x1, y1);
+    for (int guard = 0; guard < 8; ++guard) {
+        if (!(c0 | c1)) return true;
+        if (c0 & c1) return false;
+        const int out = c0 ? c0 : c1;
+        double x = 0, y = 0;
+        if (out & 8) x = x0 + (x1 - x0) * (h - y0) / (y1 - y0), y = h;
+        else if (out & 4) x = x0 + (x1 - x0) * (0 - y0) / (y1 - y0), y = 0;
+        else if (out & 2) y = y0 + (y1 - y0) * (w - x0) / (x1 - x0), x = w;
+        else y = y0 + (y1 - y0) * (0 - x0) / (x1 - x0), x = 0;
+        // Intersections land on whole pixels.
+        x = std::round(x), y = std::round(y);
+        if (out == c0) x0 = x, y0 = y, c0 = code(x0, y0);
+        else x1 = x, y1 = y, c1 = code(x1, y1);
+    }
+    return false;
 }
 
-void TKorvane::DrawHouseNumber(const TQEVMapObjectMem&, float) {
-    // House-number labels come with the full object drawing.
+bool insidePolygon(std::span<const TMapPoint> pts, double x, double y) {
+    bool in = false;
+    for (std::size_t i = 0, j = pts.size() - 1; i < pts.size(); j = i++) {
+        const double xi = pts[i].X, yi = pts[i].Y, xj = pts[j].X, yj = pts[j].Y;
+        if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) in = !in;
+    }
+    return in;
+}
+
+} // namespace
+
+void TKorvane::DrawPixelLine(const TQEVMapObjectMem& obj, std::size_t count, const TPoint* pts) {
+    for (std::size_t i = 0; i + 1 < count; ++i) {
+        double x0 = pts[i].X, y0 = pts[i].Y, x1 = pts[i + 1].X, y1 = pts[i + 1].Y;
+        if (!clipSegment(x0, y0, x1, y1, m_width, m_height)) continue;
+        const double dx = x1 - x0, dy = y1 - y0;
+        const auto steps = static_cast<int>(std::max(std::fabs(dx), std::fabs(dy)));
+        // The segment's last pixel is the next segment's first: it is not visited here.
+        for (int k = 0; k < steps; ++k) {
+            const int x = static_cast<int>(std::lround(x0 + dx * k / steps));
+            const int y = static_cast<int>(std::lround(y0 + dy * k / steps));
+            OnPixelLineEvent(obj, x, y, k, 1.0, *m_draw);
+        }
+    }
+}
+
+void TKorvane::DrawHouseNumber(const TQEVMapObjectMem& obj, float height) {
+    if (obj.HasAddress != 1 || !obj.Address || !(Scale() > Options.MinScaleAddress()) || !Options.mpNumberDom()) return;
+    const TAddressCode& a = *obj.Address;
+    std::string label(trimmed(a.House.view()));
+    if (!a.House1.empty()) label += "/" + std::string(a.House1.view());
+    label = std::string(trimmed(label));
+    if (label.empty()) return;
+
+    const auto& c = obj.Corners;
+    double ax = c[0].X + (c[2].X - c[0].X) / 2.0, ay = c[0].Y + (c[2].Y - c[0].Y) / 2.0;
+    const auto pts = obj.points();
+    if (obj.Kind == cPolygon && pts.size() >= 3 && !insidePolygon(pts, ax, ay)) {
+        // A concave outline (a U, an L) has its centre outside: take the grid point nearest to it.
+        const double dx = std::fabs(c[1].X - c[0].X) / 7, dy = std::fabs(c[3].Y - c[0].Y) / 7;
+        double best = -1, bx = ax, by = ay;
+        for (int r = 0; r <= 6; ++r)
+            for (int k = 1; k <= 7; ++k) {
+                const double x = c[0].X + k * dx, y = c[0].Y + r * dy;
+                if (!insidePolygon(pts, x, y)) continue;
+                const double d = (x - ax) * (x - ax) + (y - ay) * (y - ay);
+                if (best < 0 || d < best) best = d, bx = x, by = y;
+            }
+        ax = bx, ay = by;
+    }
+    m_points[0] = m_view.toScreen({static_cast<float>(ax), static_cast<float>(ay)});
+
+    TDrawObject& d = *m_draw;
+    const int32_t objectColor = obj.Brush.Color;
+    int32_t background = objectColor;
+    const int brightest = std::max({redOf(objectColor), greenOf(objectColor), blueOf(objectColor)});
+    int32_t fontColor = brightest >= 150 ? 0 : 0xFFFFFF;
+    int32_t borderColor = Options.mpNumberDomBorderColor();
+
+    d.TextFace = Options.FontSystem();
+    d.TextBold = Options.mpNumberDomBold();
+    d.TextHeight = static_cast<int32_t>(std::lround(Options.mpNumberDomSizeFont() * d.ScreenDpi / 72.0)) +
+                   (d.GDIPlus() ? 2 : 4);
+    const TextExtent e = d.MeasureText(label);
+    int x = m_points[0].X - static_cast<int>(std::lround(e.width / 2));
+    int y = m_points[0].Y - static_cast<int>(std::lround(e.height / 2));
+    if (OnPaintAddress) OnPaintAddress(x, y, objectColor, fontColor, background, borderColor);
+
+    d.Brush = {background, Options.mpNumberDomFill() ? bsSolid : bsClear, nullptr};
+    if (In3DView() && obj.Kind == cPolygon && height > 0.000001f) {
+        // On the roof of an extruded building.
+        auto [ox, oy] = rotateNeg(height * m_scaleFactor, 0, Options.View3DAngle());
+        x += static_cast<int>(std::lround(ox));
+        y += static_cast<int>(std::lround(oy));
+    }
+    if (Options.mpNumberDomBorder()) d.Brush = {borderColor, bsCross, nullptr};
+    d.TextColor = fontColor;
+    const uint8_t saved = d.Opacity;
+    if (d.GDIPlus()) d.Opacity = obj.Alpha;
+    d.DrawText(x, y, Options.mpNumberDomBorder(), label, 0);
+    d.Opacity = saved;
 }
 
 void TKorvane::DrawGroup(const TQEVMapObjectMem& group, bool) {
