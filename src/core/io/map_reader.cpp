@@ -460,8 +460,7 @@ void Reader::readGroup(TQEVMapObjectMem& obj, int depth, uint64_t recordStart) {
         // These versions know no child lists: the bytes after the record are skipped unread.
         need(uint64_t(n), "group data of", n);
         m_src.seek(m_src.position() + uint64_t(n));
-        obj.setChildren(std::make_unique<TQevMapList>());
-        obj.DataCount = n;
+        obj.setChildren(std::make_unique<TQevMapList>()); // no children: a count of zero
         return;
     }
     need(uint64_t(n) * m_format.recordSize, "child count", n);
@@ -498,6 +497,7 @@ void Reader::readText(TQEVMapObjectMem& obj, uint64_t recordStart) {
     } else {
         const int32_t n = obj.DataCount;
         if (n < 0) badCount(recordStart, "negative text block size " + std::to_string(n));
+        if (n == 0) return; // an object written before its text was given: no block
         need(uint64_t(n), "text block of", n);
         std::string block(static_cast<std::size_t>(n), '\0');
         readExact(block.data(), block.size(), "text");
@@ -546,6 +546,7 @@ void Reader::readNote(TQEVMapObjectMem& obj, uint64_t recordStart) {
     } else {
         const int32_t n = obj.DataCount;
         if (n < 0) badCount(recordStart, "negative note block size " + std::to_string(n));
+        if (n == 0) return; // an object written before its note was given: no block
         need(uint64_t(n), "note block of", n);
         std::string block(static_cast<std::size_t>(n), '\0');
         readExact(block.data(), block.size(), "note");
