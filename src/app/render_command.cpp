@@ -4,6 +4,7 @@
 #include "io/byte_source.h"
 #include "headless.h"
 #include "qt_draw_object.h"
+#include "qt_image_decoder.h"
 #include "qt_text_measurer.h"
 
 #include <QGuiApplication>
@@ -130,7 +131,9 @@ int renderCommand(Args args) {
     const auto app = qt::makeHeadlessApplication();
 
     qt::QtTextMeasurer measurer;
+    qt::QtImageDecoder decoder;
     TKorvane map;
+    map.SetImageDecoder(&decoder);
     auto draw = std::make_unique<qt::QtDrawObject>();
     map.SetTextMeasurer(&measurer);
     map.SetDrawObject(std::move(draw));

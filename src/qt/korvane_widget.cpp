@@ -10,6 +10,7 @@ KorvaneWidget::KorvaneWidget(QWidget* parent) : TMyImage(parent) {
     m_draw->ScreenDpi = logicalDpiY();
     m_windowDraw.ScreenDpi = logicalDpiY();
     m_map.SetTextMeasurer(&m_measurer);
+    m_map.SetImageDecoder(&m_decoder);
     m_map.SetDrawObject(std::move(draw));
     m_map.SetHost(this);
     m_map.SetClientSize(width(), height());

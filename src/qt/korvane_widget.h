@@ -5,6 +5,7 @@
 #include "component/korvane.h"
 #include "my_image.h"
 #include "qt_draw_object.h"
+#include "qt_image_decoder.h"
 #include "qt_text_measurer.h"
 
 #include <QTimer>
@@ -27,6 +28,7 @@ class KorvaneWidget : public TMyImage, public TKorvaneHost {
 
   private:
     QtTextMeasurer m_measurer;
+    QtImageDecoder m_decoder;
     TKorvane m_map;
     QtDrawObject* m_draw = nullptr; // owned by the map
     QtDrawObject m_windowDraw;

@@ -8,6 +8,7 @@
 #include "model/class_set.h"
 #include "model/map_document.h"
 #include "render/draw_object.h"
+#include "render/image_decoder.h"
 #include "view/view_transform.h"
 
 #include <array>
@@ -196,6 +197,8 @@ class TKorvane {
     void SetHost(TKorvaneHost* host) { m_host = host; }
     // The drawing back end; the component starts with a null one.
     void SetDrawObject(std::unique_ptr<TDrawObject> draw);
+    // Decoder of BMP pictures (the platform's); without one, BMP bitmaps draw their placeholder.
+    void SetImageDecoder(const TImageDecoder* decoder) { m_imageDecoder = decoder; }
     TDrawObject& DrawObjectBackend() { return *m_draw; }
     TImage& BackBuffer() { return m_backBuffer; }
     const ViewTransform& View() const { return m_view; }
@@ -280,6 +283,17 @@ class TKorvane {
         TQEVMapBrush brush;
     };
     const BlinkStyle* m_blink = nullptr; // pen and brush in force for a blinking object
+    // Decoded pictures of bitmap objects, so that redraws and pans do not decode again.
+    struct DecodedPicture {
+        const uint8_t* data = nullptr;
+        std::size_t size = 0;
+        int scale = 0;
+        TImage image;
+    };
+    const TImage* decodedPicture(const TQEVMapBitmap& bitmap, double widthPixels);
+    void DrawBitmapObject(const TQEVMapObjectMem& obj);
+    std::vector<DecodedPicture> m_pictures;
+    const TImageDecoder* m_imageDecoder = nullptr;
 
     TKorvaneHost* m_host = nullptr;
     std::unique_ptr<TDrawObject> m_draw;

@@ -174,12 +174,13 @@ void Reader::badCount(uint64_t offset, std::string message) const {
 }
 
 void Reader::readExact(void* dst, std::size_t n, std::string_view what) {
-    const uint64_t pos = m_src.position();
-    const uint64_t left = m_src.remaining();
-    if (left < n)
-        throw StopReading{pos, std::string(what) + " needs " + std::to_string(n) + " bytes but the file ends after " +
-                                   std::to_string(left)};
-    if (m_src.read(dst, n) != n) throw StopReading{pos, std::string(what) + ": short read"};
+    // Read first and ask where the stream ends only when it came up short: a virtual call
+    // for the position and the size costs as much as a small record read, and a short
+    // read stops reading anyway, so what it left in `dst` is never used.
+    const std::size_t got = m_src.read(dst, n);
+    if (got != n)
+        throw StopReading{m_src.position() - got, std::string(what) + " needs " + std::to_string(n) +
+                                                      " bytes but the file ends after " + std::to_string(got)};
 }
 
 void Reader::need(uint64_t n, std::string_view what, int64_t count) {

@@ -247,6 +247,54 @@ void TKorvane::DrawHouseNumber(const TQEVMapObjectMem& obj, float height) {
     d.Opacity = saved;
 }
 
+const TImage* TKorvane::decodedPicture(const TQEVMapBitmap& b, double widthPixels) {
+    const std::span<const uint8_t> bytes(b.ImageData);
+    int scale = 1;
+    if (b.ImageFormat == 1) {
+        int w = 0, h = 0;
+        if (!jpegSize(bytes, w, h)) return nullptr;
+        scale = jpegScaleFor(widthPixels / w);
+    }
+    for (DecodedPicture& p : m_pictures)
+        if (p.data == bytes.data() && p.size == bytes.size() && p.scale == scale) return &p.image;
+    DecodedPicture p{bytes.data(), bytes.size(), scale, {}};
+    const bool ok = b.ImageFormat == 1 ? decodeJpeg(bytes, scale, p.image)
+                                       : (m_imageDecoder && m_imageDecoder->decodeBmp(bytes, p.image));
+    if (!ok || p.image.empty()) return nullptr;
+    if (b.ImageFormat != 1) {
+        // The picture keeps its own transparent colour; JPEG pictures are always opaque.
+        p.image.Transparent = b.Transparent != 0;
+        p.image.TransparentColor = b.TransparentColor;
+    }
+    constexpr std::size_t kKept = 16;
+    if (m_pictures.size() >= kKept) m_pictures.erase(m_pictures.begin());
+    m_pictures.push_back(std::move(p));
+    return &m_pictures.back().image;
+}
+
+void TKorvane::DrawBitmapObject(const TQEVMapObjectMem& obj) {
+    const TQEVMapBitmap* b = obj.bitmap();
+    if (!b) return;
+    TDrawObject& d = *m_draw;
+    TPoint q[4];
+    for (int i = 0; i < 4; ++i) q[i] = m_view.toScreen(b->Corners[std::size_t(i)]);
+    uint8_t alpha = obj.Alpha;
+    if (OnPaintObject) OnPaintObject(obj, alpha, d.Pen, d.Brush);
+    OpacityScope op(d, Options.AlphaBlending(), alpha);
+    if (!b->ImageData.empty()) {
+        const double width = std::hypot(double(q[1].X - q[0].X), double(q[1].Y - q[0].Y));
+        // A picture that cannot be decoded draws nothing.
+        if (const TImage* img = decodedPicture(*b, width)) d.DrawBitmapQuad(q[0], q[1], q[2], q[3], img);
+        return;
+    }
+    d.Pen = {0xFFFFFF, 1, psDashDot, false, false, pmCopy};
+    const TPoint outline[5] = {q[0], q[1], q[2], q[3], q[0]};
+    d.DrawPolyline(outline);
+    const TPoint diag1[2] = {q[0], q[2]}, diag2[2] = {q[1], q[3]};
+    d.DrawPolyline(diag1);
+    d.DrawPolyline(diag2);
+}
+
 void TKorvane::DrawGroup(const TQEVMapObjectMem& group, bool) {
     const TQevMapList* kids = group.children();
     if (!kids) return;
@@ -420,22 +468,10 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
         d.DrawPolygon(box);
         break;
     }
-    case cBitmap: {
-        const TQEVMapBitmap* b = obj.bitmap();
-        if (!b) break;
-        TPoint q[4];
-        for (int i = 0; i < 4; ++i) q[i] = m_view.toScreen(b->Corners[std::size_t(i)]);
-        paintHook();
-        OpacityScope op(d, Options.AlphaBlending(), alpha);
-        d.Pen = {0xFFFFFF, 1, psDashDot, false, false, pmCopy};
-        const TPoint outline[5] = {q[0], q[1], q[2], q[3], q[0]};
-        d.DrawPolyline(outline);
-        const TPoint diag1[2] = {q[0], q[2]}, diag2[2] = {q[1], q[3]};
-        d.DrawPolyline(diag1);
-        d.DrawPolyline(diag2);
+    case cBitmap:
+        DrawBitmapObject(obj);
         DrawHouseNumber(obj, 0);
         break;
-    }
     case cGroup:
         DrawGroup(obj, m_blink != nullptr);
         break;

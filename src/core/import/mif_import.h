@@ -1,0 +1,56 @@
+#pragma once
+// Import of MapInfo interchange files: a ".MIF" with the header and the graphic objects, and
+// its companion ".MID" with one row of attribute values per object, read in step.
+//
+// Regions become polygons (one per ring), polylines lines (one per section), texts texts and
+// points notes with an icon; from the attributes only an address (town, street, house) is
+// taken, found by the names of the columns. Coordinates are scaled, never projected: degrees
+// of longitude/latitude files become millionths of a degree, projected and non-earth units
+// are taken as they are, and Y is negated (the map's Y axis points south).
+//
+// Nothing in the files is trusted. Damage yields the objects read so far and after it, plus a
+// problem naming the file, the line and what was wrong; it never throws, crashes or allocates
+// more than the files themselves could describe.
+
+#include "import/import_result.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kestrum {
+
+class ByteSource;
+class TKorvane;
+
+// Appends the objects of `mif` (and the addresses of `mid`, when given) to the map's document
+// through its edit buffer. `mifName` and `midName` only name the files in problems; an empty
+// `midName` is derived from `mifName`. Fires map.OnProgress with the share of the MIF read and
+// stops when map.CancelRequested is set, keeping what was posted. Failures of the sources
+// themselves (FileError) end the import as a problem, not an exception.
+ImportResult ImportMIF(TKorvane& map, ByteSource& mif, ByteSource* mid, const std::string& mifName,
+                       const std::string& midName = {});
+
+// The MID beside a MIF: same folder and name, extension "mid" in any letter case ("a.MIF" finds
+// "a.MID", "a.mid" or "a.Mid"). Nothing when there is none.
+std::optional<std::filesystem::path> findMidBeside(const std::filesystem::path& mifPath);
+
+// Opens `mifPath` and the MID beside it, and imports them. A MIF that cannot be opened throws
+// FileError; a MID that cannot be opened is a problem, and the objects come without addresses.
+ImportResult ImportMIFFile(TKorvane& map, const std::filesystem::path& mifPath);
+
+// Cheap check of the first bytes of a file: true when they look like a MIF header.
+bool sniffMIF(std::string_view head);
+
+// The stored text angle (tenths of a degree) for a MIF angle in degrees on the ground: the
+// angle is squeezed as the map's unequal axis scales squeeze it (a fixed factor of 0.6 on the
+// tangent), keeping its quadrant.
+int32_t mifTextAngle(double degrees);
+
+// MIF pattern numbers to the map's pen and brush styles.
+uint8_t mifPenStyle(int64_t pattern);
+uint8_t mifBrushStyle(int64_t pattern);
+
+} // namespace kestrum

@@ -1,0 +1,207 @@
+#include "import/mif_lines.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace kestrum::mif {
+
+LineReader::LineReader(ByteSource& src, std::size_t blockSize, std::size_t maxLine)
+    : m_src(src), m_buf(std::max<std::size_t>(blockSize, 16)), m_maxLine(std::max<std::size_t>(maxLine, 16)) {
+    m_start = src.position();
+    m_total = src.remaining();
+}
+
+bool LineReader::refill() {
+    if (m_eof) return false;
+    // Keep the unfinished line: move it to the front, and grow the buffer only when that line
+    // alone fills it (a line can never be longer than the file, so growth is bounded by it).
+    if (m_begin > 0) {
+        std::memmove(m_buf.data(), m_buf.data() + m_begin, m_end - m_begin);
+        m_end -= m_begin;
+        m_begin = 0;
+    }
+    if (m_end == m_buf.size()) m_buf.resize(m_buf.size() * 2);
+    const std::size_t got = m_src.read(m_buf.data() + m_end, m_buf.size() - m_end);
+    if (got == 0) {
+        m_eof = true;
+        return false;
+    }
+    m_end += got;
+    if (!m_modeKnown) {
+        // Classic Mac OS programs end lines with a lone CR; everything else uses LF or CR LF.
+        const char* b = m_buf.data() + m_begin;
+        const std::size_t n = m_end - m_begin;
+        const bool hasLf = std::memchr(b, '\n', n) != nullptr;
+        const bool hasCr = std::memchr(b, '\r', n) != nullptr;
+        if (hasLf || hasCr) {
+            m_eol = (!hasLf && hasCr) ? '\r' : '\n';
+            m_modeKnown = true;
+        }
+    }
+    return true;
+}
+
+bool LineReader::next(std::string_view& line) {
+    if (m_repeat) {
+        m_repeat = false;
+        line = m_last;
+        m_consumed = m_lastConsumed;
+        return true;
+    }
+    m_lastCut = false;
+    for (;;) {
+        const char* b = m_buf.data() + m_begin;
+        const std::size_t n = m_end - m_begin;
+        if (const void* hit = n ? std::memchr(b, m_eol, n) : nullptr) {
+            const std::size_t len = static_cast<std::size_t>(static_cast<const char*>(hit) - b);
+            m_begin += len + 1;
+            m_consumed += len + 1;
+            line = std::string_view(b, len);
+            break;
+        }
+        if (n >= m_maxLine) {
+            // The buffer is reused while the rest is dropped: the cut line lives on in a copy.
+            m_cutLine.assign(b, m_maxLine);
+            line = m_cutLine;
+            m_begin += m_maxLine;
+            m_consumed += m_maxLine;
+            m_lastCut = true;
+            dropRestOfLine();
+            break;
+        }
+        if (!refill()) {
+            if (m_begin == m_end) return false;
+            // The last line has no line end.
+            line = std::string_view(m_buf.data() + m_begin, m_end - m_begin);
+            m_consumed += m_end - m_begin;
+            m_begin = m_end;
+            break;
+        }
+    }
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    ++m_line;
+    m_last = line;
+    m_lastConsumed = m_consumed;
+    return true;
+}
+
+void LineReader::dropRestOfLine() {
+    for (;;) {
+        const char* b = m_buf.data() + m_begin;
+        const std::size_t n = m_end - m_begin;
+        if (const void* hit = n ? std::memchr(b, m_eol, n) : nullptr) {
+            const std::size_t len = static_cast<std::size_t>(static_cast<const char*>(hit) - b);
+            m_begin += len + 1;
+            m_consumed += len + 1;
+            return;
+        }
+        m_consumed += n;
+        m_begin = m_end = 0;
+        if (m_eof) return;
+        const std::size_t got = m_src.read(m_buf.data(), m_buf.size());
+        if (got == 0) {
+            m_eof = true;
+            return;
+        }
+        m_end = got;
+    }
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+namespace {
+bool isWordChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+} // namespace
+
+std::string_view takeWord(std::string_view& s) {
+    s = skipBlanks(s);
+    std::size_t i = 0;
+    while (i < s.size() && isWordChar(s[i])) ++i;
+    const std::string_view word = s.substr(0, i);
+    s.remove_prefix(i);
+    return word;
+}
+
+bool startsWithNumber(std::string_view s) {
+    s = skipBlanks(s);
+    if (s.empty()) return false;
+    std::size_t i = 0;
+    if (s[i] == '-' || s[i] == '+') ++i;
+    if (i < s.size() && s[i] == '.') ++i;
+    return i < s.size() && isDigit(s[i]);
+}
+
+bool takeNumber(std::string_view& s, double& value) {
+    std::string_view t = skipBlanks(s);
+    if (!t.empty() && t[0] == '+') t.remove_prefix(1); // from_chars refuses a plus sign
+    // from_chars would read "inf" and "nan": a map coordinate is never one.
+    if (t.empty() || !(isDigit(t[0]) || t[0] == '.' || t[0] == '-')) return false;
+    double v = 0;
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+    if (r.ec == std::errc::result_out_of_range) {
+        // Too large for a double: the file is broken there, but the text is a number all the same.
+        value = HUGE_VAL;
+        s = t.substr(static_cast<std::size_t>(r.ptr - t.data()));
+        return true;
+    }
+    if (r.ec != std::errc{} || !std::isfinite(v)) return false;
+    value = v;
+    s = t.substr(static_cast<std::size_t>(r.ptr - t.data()));
+    return true;
+}
+
+bool takeInteger(std::string_view& s, int64_t& value) {
+    std::string_view t = skipBlanks(s);
+    if (!t.empty() && t[0] == '+') t.remove_prefix(1);
+    int64_t v = 0;
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+    if (r.ec != std::errc{}) return false;
+    // "3.0" is no count; "3," or "3 " are.
+    if (r.ptr != t.data() + t.size() && (*r.ptr == '.' || *r.ptr == 'e' || *r.ptr == 'E')) return false;
+    value = v;
+    s = t.substr(static_cast<std::size_t>(r.ptr - t.data()));
+    return true;
+}
+
+bool takeQuoted(std::string_view& s, std::string& out, bool& unterminated) {
+    std::string_view t = skipBlanks(s);
+    unterminated = false;
+    if (t.empty() || t[0] != '"') return false;
+    out.clear();
+    std::size_t i = 1;
+    for (;;) {
+        const std::size_t q = t.find('"', i);
+        if (q == std::string_view::npos) {
+            out.append(t.substr(i));
+            unterminated = true;
+            i = t.size();
+            break;
+        }
+        out.append(t.substr(i, q - i));
+        if (q + 1 < t.size() && t[q + 1] == '"') {
+            out += '"';
+            i = q + 2;
+            continue;
+        }
+        i = q + 1;
+        break;
+    }
+    s = t.substr(i);
+    return true;
+}
+
+} // namespace kestrum::mif

@@ -1,0 +1,65 @@
+#pragma once
+// Labels of a Polish-format file into the map's code page. The header's CodePage names how the
+// file's text is encoded; map text is single-byte in the document's code page (Windows-1251 for
+// the maps this viewer is made for). A character the map's code page lacks becomes its base
+// letter when it is an accented Latin letter ("é" -> "e", "ß" -> "ss") and '?' otherwise; the
+// caller counts either as a warning, so nothing is changed silently.
+
+#include "model/codepage.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kestrum::polish {
+
+enum class LabelEncoding : uint8_t {
+    MapCodePage, // no CodePage in the header: the bytes are taken as they are
+    Cp1250,
+    Cp1251,
+    Cp1252,
+    Utf8,
+    Unsupported, // a code page this importer has no table for: only ASCII survives
+};
+
+// The encoding named by a header's CodePage value (1250, 1251, 1252, 65001 ...). 0 is what
+// writers put when they mean "none": the bytes are then the map's own.
+LabelEncoding encodingOfCodePage(int64_t codePage);
+
+// The ASCII spelling of an accented Latin letter, ligature or typographic sign; empty when
+// there is none.
+std::string_view transliterate(char32_t ch);
+
+class LabelRecoder {
+  public:
+    struct Outcome {
+        bool approximated = false; // some character was transliterated or became '?'
+        bool utf8Found = false;    // a single-byte file held UTF-8 text, read as such
+    };
+
+    explicit LabelRecoder(CodePage target = CodePage::Cp1251);
+
+    void setSource(LabelEncoding source);
+    LabelEncoding source() const { return m_source; }
+
+    // `in` into the map's code page in `out` (cleared first; its capacity is reused).
+    Outcome recode(std::string_view in, std::string& out) const;
+
+  private:
+    void appendChar(char32_t ch, std::string& out, Outcome& o) const;
+    // Decodes UTF-8; ill-formed sequences become '?'. Returns false when one was met.
+    bool decodeUtf8(std::string_view in, std::string& out, Outcome& o) const;
+
+    CodePage m_target;
+    LabelEncoding m_source = LabelEncoding::MapCodePage;
+    std::array<char32_t, 256> m_sourceChar{};            // source byte -> Unicode (single-byte sources)
+    std::vector<std::pair<char32_t, uint8_t>> m_reverse; // Unicode -> map byte above 0x7F, sorted
+};
+
+// True when `s` is well-formed UTF-8 and holds at least one multi-byte character.
+bool isMultibyteUtf8(std::string_view s);
+
+} // namespace kestrum::polish
