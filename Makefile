@@ -41,7 +41,8 @@ fuzz: setup
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz
 	@for f in build-fuzz/bin/fuzz_*; do \
-	  name=$$(basename $$f); mkdir -p build-fuzz/corpus/$$name; \
+	  [ -x "$$f" ] || continue; \
+	  name=$$(basename $$f); mkdir -p build-fuzz/corpus/$$name fuzz/corpus/$$name; \
 	  echo "== $$name for $(FUZZ_SECONDS) s"; \
 	  $$f -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -rss_limit_mb=2048 -timeout=10 \
 	      -artifact_prefix=build-fuzz/ build-fuzz/corpus/$$name fuzz/corpus/$$name || exit 1; \
