@@ -12,5 +12,6 @@ using Args = std::span<const std::string_view>;
 
 int infoCommand(Args args);
 int renderCommand(Args args);
+int checkCommand(Args args);
 
 } // namespace kestrum::app

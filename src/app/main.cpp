@@ -18,6 +18,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"info", "print a map's header, dictionaries and objects", kestrum::app::infoCommand},
     {"render", "draw a map into a PNG picture", kestrum::app::renderCommand},
+    {"check", "draw every object once and log those that cannot be drawn", kestrum::app::checkCommand},
 };
 
 void usage(std::FILE* to) {

@@ -260,7 +260,7 @@ MapReadResult TKorvane::LoadFromStream(ByteSource& src, bool checkObjects, int32
     MapReadResult result = readMap(src, *m_list, opts);
     if (m_list != m_ownDoc.get()) m_ownDoc->header = m_list->header;
 
-    if (checkObjects) CheckObjects();
+    if (checkObjects) CheckObjects(CheckLogPath);
     RecomputeExtent();
     UseIndex = indexWasOn;
     m_selected = false;

@@ -80,8 +80,12 @@ class TKorvane {
     // Tries to draw every object; those that fail are logged to `logPath` and deleted.
     // Returns how many objects were removed.
     int CheckObjects(const std::string& logPath = "errors.log");
-    CheckPainter CheckObjectPainter; // unset: the structural check below
+    CheckPainter CheckObjectPainter; // unset: PaintForCheck
+    std::string CheckLogPath = "errors.log"; // where a load with the check writes its log
     static void StructuralCheck(const TQEVMapObjectMem& obj);
+    // Draws one object on a 500 x 500 scratch picture with the normal painter; throws when it
+    // cannot be drawn.
+    void PaintForCheck(const TQEVMapObjectMem& obj);
 
     // --- properties ----------------------------------------------------------------------------
     std::string FileName() const { return m_fileName; }

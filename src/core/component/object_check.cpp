@@ -55,9 +55,26 @@ void TKorvane::StructuralCheck(const TQEVMapObjectMem& obj) {
         for (const TQEVMapObjectMem& kid : *kids) StructuralCheck(kid);
 }
 
+void TKorvane::PaintForCheck(const TQEVMapObjectMem& obj) {
+    // Values the drawing arithmetic cannot take fail here, as they would fail a real redraw.
+    StructuralCheck(obj);
+    TImage scratch(500, 500);
+    TImage* saved = m_draw->Canvas();
+    m_draw->SetCanvas(&scratch);
+    try {
+        DrawObject(obj, 0);
+        if (obj.Pen.Flags & kPenBorder) DrawObject(obj, 1);
+    } catch (...) {
+        m_draw->SetCanvas(saved);
+        throw;
+    }
+    m_draw->SetCanvas(saved);
+}
+
 int TKorvane::CheckObjects(const std::string& logPath) {
     std::ofstream log(logPath, std::ios::binary | std::ios::trunc);
-    const CheckPainter& paint = CheckObjectPainter ? CheckObjectPainter : CheckPainter(&TKorvane::StructuralCheck);
+    const CheckPainter paint = CheckObjectPainter ? CheckObjectPainter
+                                                  : CheckPainter([this](const TQEVMapObjectMem& o) { PaintForCheck(o); });
     const CodePage cp = m_list->codePage;
     std::string lastKind; // a kind beyond the known ones is logged under the previous name
     int removed = 0;

@@ -269,7 +269,7 @@ void ComputeCorners(TQEVMapObjectMem& obj, const TextMeasurer& measurer, const F
 
 TQevMapList::~TQevMapList() = default;
 
-int TQevMapList::Add(TQEVMapObjectMem obj) {
+int TQevMapList::Add(TQEVMapObjectMem&& obj) {
     m_items.push_back(std::move(obj));
     return count() - 1;
 }

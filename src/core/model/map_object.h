@@ -165,7 +165,8 @@ class TQevMapList {
     void reserve(std::size_t n) { m_items.reserve(n); }
     std::size_t capacity() const { return m_items.capacity(); }
 
-    int Add(TQEVMapObjectMem obj);
+    // Takes an rvalue: a by-value parameter would move every object twice on its way in.
+    int Add(TQEVMapObjectMem&& obj);
     // Overwrites the object at i, or appends when i is at or beyond the end.
     void Replace(int index, TQEVMapObjectMem obj);
     // A deep copy of the object at index; the list keeps its own.
