@@ -85,7 +85,7 @@ class MifImporter {
                 emit();
                 finishRecord();
                 checkMidTail();
-                fireProgress(100);
+                if (m_lastPercent < 100) fireProgress(100);
             }
         } catch (const FileError& e) {
             m_result.addProblem(m_mifName, m_lines.lineNumber(), e.what());

@@ -1,0 +1,638 @@
+// MIF/MID import: the objects, styles and addresses a pair of files yields, the rules real
+// writers bend, and damage that must end in a clean problem rather than a crash, a hang, a huge
+// allocation or a lost neighbour.
+
+#include "component/korvane.h"
+#include "import/mif_import.h"
+#include "io/byte_source.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace kestrum {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kOurs = fs::path(KESTRUM_TEST_DATA_DIR) / "mif";
+const fs::path kCorpus = fs::path(KESTRUM_SHARED_DIR) / "corpus" / "mif";
+
+struct Imported {
+    std::unique_ptr<TKorvane> map = std::make_unique<TKorvane>();
+    ImportResult result;
+
+    int count() const { return map->Objects().count(); }
+    const TQEVMapObjectMem& operator[](int i) const { return map->Objects()[i]; }
+    TAdres address(int i) const { return map->DecodeAddress(map->Objects()[i]); }
+    int kindCount(uint8_t kind) const {
+        int n = 0;
+        for (const auto& o : map->Objects()) n += o.Kind == kind;
+        return n;
+    }
+    std::string problem() const { return result.firstProblem ? result.firstProblem->message : std::string(); }
+};
+
+std::span<const uint8_t> bytesOf(std::string_view s) {
+    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
+
+Imported importText(std::string_view mif, std::optional<std::string_view> mid = std::nullopt,
+                    const std::function<void(TKorvane&)>& setUp = {}) {
+    Imported out;
+    if (setUp) setUp(*out.map);
+    MemorySource mifSrc(bytesOf(mif));
+    std::optional<MemorySource> midSrc;
+    if (mid) midSrc.emplace(bytesOf(*mid));
+    out.result = ImportMIF(*out.map, mifSrc, midSrc ? &*midSrc : nullptr, "test.mif");
+    return out;
+}
+
+Imported importFile(const fs::path& mif) {
+    Imported out;
+    out.result = ImportMIFFile(*out.map, mif);
+    return out;
+}
+
+// A header for objects in degrees (the default when no CoordSys is given).
+std::string lonLat(std::string_view body, std::string_view columns = "Columns 0\n") {
+    return "Version 300\nDelimiter \",\"\n" + std::string(columns) + "Data\n" + std::string(body);
+}
+
+std::string projected(std::string_view body) {
+    return "Version 300\nCoordSys Earth Projection 8, 1001, \"m\", 39, 0, 1, 7500000, 0\nColumns 0\nData\n" +
+           std::string(body);
+}
+
+TMapPoint firstPoint(const TQEVMapObjectMem& o) {
+    if (const auto* n = o.note()) return {n->X, n->Y};
+    if (const auto* t = o.text()) return {t->X, t->Y};
+    return o.points().empty() ? TMapPoint{-1, -1} : o.points()[0];
+}
+
+// --- the building blocks -------------------------------------------------------------------------
+
+TEST(MifStyles, TextAngleIsSqueezedWithinItsQuadrant) {
+    EXPECT_EQ(mifTextAngle(0), 0);
+    EXPECT_EQ(mifTextAngle(45), 310);
+    EXPECT_EQ(mifTextAngle(90), 900);
+    EXPECT_EQ(mifTextAngle(135), 1490);
+    EXPECT_EQ(mifTextAngle(180), 1800);
+    EXPECT_EQ(mifTextAngle(225), 2110);
+    // Straight down must not flip to straight up through the sign of tan(270 degrees).
+    EXPECT_EQ(mifTextAngle(270), 2700);
+    EXPECT_EQ(mifTextAngle(315), 3290);
+    EXPECT_EQ(mifTextAngle(-45), 3290);
+    EXPECT_EQ(mifTextAngle(405), 310);
+    // Nonsense angles must neither hang the reduction nor overflow the tenths.
+    EXPECT_EQ(mifTextAngle(1e300), mifTextAngle(std::fmod(1e300, 360.0)));
+    EXPECT_EQ(mifTextAngle(std::numeric_limits<double>::infinity()), 0);
+}
+
+TEST(MifStyles, PatternsMapOntoPenAndBrushStyles) {
+    const std::pair<int, int> pens[] = {{0, 0}, {1, 5},  {2, 0},  {3, 2},  {4, 2},  {5, 1},  {9, 1},
+                                        {10, 2}, {11, 1}, {13, 1}, {14, 3}, {17, 3}, {18, 4}, {22, 4},
+                                        {23, 3}, {24, 4}, {25, 3}, {26, 0}, {-7, 0}};
+    for (auto [pattern, style] : pens) EXPECT_EQ(mifPenStyle(pattern), style) << "pen pattern " << pattern;
+    const std::pair<int, int> brushes[] = {{0, 1},  {1, 1},  {2, 0},  {3, 2},  {19, 2}, {23, 2}, {4, 3},
+                                           {24, 3}, {28, 3}, {5, 5},  {29, 5}, {33, 5}, {6, 4},  {34, 4},
+                                           {38, 4}, {7, 6},  {39, 6}, {43, 6}, {8, 7},  {18, 7}, {44, 7},
+                                           {47, 7}, {48, 1}, {71, 1}, {-3, 1}};
+    for (auto [pattern, style] : brushes)
+        EXPECT_EQ(mifBrushStyle(pattern), style) << "brush pattern " << pattern;
+}
+
+// --- objects -------------------------------------------------------------------------------------
+
+TEST(MifObjects, PointBecomesANoteWithTheBuiltInIcon) {
+    const Imported m = importText(lonLat("Point 37.61 55.75\n    Symbol (35,16711680,12)\n"));
+    ASSERT_EQ(m.count(), 1);
+    const TQEVMapObjectMem& o = m[0];
+    EXPECT_EQ(o.Kind, cZametka);
+    ASSERT_NE(o.note(), nullptr);
+    EXPECT_FLOAT_EQ(o.note()->X, 37610000.0f);
+    EXPECT_FLOAT_EQ(o.note()->Y, -55750000.0f);
+    EXPECT_EQ(o.note()->LibName.view(), "Default");
+    EXPECT_EQ(o.note()->IconName.view(), "61");
+    EXPECT_TRUE(o.note()->Text.empty());
+    EXPECT_EQ(o.Pen.Color, 0x0000FF); // the symbol's red, as a colour reference
+    EXPECT_EQ(o.Brush.Style, 1);
+    EXPECT_EQ(o.Ploskost, 2);
+    EXPECT_EQ(o.ClassCode, 2);
+    EXPECT_EQ(o.Alpha, 255);
+    EXPECT_FALSE(m.result.firstProblem);
+}
+
+TEST(MifObjects, RegionGivesOnePolygonPerRingAndPlineOneLinePerSection) {
+    const Imported m = importText(lonLat(R"(Region 2
+  3
+1 1
+2 1
+1 2
+  4
+5 5
+6 5
+6 6
+5 5
+    Pen (2,2,255)
+    Brush (2,65280,16777215)
+Pline Multiple 2
+  2
+0 0
+1 1
+  3
+2 2
+3 3
+4 4
+Pline 2
+7 7
+8 8
+)"));
+    ASSERT_EQ(m.count(), 5);
+    for (int i : {0, 1}) {
+        EXPECT_EQ(m[i].Kind, cPolygon);
+        EXPECT_EQ(m[i].Ploskost, 0);
+        EXPECT_EQ(m[i].Height, 0.0f);
+        EXPECT_EQ(m[i].Pen, (TQEVMapPen{0xFF0000, 0, 2.0f, 0}));
+        EXPECT_EQ(m[i].Brush, (TQEVMapBrush{0x00FF00, 0}));
+    }
+    EXPECT_EQ(m[0].points().size(), 3u);
+    EXPECT_EQ(m[1].points().size(), 4u);
+    // Pen and brush carry over to the polylines, which take the pen width as their height.
+    for (int i : {2, 3, 4}) {
+        EXPECT_EQ(m[i].Kind, cLine);
+        EXPECT_EQ(m[i].Ploskost, 1);
+        EXPECT_EQ(m[i].Height, 2.0f);
+        EXPECT_EQ(m[i].Pen.Color, 0xFF0000);
+    }
+    EXPECT_EQ(m[3].points().size(), 3u);
+    EXPECT_EQ(m[4].points()[1], (TMapPoint{8000000.0f, -8000000.0f}));
+    EXPECT_EQ(m.result.records, 3);
+}
+
+TEST(MifObjects, TextTakesItsBoxFontColourAndAngle) {
+    const Imported m = importText(projected(R"(Text
+    "Main St"
+    100 200 180 212
+    Font ("Arial",0,12,255,16777215)
+    Angle 45
+Text
+    "Second"
+    0 0 10 5
+    Brush (2,123,0)
+)"));
+    ASSERT_EQ(m.count(), 2);
+    const TQEVMapText* t = m[0].text();
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->Text, "Main St");
+    EXPECT_FLOAT_EQ(t->FontSize, 12.0f);
+    // The anchor is the box's top-left corner: X = x1, Y = -y1 - FontSize.
+    EXPECT_FLOAT_EQ(t->X, 100.0f);
+    EXPECT_FLOAT_EQ(t->Y, -212.0f);
+    EXPECT_EQ(t->FontIndex, 1);
+    EXPECT_EQ(t->Angle, 310);
+    EXPECT_EQ(m[0].Pen.Color, 0xFF0000); // foreground 255 (blue); the background is ignored
+    EXPECT_EQ(m[0].Brush.Style, 1);
+    EXPECT_EQ(m[0].Ploskost, 2);
+    // The angle goes back to 0 after each text; a brush given last applies to the last object.
+    EXPECT_EQ(m[1].text()->Angle, 0);
+    EXPECT_EQ(m[1].Brush, (TQEVMapBrush{0x7B0000, 1}));
+}
+
+TEST(MifObjects, TextAngleOfNinetyIsStoredAsNineHundred) {
+    const Imported m = importText(projected("Text \"up\"\n  0 0 10 5\n  Angle 90\n"));
+    ASSERT_EQ(m.count(), 1);
+    EXPECT_EQ(m[0].text()->Angle, 900);
+}
+
+TEST(MifObjects, KindsTheMapDoesNotShowStillTakeTheirRows) {
+    // Ellipse, Arc, Rect, RoundRect and Line make no object, but each takes its MID row, and
+    // the numbers they carry on following lines are not mistaken for anything else.
+    const Imported m = importText(lonLat(R"(Region 1
+  3
+0 0
+1 0
+0 1
+Rect 0 0 1 1
+Arc 0 0 1 1
+  0 360
+RoundRect 0 0 1 1
+  0.5
+Ellipse 0 0 1 1
+Line 0 0 1 1
+Region 1
+  3
+0 0
+1 0
+0 1
+)",
+                                         "Columns 1\n  Street Char(10)\n"),
+                                  std::string_view("\"one\"\n\"rect\"\n\"arc\"\n\"round\"\n\"ellipse\"\n\"line\"\n\"seven\"\n"));
+    ASSERT_EQ(m.count(), 2);
+    EXPECT_EQ(m.address(0).Street, "ONE");
+    EXPECT_EQ(m.address(1).Street, "SEVEN");
+    EXPECT_EQ(m.result.records, 7);
+    EXPECT_EQ(m.result.skipped, 5);
+    EXPECT_FALSE(m.result.firstProblem) << m.problem();
+}
+
+// --- coordinates ---------------------------------------------------------------------------------
+
+TEST(MifCoordinates, ScaleIsChosenOncePerFile) {
+    // In a longitude/latitude file a whole-number coordinate is degrees like its neighbours,
+    // not a millionth of one.
+    const Imported deg = importText(lonLat("Pline 3\n37.5 55.5\n38 56\n38.25 56.25\n"));
+    ASSERT_EQ(deg.count(), 1);
+    EXPECT_EQ(deg[0].points()[1], (TMapPoint{38000000.0f, -56000000.0f}));
+
+    // Projected and non-earth coordinates are taken as they are, rounded.
+    const Imported proj = importText(projected("Point 100 200\nPoint 100.4 200.6\n"));
+    ASSERT_EQ(proj.count(), 2);
+    EXPECT_EQ(firstPoint(proj[0]), (TMapPoint{100.0f, -200.0f}));
+    EXPECT_EQ(firstPoint(proj[1]), (TMapPoint{100.0f, -201.0f}));
+    const Imported nonEarth = importText("Version 300\nCoordSys NonEarth Units \"m\"\nColumns 0\nData\nPoint 1.5 2\n");
+    EXPECT_EQ(firstPoint(nonEarth[0]), (TMapPoint{2.0f, -2.0f}));
+    const Imported geo = importText("Version 300\n  COORDSYS Earth Projection 1, 104\nColumns 0\nData\nPoint 1 2\n");
+    EXPECT_EQ(firstPoint(geo[0]), (TMapPoint{1000000.0f, -2000000.0f}));
+}
+
+TEST(MifCoordinates, UnknownCoordSysIsDecidedByTheFirstPointWithAWarning) {
+    const Imported deg = importText("Version 300\nCoordSys Table mytable\nColumns 0\nData\nPoint 10 20\nPoint 1000 2000\n");
+    ASSERT_EQ(deg.count(), 2);
+    EXPECT_EQ(firstPoint(deg[1]), (TMapPoint{1e9f, -2e9f}));
+    EXPECT_EQ(deg.result.warnings, 1);
+    const Imported units = importText("Version 300\nCoordSys Table mytable\nColumns 0\nData\nPoint 5000 20\n");
+    EXPECT_EQ(firstPoint(units[0]), (TMapPoint{5000.0f, -20.0f}));
+}
+
+// --- what real writers do ------------------------------------------------------------------------
+
+TEST(MifQuirks, KeywordsInAnyCaseIndentedAndSplitOverBlankLines) {
+    const Imported m = importText(R"(VERSION 300
+ DELIMITER ","
+ COLUMNS 0
+ data
+ REGION 1
+
+  3
+ 1 1
+
+ 2 1
+ 1 2
+  PEN(1,2,255)
+Pline
+  2
+ 1 1
+ 2 2
+multipoint 2
+ 3 3
+ 4 4
+MultiPoint 1
+ 5 5
+)");
+    EXPECT_EQ(m.kindCount(cPolygon), 1);
+    EXPECT_EQ(m.kindCount(cLine), 1);
+    EXPECT_EQ(m.kindCount(cZametka), 3); // both spellings of the point-set clause
+    EXPECT_EQ(m[0].Pen.Color, 0xFF0000);
+    EXPECT_EQ(m[0].points().size(), 3u);
+    EXPECT_FALSE(m.result.firstProblem) << m.problem();
+}
+
+TEST(MifQuirks, GdalWritesTheTextStringOnTheClauseLineAndBoxesMayBeNegative) {
+    const Imported m = importText(projected("TEXT \"say \"\"hi\"\"\"\n-10 -20 -4 -17\n"));
+    ASSERT_EQ(m.count(), 1);
+    EXPECT_EQ(m[0].text()->Text, "say \"hi\"");
+    EXPECT_FLOAT_EQ(m[0].text()->X, -10.0f);
+    EXPECT_FLOAT_EQ(m[0].text()->Y, 17.0f);
+    EXPECT_FLOAT_EQ(m[0].text()->FontSize, 3.0f);
+}
+
+TEST(MifQuirks, LoneCarriageReturnLineEnds) {
+    const Imported m = importFile(kOurs / "lone_cr_mixed_case.mif");
+    EXPECT_EQ(m.kindCount(cPolygon), 1);
+    EXPECT_EQ(m.kindCount(cLine), 1);
+    EXPECT_EQ(m.kindCount(cZametka), 2);
+    EXPECT_EQ(m[0].Pen.Width, 2.0f);
+    EXPECT_FALSE(m.result.firstProblem) << m.problem();
+}
+
+// --- attributes ----------------------------------------------------------------------------------
+
+TEST(MifAttributes, AddressColumnsAreFoundByNameAndRowsStayInStep) {
+    const Imported m = importFile(kOurs / "address_win1251.mif");
+    ASSERT_EQ(m.count(), 3);
+    // Both rings of the first region share its row. A quoted value keeps its comma, and the
+    // last column whose name holds ДОМ gives the house.
+    for (int i : {0, 1}) {
+        EXPECT_EQ(m.address(i).Town, "\xCC\xCE\xD1\xCA\xC2\xC0");                 // МОСКВА
+        EXPECT_EQ(m.address(i).Street, "\xD2\xC2\xC5\xD0\xD1\xCA\xC0\xDF, \xD3\xCB\xC8\xD6\xC0"); // ТВЕРСКАЯ, УЛИЦА
+        EXPECT_EQ(m.address(i).House, "12\xE0");                                   // 12а
+    }
+    // The Rect took the second row; "none" reads as no town; an empty ДОМ leaves the other house.
+    EXPECT_EQ(m.address(2).Town, "");
+    EXPECT_EQ(m.address(2).Street, "\xC0\xD0\xC1\xC0\xD2"); // АРБАТ
+    EXPECT_EQ(m.address(2).House, "5");
+    EXPECT_EQ(m.result.records, 3);
+    EXPECT_EQ(m.result.skipped, 1);
+    EXPECT_FALSE(m.result.firstProblem) << m.problem();
+    EXPECT_FALSE(m.result.firstWarning);
+}
+
+TEST(MifAttributes, CollectionPartsShareARowAndNoneTakesOne) {
+    const Imported m = importFile(kOurs / "collection_rows.mif");
+    ASSERT_EQ(m.count(), 3);
+    EXPECT_EQ(m[0].Kind, cPolygon);
+    EXPECT_EQ(m[1].Kind, cLine);
+    EXPECT_EQ(m[2].Kind, cZametka);
+    EXPECT_EQ(m.address(0).Street, "FIRST");
+    EXPECT_EQ(m.address(1).Street, "FIRST");
+    EXPECT_EQ(m.address(2).Street, "THIRD");
+    EXPECT_EQ(m.address(2).Town, "GAMMA");
+    EXPECT_EQ(firstPoint(m[2]), (TMapPoint{5.0f, -5.0f})); // a non-earth file: units as they are
+    EXPECT_EQ(m.result.records, 3);
+    EXPECT_FALSE(m.result.firstProblem) << m.problem();
+}
+
+TEST(MifAttributes, RowsWithTooFewOrTooManyValuesTakeWhatTheyHave) {
+    const std::string mif = lonLat("Point 1 1\nPoint 2 2\nPoint 3 3\nPoint 4 4\n",
+                                   "Columns 3\n  Name Char(10)\n  My Town Char(10)\n  House No Char(5)\n");
+    const Imported m = importText(mif, std::string_view("\"a\",\"Oslo\",\"7\",\"extra\",\"more\"\n"
+                                                        "\"b\",\"Bergen\"\n"
+                                                        "\"c\"\n"
+                                                        "\n"));
+    ASSERT_EQ(m.count(), 4);
+    EXPECT_EQ(m.address(0).Town, "OSLO");
+    EXPECT_EQ(m.address(0).House, "7");
+    EXPECT_EQ(m.address(1).Town, "BERGEN");
+    EXPECT_EQ(m.address(2).Town, "");
+    EXPECT_EQ(m.address(3).Town, "");
+    EXPECT_EQ(m.result.warnings, 3); // rows 2 to 4 end before an address column
+    EXPECT_FALSE(m.result.firstProblem) << m.problem();
+}
+
+TEST(MifAttributes, DelimiterDefaultsToTabAndSemicolonValuesShowTheirSecondHalf) {
+    const Imported tab = importText("Version 300\nColumns 2\n  Town Char(10)\n  Street Char(10)\nData\nPoint 1 1\n",
+                                    std::string_view("Rome\tVia Appia\n"));
+    EXPECT_EQ(tab.address(0).Street, "VIA APPIA");
+    const Imported semi = importText(lonLat("Point 1 1\n", "Columns 1\n  Street Char(20)\n"),
+                                     std::string_view("\"Old name;New name\"\n"));
+    EXPECT_EQ(semi.address(0).Street, "NEW NAME");
+}
+
+TEST(MifAttributes, ShortMidIsAProblemNamingTheMidFile) {
+    const Imported m = importText(lonLat("Point 1 1\nPoint 2 2\nPoint 3 3\n", "Columns 1\n  Street Char(10)\n"),
+                                  std::string_view("\"x\"\n"));
+    EXPECT_EQ(m.count(), 3);
+    ASSERT_TRUE(m.result.firstProblem);
+    EXPECT_EQ(m.result.firstProblem->file, "test.mid");
+    EXPECT_NE(m.problem().find("ends after 1 rows"), std::string::npos) << m.problem();
+}
+
+// --- character sets ------------------------------------------------------------------------------
+
+TEST(MifCharset, Utf8TextLandsInTheMapCodePage) {
+    const Imported m = importFile(kOurs / "utf8_text.mif");
+    ASSERT_EQ(m.count(), 1);
+    // Улица Caf? : Windows-1251 has no é, which is counted.
+    EXPECT_EQ(m[0].text()->Text, "\xD3\xEB\xE8\xF6\xE0 Caf?");
+    EXPECT_EQ(m.address(0).Street, "CAF? \xCB\xC5\xCD\xC8\xCD\xC0"); // CAF? ЛЕНИНА
+    EXPECT_EQ(m.result.warnings, 2);
+    EXPECT_EQ(m[0].text()->Angle, 310);
+}
+
+TEST(MifCharset, DeclaredSingleByteSetsAreConverted) {
+    // ISO 8859-5 "Дом" and Latin-1 "é" (which Windows-1251 lacks).
+    const Imported cyr = importText(projected("Text \"\xB4\xDE\xDC\"\n 0 0 1 1\n").insert(0, "Charset \"ISO8859_5\"\n"));
+    EXPECT_EQ(cyr[0].text()->Text, "\xC4\xEE\xEC");
+    EXPECT_EQ(cyr.result.warnings, 0);
+    const Imported latin = importText(projected("Text \"caf\xE9\"\n 0 0 1 1\n").insert(0, "Charset \"WindowsLatin1\"\n"));
+    EXPECT_EQ(latin[0].text()->Text, "caf?");
+    EXPECT_EQ(latin.result.warnings, 1);
+}
+
+TEST(MifCharset, NeutralTextIsGuessedOnceWithAWarning) {
+    // Valid UTF-8 is read as UTF-8; other bytes are taken to be Windows-1251 already.
+    const Imported utf = importText(projected("Text \"\xD0\x94\xD0\xBE\xD0\xBC\"\n 0 0 1 1\n").insert(0, "Charset \"Neutral\"\n"));
+    EXPECT_EQ(utf[0].text()->Text, "\xC4\xEE\xEC");
+    const Imported cp = importText(projected("Text \"\xC4\xEE\xEC\"\n 0 0 1 1\nText \"\xC4\"\n 0 0 1 1\n")
+                                       .insert(0, "Charset \"Neutral\"\n"));
+    EXPECT_EQ(cp[0].text()->Text, "\xC4\xEE\xEC");
+    EXPECT_EQ(cp.result.warnings, 1);
+    ASSERT_TRUE(cp.result.firstWarning);
+    EXPECT_NE(cp.result.firstWarning->message.find("Neutral"), std::string::npos);
+    // Plain ASCII needs no guess.
+    const Imported ascii = importText(projected("Text \"abc\"\n 0 0 1 1\n"));
+    EXPECT_EQ(ascii.result.warnings, 0);
+}
+
+// --- damage --------------------------------------------------------------------------------------
+
+TEST(MifDamage, TruncatedRegionKeepsWhatCameBeforeAndNamesTheLine) {
+    const Imported m = importFile(kOurs / "truncated-region.mif");
+    // The point, and the three points of the cut ring that did arrive.
+    ASSERT_EQ(m.count(), 2);
+    EXPECT_EQ(m[1].points().size(), 3u);
+    ASSERT_TRUE(m.result.firstProblem);
+    EXPECT_EQ(m.result.firstProblem->line, 9);
+    EXPECT_NE(m.problem().find("REGION declares 4 points; 3 found"), std::string::npos) << m.problem();
+    EXPECT_NE(m.result.firstProblem->file.find("truncated-region.mif"), std::string::npos);
+}
+
+TEST(MifDamage, CountsBeyondTheFileAreReportedAndNotAllocated) {
+    const Imported rings = importFile(kOurs / "ring-count-exceeds-file.mif");
+    ASSERT_TRUE(rings.result.firstProblem);
+    EXPECT_EQ(rings.result.firstProblem->line, 4);
+    EXPECT_NE(rings.problem().find("2000000000 rings"), std::string::npos) << rings.problem();
+    // The one real ring and the point after the lie both arrive.
+    EXPECT_EQ(rings.kindCount(cPolygon), 1);
+    EXPECT_EQ(rings.kindCount(cZametka), 1);
+
+    const Imported points = importFile(kOurs / "point-count-too-large.mif");
+    EXPECT_EQ(points.kindCount(cLine), 1);
+    EXPECT_EQ(points.kindCount(cZametka), 1);
+    EXPECT_EQ(points.kindCount(cPolygon), 1);
+    EXPECT_EQ(points[0].points().size(), 3u);
+    EXPECT_EQ(points.result.firstProblem->line, 4);
+    EXPECT_NE(points.problem().find("1000 points"), std::string::npos) << points.problem();
+}
+
+TEST(MifDamage, WrongRingCountsResynchroniseOnTheNextCount) {
+    // The first ring says 5 but holds 3: its points end at the next count line, which is read
+    // as the second ring's.
+    const Imported m = importText(lonLat("Region 2\n  5\n0 0\n1 0\n0 1\n  3\n5 5\n6 5\n5 6\nPoint 9 9\n"));
+    EXPECT_EQ(m.kindCount(cPolygon), 2);
+    EXPECT_EQ(m[1].points().size(), 3u);
+    EXPECT_EQ(m.kindCount(cZametka), 1);
+    EXPECT_EQ(m.result.problems, 1);
+}
+
+TEST(MifDamage, BadValuesAreProblemsThatSpareTheirNeighbours) {
+    const Imported m = importText(lonLat(R"(Pline -3
+Pline 3
+1 1
+nan 2
+1e400 5
+Point 1e300 1
+Point x y
+Point 2 2
+    Pen (1,2,99999999)
+    Brush (oops)
+Region abc
+Point 3 3
+)"));
+    // Only the first Pline point, the two good points; nothing else, and no crash.
+    EXPECT_EQ(m.kindCount(cZametka), 2);
+    EXPECT_EQ(m.kindCount(cLine), 1);
+    EXPECT_EQ(m.map->Objects()[0].points().size(), 1u);
+    EXPECT_GE(m.result.problems, 6);
+    EXPECT_EQ(m.result.firstProblem->line, 5);
+}
+
+TEST(MifDamage, MissingDataLineAndMissingPiecesAreNamed) {
+    const Imported none = importFile(kOurs / "no-data-line.mif");
+    EXPECT_EQ(none.count(), 0);
+    EXPECT_NE(none.problem().find("no DATA line"), std::string::npos) << none.problem();
+
+    const Imported implicit = importText("Version 300\nColumns 0\nPoint 1 1\n");
+    EXPECT_EQ(implicit.count(), 1);
+    EXPECT_EQ(implicit.result.problems, 1);
+
+    const Imported columns = importText("Version 300\nColumns 3\n  Street Char(10)\nData\nPoint 1 1\n",
+                                        std::string_view("Elm\n"));
+    EXPECT_EQ(columns.address(0).Street, "ELM");
+    EXPECT_NE(columns.problem().find("COLUMNS declares 3 columns; 1 found"), std::string::npos) << columns.problem();
+
+    const Imported text = importText(projected("Text\nPen (1,2,0)\nText \"no box\"\nPoint 1 1\n"));
+    EXPECT_EQ(text.count(), 1);
+    EXPECT_EQ(text.result.problems, 2);
+}
+
+TEST(MifDamage, BinaryGarbageEndsCleanly) {
+    // A fixed pseudo-random stream (no unseeded randomness): bytes of every value, some line
+    // ends, and the start of a real header so the data section is reached.
+    std::string bytes = "Version 300\nColumns 0\nData\nRegion 3\n";
+    uint32_t s = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        s = s * 1664525u + 1013904223u;
+        bytes += static_cast<char>(s >> 24);
+    }
+    const Imported m = importText(bytes, std::string_view(bytes));
+    EXPECT_FALSE(m.result.cancelled);
+    EXPECT_LE(m.result.records, 200000);
+
+    // One line of 20 MB without a line end is cut, not kept whole.
+    const Imported longLine = importText("Version 300\nColumns 0\nData\nPoint 1 1\n" + std::string(20u << 20, 'x'));
+    EXPECT_EQ(longLine.count(), 1);
+    EXPECT_NE(longLine.problem().find("overlong"), std::string::npos) << longLine.problem();
+}
+
+// --- progress and cancel -------------------------------------------------------------------------
+
+std::string manyPoints(int n) {
+    std::string body;
+    for (int i = 0; i < n; ++i) body += "Point " + std::to_string(i % 180) + ".5 45.25\n";
+    return lonLat(body);
+}
+
+TEST(MifProgress, ReportsSharesOfTheFileUpToAHundred) {
+    std::vector<int> seen;
+    const Imported m = importText(manyPoints(2000), std::nullopt,
+                                  [&](TKorvane& map) { map.OnProgress = [&](TKorvane&, int p) { seen.push_back(p); }; });
+    EXPECT_EQ(m.count(), 2000);
+    ASSERT_GE(seen.size(), 50u);
+    EXPECT_EQ(seen.front(), 0);
+    EXPECT_EQ(seen.back(), 100);
+    for (std::size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i], seen[i - 1]);
+}
+
+TEST(MifProgress, CancelStopsAndKeepsWhatWasPosted) {
+    const Imported m = importText(manyPoints(2000), std::nullopt, [](TKorvane& map) {
+        map.OnProgress = [](TKorvane& k, int p) {
+            if (p >= 50) k.CancelRequested = true;
+        };
+    });
+    EXPECT_TRUE(m.result.cancelled);
+    EXPECT_GT(m.count(), 900);
+    EXPECT_LT(m.count(), 1100);
+    EXPECT_EQ(m.map->Header().ObjectCount, m.count());
+}
+
+// --- files beside each other, and the real-world corpus ------------------------------------------
+
+TEST(MifFiles, MidIsFoundBesideItsMifInAnyCase) {
+    const fs::path dir = fs::temp_directory_path() / ("kestrum_mif_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const auto touch = [&](const std::string& name) { std::ofstream(dir / name) << "x\n"; };
+    touch("a.MIF"), touch("a.MID"), touch("b.mif"), touch("b.mId"), touch("c.mif"), touch("noext"), touch("noext.mid");
+    EXPECT_EQ(findMidBeside(dir / "a.MIF"), dir / "a.MID");
+    EXPECT_EQ(findMidBeside(dir / "b.mif"), dir / "b.mId");
+    EXPECT_EQ(findMidBeside(dir / "c.mif"), std::nullopt);
+    EXPECT_EQ(findMidBeside(dir / "noext"), dir / "noext.mid");
+    fs::remove_all(dir);
+    EXPECT_TRUE(sniffMIF("\xEF\xBB\xBFVERSION 300\n"));
+    EXPECT_FALSE(sniffMIF("[IMG ID]\n"));
+}
+
+struct CorpusCase {
+    const char* file;
+    int records, polygons, lines, notes, texts;
+};
+
+TEST(MifCorpus, RealFilesImportWholly) {
+    // Records are the objects of each file; ogrinfo counts the same (the GDAL file holds six
+    // objects of kinds the map does not show: Line, Rect, RoundRect, Ellipse and two Arcs).
+    const CorpusCase cases[] = {
+        {"gdal_all_geoms.mif", 16, 2, 4, 7, 1},
+        {"gdal_win1251.mif", 3, 1, 1, 1, 0},
+        {"gdal_win1251_text.mif", 1, 0, 0, 0, 1},
+        {"geotk_HY_WATER_AREA_POLYGON.mif", 86, 86, 0, 0, 0},
+        {"rgdal_ps_cant_31.MIF", 44, 44, 0, 0, 0},
+        {"wayfinder_denmark.mif", 1, 18, 0, 0, 0},
+    };
+    for (const CorpusCase& c : cases) {
+        SCOPED_TRACE(c.file);
+        const Imported m = importFile(kCorpus / c.file);
+        EXPECT_EQ(m.result.records, c.records);
+        EXPECT_EQ(m.kindCount(cPolygon), c.polygons);
+        EXPECT_EQ(m.kindCount(cLine), c.lines);
+        EXPECT_EQ(m.kindCount(cZametka), c.notes);
+        EXPECT_EQ(m.kindCount(cText), c.texts);
+        EXPECT_FALSE(m.result.firstProblem) << m.problem();
+        EXPECT_FALSE(m.result.firstWarning);
+    }
+}
+
+TEST(MifCorpus, CoordinatesLandWhereTheFilesPutThem) {
+    // Denmark lies at 8-15 degrees east, 54.5-57.8 north: the wayfinder file writes latitude
+    // first and must not come out transposed.
+    const Imported dk = importFile(kCorpus / "wayfinder_denmark.mif");
+    const TMapRect e = dk.map->MapExtent();
+    EXPECT_GT(e.MinX, 8.0e6f);
+    EXPECT_LT(e.MaxX, 15.2e6f);
+    EXPECT_GT(e.MinY, -57.8e6f);
+    EXPECT_LT(e.MaxY, -54.5e6f);
+
+    // Projected metres stay metres.
+    const Imported water = importFile(kCorpus / "geotk_HY_WATER_AREA_POLYGON.mif");
+    EXPECT_EQ(water[0].points()[0], (TMapPoint{2470842.0f, -2447031.0f}));
+    EXPECT_EQ(water[0].Brush.Style, 1); // BRUSH(1,0): no fill
+
+    // The Cyrillic text of a WindowsCyrillic file is kept byte for byte, with its font colour.
+    const Imported text = importFile(kCorpus / "gdal_win1251_text.mif");
+    EXPECT_EQ(text[0].text()->Text, "\xCF\xEE\xEB\xE5");
+    EXPECT_EQ(text[0].Pen.Color, 0x0000FF);
+}
+
+} // namespace
+} // namespace kestrum
