@@ -164,12 +164,6 @@ void TKorvane::Mashtab(int32_t value) {
     PrinterSettings.CustomMashtab(value);
 }
 
-void TKorvane::Instrument(TInstrument tool) {
-    if (tool == m_instrument) return;
-    m_instrument = tool;
-    if (OnChangeInstrument) OnChangeInstrument(*this);
-}
-
 void TKorvane::Filter(bool on) {
     m_filter = on;
     m_selected = false;

@@ -31,6 +31,25 @@ using TNotifyEvent = std::function<void(class TKorvane& sender)>;
 
 enum tQevLine : uint8_t { qevLineStandart, qevLineRailRoad };
 
+enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
+
+struct TShiftState {
+    bool Shift = false;
+    bool Ctrl = false;
+    bool Alt = false;
+};
+
+// Cursor numbers: 0 the default arrow; the component's own cursors from 1000.
+enum TCursorId : int {
+    crDefault = 0,
+    crZoneLeft = 1000, crZoneUp, crZoneRight, crZoneDown, crZoneLeftUp, crZoneRightUp, crZoneRightDown,
+    crZoneLeftDown, crLinza, crRotate, crMovePixel, crScrollLeft, crScrollUp, crScrollRight, crScrollDown,
+    crScrollLeftUp, crScrollRightUp, crScrollRightDown, crScrollLeftDown, crEyeDropper, crHand,
+};
+
+// The repeating steps that nested message loops ran: the host ticks them while they are active.
+enum class TRepeat : uint8_t { AutoScroll, MiddlePan };
+
 // What the component needs of the window system it lives in. The platform layer implements it;
 // headless use needs none.
 class TKorvaneHost {
@@ -38,6 +57,19 @@ class TKorvaneHost {
     virtual ~TKorvaneHost() = default;
     // The back buffer changed: show it (now or at the next paint).
     virtual void Repaint() = 0;
+    virtual void SetCursor(int /*cursor*/) {}
+    // Call TKorvane::RepeatTick(kind) every `ms` milliseconds until StopRepeat.
+    virtual void StartRepeat(TRepeat /*kind*/, int /*ms*/) {}
+    virtual void StopRepeat(TRepeat /*kind*/) {}
+    virtual void TakeFocus() {}
+};
+
+// What a point search found: the address names and, for a note, its text.
+struct TFoundAddress {
+    bool found = false;
+    bool hasAddress = false;
+    TAdres adres;
+    std::string noteText;
 };
 
 // Scroll directions: the window moves towards smaller X for "left".
@@ -238,6 +270,29 @@ class TKorvane {
     const TMapRect& ClipWindow() const { return m_clip; }
     bool In3DView() const { return Options.View3D() && Scale() >= Options.MinScale3D(); }
 
+    // --- mouse and tools ------------------------------------------------------------------------
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+    void MouseMove(TShiftState shift, int x, int y);
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+    void DblClick();
+    void MouseLeave();
+    void RepeatTick(TRepeat kind);
+    int Cursor() const { return m_cursor; }
+    TPoint MouseClient() const { return m_mouseClient; }
+    TMapPoint MouseWorld() const { return m_mouseWorld; }
+    bool LensActive() const { return m_lens; }
+    bool MiddlePanActive() const { return m_middle; }
+    bool AutoScrollActive() const { return m_autoScrollActive; }
+    // The scroll zone under a client point (a ScrollView direction), or -1.
+    int ScrollZoneAt(int x, int y) const;
+
+    // --- hit testing and addresses ---------------------------------------------------------------
+    // Indices of the objects under a world point, the topmost last; fires OnAfterFind.
+    std::vector<int> HitTest(TMapPoint p);
+    bool HitObject(const TQEVMapObjectMem& obj, TMapPoint p);
+    // The address (and note text) at a world point, walking the hits from the topmost down.
+    TFoundAddress AddressAt(TMapPoint p);
+
     // --- events --------------------------------------------------------------------------------
     std::function<void(TKorvane&, int position)> OnProgress;
     TNotifyEvent OnBeforeLoad, OnAfterLoad, OnBeforeSave, OnAfterSave, OnAfterReadMIF;
@@ -245,6 +300,11 @@ class TKorvane {
     TNotifyEvent OnBeforePostObject, OnAfterPostObject, OnAfterAppendObject;
     std::function<void(const TQEVMapObjectMem&)> OnBeforeDelete, OnAfterDelete;
     std::function<void(bool active)> OnUndoAction;
+    std::function<void(TKorvane&, TMouseButton, TShiftState, int x, int y)> OnMouseDown, OnMouseUp;
+    std::function<void(TKorvane&, TShiftState, int x, int y)> OnMouseMove;
+    std::function<void(int& cursor, bool& active)> OnCursorChange;
+    std::function<void(TKorvane&, bool value)> OnAfterFind, OnAfterLocate;
+    TNotifyEvent OnMouseEnter, OnMouseLeave;
     std::function<void(TDrawObject& canvas)> OnBeforeRisovan, OnAfterRisovan;
     std::function<void(TDrawObject& canvas, float x, float y, float x1, float y1)> OnPaintBackground;
     std::function<void(const TQEVMapObjectMem&, bool& visible)> OnFilteredObject;
@@ -281,6 +341,34 @@ class TKorvane {
     void DrawGroup(const TQEVMapObjectMem& group, bool blinking);
     void DrawHouseNumber(const TQEVMapObjectMem& obj, float height);
     void DrawPixelLine(const TQEVMapObjectMem& obj, std::size_t count, const TPoint* points);
+
+    void SetCursor(int cursor);
+    void RestingCursor();
+    void AutoScrollStep();
+    void MiddlePanStep();
+    void FinishLens();
+    void PaintGuideLines(TDrawObject& window);
+    bool InWorkArea(int x, int y) const;
+
+    int m_cursor = crDefault;
+    TPoint m_mouseClient{};
+    TMapPoint m_mouseWorld{};
+    TMouseButton m_button = mbLeft;
+    TPoint m_pressClient{};
+    TMapPoint m_pressWorld{};
+    bool m_pressed = false;
+    bool m_swallowPress = false;
+    bool m_middle = false;
+    TPoint m_middlePoint{};
+    bool m_lens = false;
+    TMapPoint m_lensA{}, m_lensB{};
+    bool m_panning = false;
+    bool m_panBusy = false;
+    TMapPoint m_panCentre{};
+    int m_zone = -1;
+    bool m_autoScrollRunning = false;
+    bool m_autoScrollActive = false;
+    bool m_autoScrolled = false;
 
     struct BlinkStyle {
         TQEVMapPen pen;

@@ -64,7 +64,7 @@ bool validUtf8WithHighBytes(std::string_view s, bool& high) {
 
 } // namespace
 
-TextDecoder::TextDecoder(CodePage target) : m_target(target) {
+TextDecoder::TextDecoder(CodePage target) {
     for (int b = 0x80; b < 0x100; ++b) {
         const char32_t u = toUnicode(target, static_cast<uint8_t>(b));
         if (u != kNone) m_reverse.emplace_back(u, static_cast<uint8_t>(b));

@@ -71,10 +71,11 @@ enum class Pending : uint8_t { None, Region, Polyline, Text, Points, Unshown };
 
 class MifImporter {
   public:
-    MifImporter(TKorvane& map, ByteSource& mif, ByteSource* mid, std::string mifName, std::string midName)
-        : m_map(map), m_mifName(std::move(mifName)), m_midName(std::move(midName)), m_lines(mif),
-          m_text(map.Document().codePage) {
-        if (mid) m_mid.emplace(*mid);
+    MifImporter(TKorvane& map, ByteSource& mif, ByteSource* mid, std::string mifName, std::string midName,
+                const MifImportOptions& options)
+        : m_map(map), m_mifName(std::move(mifName)), m_midName(std::move(midName)),
+          m_lines(mif, options.blockBytes, options.maxLineBytes), m_text(map.Document().codePage) {
+        if (mid) m_mid.emplace(*mid, options.blockBytes, options.maxLineBytes);
     }
 
     ImportResult run() {
@@ -673,6 +674,11 @@ class MifImporter {
             else ++m_result.problems;
             return;
         }
+        if (m_mid->lastWasCut()) {
+            if (!m_result.firstProblem)
+                m_result.addProblem(m_midName, m_mid->lineNumber(), "an overlong row was cut (not a text file?)");
+            else ++m_result.problems;
+        }
         if (!m_address.wantsValues()) return;
         const auto out = m_address.decode(row, m_text, m_addr);
         if (out.missingValues || out.unterminatedQuote) {
@@ -827,7 +833,7 @@ class MifImporter {
 } // namespace
 
 ImportResult ImportMIF(TKorvane& map, ByteSource& mif, ByteSource* mid, const std::string& mifName,
-                       const std::string& midName) {
+                       const std::string& midName, const MifImportOptions& options) {
     std::string midLabel = midName;
     if (midLabel.empty()) {
         const std::size_t dot = mifName.rfind('.');
@@ -835,7 +841,7 @@ ImportResult ImportMIF(TKorvane& map, ByteSource& mif, ByteSource* mid, const st
         const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
         midLabel = (hasExt ? mifName.substr(0, dot) : mifName) + ".mid";
     }
-    MifImporter importer(map, mif, mid, mifName, midLabel);
+    MifImporter importer(map, mif, mid, mifName, midLabel, options);
     return importer.run();
 }
 

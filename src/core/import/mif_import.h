@@ -14,6 +14,7 @@
 
 #include "import/import_result.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -25,13 +26,21 @@ namespace kestrum {
 class ByteSource;
 class TKorvane;
 
+struct MifImportOptions {
+    // Size of the blocks both files are read in.
+    std::size_t blockBytes = std::size_t{1} << 20;
+    // A longer line is cut there and reported: no real MIF or MID line comes near, and the cap
+    // bounds memory on input that is not text at all.
+    std::size_t maxLineBytes = std::size_t{16} << 20;
+};
+
 // Appends the objects of `mif` (and the addresses of `mid`, when given) to the map's document
 // through its edit buffer. `mifName` and `midName` only name the files in problems; an empty
 // `midName` is derived from `mifName`. Fires map.OnProgress with the share of the MIF read and
 // stops when map.CancelRequested is set, keeping what was posted. Failures of the sources
 // themselves (FileError) end the import as a problem, not an exception.
 ImportResult ImportMIF(TKorvane& map, ByteSource& mif, ByteSource* mid, const std::string& mifName,
-                       const std::string& midName = {});
+                       const std::string& midName = {}, const MifImportOptions& options = {});
 
 // The MID beside a MIF: same folder and name, extension "mid" in any letter case ("a.MIF" finds
 // "a.MID", "a.mid" or "a.Mid"). Nothing when there is none.

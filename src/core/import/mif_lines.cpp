@@ -16,7 +16,7 @@ LineReader::LineReader(ByteSource& src, std::size_t blockSize, std::size_t maxLi
 bool LineReader::refill() {
     if (m_eof) return false;
     // Keep the unfinished line: move it to the front, and grow the buffer only when that line
-    // alone fills it (a line can never be longer than the file, so growth is bounded by it).
+    // alone fills it (up to the longest line kept, see next()).
     if (m_begin > 0) {
         std::memmove(m_buf.data(), m_buf.data() + m_begin, m_end - m_begin);
         m_end -= m_begin;
@@ -29,17 +29,33 @@ bool LineReader::refill() {
         return false;
     }
     m_end += got;
-    if (!m_modeKnown) {
-        // Classic Mac OS programs end lines with a lone CR; everything else uses LF or CR LF.
-        const char* b = m_buf.data() + m_begin;
-        const std::size_t n = m_end - m_begin;
-        const bool hasLf = std::memchr(b, '\n', n) != nullptr;
-        const bool hasCr = std::memchr(b, '\r', n) != nullptr;
-        if (hasLf || hasCr) {
-            m_eol = (!hasLf && hasCr) ? '\r' : '\n';
-            m_modeKnown = true;
-        }
+    return true;
+}
+
+namespace {
+
+// Length of the line at the front of [b, b + n) and whether it ended in a CR; npos when no
+// line end is there yet. LF, CR LF and a lone CR all end a line: Windows writers use CR LF,
+// classic Mac OS programs a lone CR, and files edited on several systems mix them.
+std::size_t findLineEnd(const char* b, std::size_t n, bool& cr) {
+    const void* lf = std::memchr(b, '\n', n);
+    const std::size_t limit = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - b) : n;
+    if (const void* r = std::memchr(b, '\r', limit)) {
+        cr = true;
+        return static_cast<std::size_t>(static_cast<const char*>(r) - b);
     }
+    cr = false;
+    return lf ? limit : std::string_view::npos;
+}
+
+} // namespace
+
+bool LineReader::swallowLf() {
+    // The LF of a CR LF pair may arrive with the next block.
+    if (!m_skipLf) return true;
+    if (m_begin == m_end && !refill()) return false;
+    m_skipLf = false;
+    if (m_buf[m_begin] == '\n') ++m_begin, ++m_consumed;
     return true;
 }
 
@@ -51,22 +67,26 @@ bool LineReader::next(std::string_view& line) {
         return true;
     }
     m_lastCut = false;
+    swallowLf();
     for (;;) {
         const char* b = m_buf.data() + m_begin;
         const std::size_t n = m_end - m_begin;
-        if (const void* hit = n ? std::memchr(b, m_eol, n) : nullptr) {
-            const std::size_t len = static_cast<std::size_t>(static_cast<const char*>(hit) - b);
+        bool cr = false;
+        const std::size_t len = n ? findLineEnd(b, n, cr) : std::string_view::npos;
+        if (len != std::string_view::npos) {
             m_begin += len + 1;
             m_consumed += len + 1;
-            line = std::string_view(b, len);
+            m_skipLf = cr;
+            m_lastCut = len > m_maxLine;
+            line = std::string_view(b, m_lastCut ? m_maxLine : len);
             break;
         }
-        if (n >= m_maxLine) {
+        if (n > m_maxLine) {
             // The buffer is reused while the rest is dropped: the cut line lives on in a copy.
             m_cutLine.assign(b, m_maxLine);
             line = m_cutLine;
-            m_begin += m_maxLine;
-            m_consumed += m_maxLine;
+            m_begin += n;
+            m_consumed += n;
             m_lastCut = true;
             dropRestOfLine();
             break;
@@ -80,7 +100,6 @@ bool LineReader::next(std::string_view& line) {
             break;
         }
     }
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     ++m_line;
     m_last = line;
     m_lastConsumed = m_consumed;
@@ -91,10 +110,12 @@ void LineReader::dropRestOfLine() {
     for (;;) {
         const char* b = m_buf.data() + m_begin;
         const std::size_t n = m_end - m_begin;
-        if (const void* hit = n ? std::memchr(b, m_eol, n) : nullptr) {
-            const std::size_t len = static_cast<std::size_t>(static_cast<const char*>(hit) - b);
+        bool cr = false;
+        const std::size_t len = n ? findLineEnd(b, n, cr) : std::string_view::npos;
+        if (len != std::string_view::npos) {
             m_begin += len + 1;
             m_consumed += len + 1;
+            m_skipLf = cr;
             return;
         }
         m_consumed += n;

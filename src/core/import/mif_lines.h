@@ -33,12 +33,12 @@ class LineReader {
     // Bytes of the input not yet handed out as lines.
     uint64_t remaining() const { return m_total > m_consumed ? m_total - m_consumed : 0; }
     uint64_t total() const { return m_total; }
-    bool atEnd() const { return !m_repeat && m_begin == m_end && m_eof; }
     // Whether the line last returned was cut at the maximum length.
     bool lastWasCut() const { return m_lastCut; }
 
   private:
     bool refill();
+    bool swallowLf();
     void dropRestOfLine();
 
     ByteSource& m_src;
@@ -49,8 +49,7 @@ class LineReader {
     std::string m_cutLine;
     bool m_eof = false;
     bool m_repeat = false;
-    bool m_modeKnown = false;
-    char m_eol = '\n';
+    bool m_skipLf = false; // the last line ended in CR: an LF next belongs to it
     std::string_view m_last;
     uint64_t m_lastConsumed = 0;
     int64_t m_line = 0;

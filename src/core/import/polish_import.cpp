@@ -10,7 +10,6 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -25,6 +24,7 @@ using polish::LabelRecoder;
 // No longitude or latitude lies beyond this, even written as 0..360; a larger number is damage
 // (and would lose all precision once stored as a float of millionths).
 constexpr double kMaxDegrees = 360.0;
+constexpr int64_t kMaxMicro = 360'000'000;
 constexpr std::size_t kHouseBytes = 12;
 // Labels are names; one longer than this is damage and is cut, so that measuring and drawing it
 // stays cheap.
@@ -92,15 +92,42 @@ int dataLevel(std::string_view name) {
     return level;
 }
 
-bool readDegrees(std::string_view s, double& out) {
+// Millionths of a degree from a number of degrees. The usual form, "-12.34567" with at most six
+// decimals, is read exactly as an integer (it is nearly all of a file's bytes); other forms go
+// through from_chars and are rounded to the nearest millionth.
+bool readMicroDegrees(std::string_view s, float& out) {
     s = trimSpaces(s);
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     if (s.empty()) return false;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
-    return ec == std::errc{} && end == s.data() + s.size() && std::isfinite(out) && std::fabs(out) <= kMaxDegrees;
+    static constexpr int64_t kScale[7] = {1000000, 100000, 10000, 1000, 100, 10, 1};
+    const char* p = s.data();
+    const char* const e = p + s.size();
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    int64_t whole = 0, fraction = 0;
+    int wholeDigits = 0, fractionDigits = 0;
+    while (p < e && *p >= '0' && *p <= '9' && wholeDigits < 4) whole = whole * 10 + (*p++ - '0'), ++wholeDigits;
+    if (p < e && *p == '.') {
+        ++p;
+        while (p < e && *p >= '0' && *p <= '9' && fractionDigits < 6)
+            fraction = fraction * 10 + (*p++ - '0'), ++fractionDigits;
+    }
+    int64_t micro = 0;
+    if (p == e && wholeDigits + fractionDigits > 0) {
+        micro = whole * 1000000 + fraction * kScale[fractionDigits];
+        if (negative) micro = -micro;
+    } else {
+        double degrees = 0;
+        const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), degrees);
+        if (ec != std::errc{} || end != s.data() + s.size() || !std::isfinite(degrees) ||
+            std::fabs(degrees) > kMaxDegrees)
+            return false;
+        micro = static_cast<int64_t>(std::nearbyint(degrees * 1e6));
+    }
+    if (micro > kMaxMicro || micro < -kMaxMicro) return false;
+    out = static_cast<float>(micro);
+    return true;
 }
-
-float microDegrees(double degrees) { return static_cast<float>(std::nearbyint(degrees * 1e6)); }
 
 uint8_t penStyleOf(int32_t v) { return v >= 0 && v <= 6 ? static_cast<uint8_t>(v) : 0; }
 uint8_t brushStyleOf(int32_t v) { return v >= 0 && v <= 7 ? static_cast<uint8_t>(v) : 1; }
@@ -139,6 +166,20 @@ void splitPolygonLabel(std::string_view label, std::string& street, std::string&
         label = label.substr(0, blank);
     }
     street.assign(label);
+}
+
+// "2C00|3": the type in upper-case hexadecimal, at least four digits, and the kind of feature.
+std::string styleKey(uint32_t code, Section section) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    char digits[8];
+    int n = 0;
+    do digits[n++] = kHex[code & 0xFu], code >>= 4;
+    while (code != 0);
+    std::string key(static_cast<std::size_t>(std::max(0, 4 - n)), '0');
+    while (n > 0) key += digits[--n];
+    key += '|';
+    key += section == Section::Point ? '3' : section == Section::Polyline ? '1' : '0';
+    return key;
 }
 
 struct ResolvedStyle {
@@ -369,6 +410,7 @@ void PolishImporter::header(std::string_view text) {
     m_sectionLine = m_labelLine = m_line;
     m_sectionName.assign("[").append(name.substr(0, kQuoteBytes)).append("]");
     m_hasType = m_hasLabel = m_hasStreetDesc = m_hasHouseNumber = false;
+    m_type.clear(), m_label.clear(), m_streetDesc.clear(), m_houseNumber.clear();
     m_level = INT_MAX;
     m_points.clear();
     m_dataLines.clear();
@@ -488,9 +530,9 @@ void PolishImporter::parseCoordinates(std::string_view value) {
             }
         }
         pair = std::string_view(p, static_cast<std::size_t>(next - p));
-        double la = 0, lo = 0;
-        if (complete && readDegrees(lat, la) && readDegrees(lon, lo)) {
-            m_points.push_back({microDegrees(lo), -microDegrees(la)});
+        float la = 0, lo = 0;
+        if (complete && readMicroDegrees(lat, la) && readMicroDegrees(lon, lo)) {
+            m_points.push_back({lo, -la});
         } else if (bad++ == 0) {
             firstBad = pair;
         }
@@ -526,10 +568,7 @@ void PolishImporter::resolveStyle() {
                            code <= static_cast<uint32_t>(INT32_MAX))) {
         s.code = static_cast<int32_t>(code);
         s.codeValid = true;
-        char key[16];
-        const char kind = m_section == Section::Point ? '3' : m_section == Section::Polyline ? '1' : '0';
-        const int n = std::snprintf(key, sizeof key, "%04X|%c", static_cast<unsigned>(code), kind);
-        s.row = m_styles.indexOf(std::string_view(key, static_cast<std::size_t>(n)));
+        s.row = m_styles.indexOf(styleKey(code, m_section));
     } else {
         m_styleTypeBad = true;
     }

@@ -390,7 +390,27 @@ const TImage& TKorvane::PreparePaint() {
 }
 
 void TKorvane::PaintOverlays(TDrawObject& window) {
-    if (!Options.mpGuideLines()) return;
+    SyncView();
+    if (m_middle) {
+        // Where the middle button went down: panning speed grows with the distance from here.
+        window.Pen = {0, 1, psSolid, false, false, pmCopy};
+        window.Brush = {0xFFFFFF, bsSolid, nullptr};
+        const TPoint c = m_middlePoint;
+        window.DrawEllipse(c.X - 8, c.Y - 8, c.X + 8, c.Y + 8);
+        window.DrawEllipse(c.X - 1, c.Y - 1, c.X + 1, c.Y + 1);
+    }
+    if (Options.mpGuideLines()) PaintGuideLines(window);
+    if (m_lens) {
+        const TPoint a = m_view.toScreen(m_lensA), b = m_view.toScreen(m_lensB);
+        window.Pen = {0xFFFFFF, Options.WidthRectLinza(), psDot, false, false, pmXor};
+        window.Brush = {0, bsClear, nullptr};
+        const TPoint frame[5] = {a, {b.X, a.Y}, b, {a.X, b.Y}, a};
+        window.DrawPolyline(frame);
+        window.Pen.Mode = pmCopy;
+    }
+}
+
+void TKorvane::PaintGuideLines(TDrawObject& window) {
     window.Pen = {GuideColor, 1, psDot, false, false, pmCopy};
     window.Brush = {0, bsClear, nullptr};
     window.TextFace = Options.FontSystem();

@@ -1,0 +1,186 @@
+// Finding the objects under a map point, and the address at a point as the viewer asks for it.
+
+#include "component/korvane.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace kestrum {
+
+namespace {
+
+bool inside(std::span<const TMapPoint> pts, double x, double y) {
+    if (pts.size() < 3) return false;
+    bool in = false;
+    for (std::size_t i = 0, j = pts.size() - 1; i < pts.size(); j = i++) {
+        const double xi = pts[i].X, yi = pts[i].Y, xj = pts[j].X, yj = pts[j].Y;
+        if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) in = !in;
+    }
+    return in;
+}
+
+bool nearSegment(TMapPoint a, TMapPoint b, TMapPoint p, double t) {
+    const double half = t > 0 ? t / 2 : 0.5;
+    if (p.X < std::min(a.X, b.X) - half || p.X > std::max(a.X, b.X) + half || p.Y < std::min(a.Y, b.Y) - half ||
+        p.Y > std::max(a.Y, b.Y) + half)
+        return false;
+    double len = std::hypot(double(b.X) - a.X, double(b.Y) - a.Y);
+    if (len == 0) len = 0.001;
+    // Twice the triangle's area over its base, rounded to a whole unit.
+    const double area2 = std::fabs((double(b.X) - a.X) * (double(p.Y) - a.Y) - (double(b.Y) - a.Y) * (double(p.X) - a.X));
+    return std::round(area2 / len) <= t / 2;
+}
+
+bool nearPolyline(std::span<const TMapPoint> pts, TMapPoint p, double t) {
+    for (std::size_t i = 0; i + 1 < pts.size(); ++i)
+        if (nearSegment(pts[i], pts[i + 1], p, t)) return true;
+    return false;
+}
+
+// Cubic Bezier chains as polylines, sixteen steps a segment.
+std::vector<TMapPoint> flatten(std::span<const TMapPoint> pts) {
+    std::vector<TMapPoint> out;
+    if (pts.empty()) return out;
+    out.push_back(pts[0]);
+    for (std::size_t i = 0; i + 3 < pts.size(); i += 3) {
+        const TMapPoint a = pts[i], b = pts[i + 1], c = pts[i + 2], d = pts[i + 3];
+        for (int k = 1; k <= 16; ++k) {
+            const double t = k / 16.0, u = 1 - t;
+            const double w0 = u * u * u, w1 = 3 * u * u * t, w2 = 3 * u * t * t, w3 = t * t * t;
+            out.push_back({static_cast<float>(w0 * a.X + w1 * b.X + w2 * c.X + w3 * d.X),
+                           static_cast<float>(w0 * a.Y + w1 * b.Y + w2 * c.Y + w3 * d.Y)});
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+bool TKorvane::HitObject(const TQEVMapObjectMem& o, TMapPoint p) {
+    if (!ClassPickSet.contains(o.ClassCode)) return false;
+    float minX = std::min({o.Corners[0].X, o.Corners[1].X, o.Corners[2].X, o.Corners[3].X});
+    float maxX = std::max({o.Corners[0].X, o.Corners[1].X, o.Corners[2].X, o.Corners[3].X});
+    float minY = std::min({o.Corners[0].Y, o.Corners[1].Y, o.Corners[2].Y, o.Corners[3].Y});
+    float maxY = std::max({o.Corners[0].Y, o.Corners[1].Y, o.Corners[2].Y, o.Corners[3].Y});
+    if (minX == maxX) minX -= 1, maxX += 1;
+    if (minY == maxY) minY -= 1, maxY += 1;
+    float height = o.Height;
+    if (In3DView() && OnHeightObject) OnHeightObject(o, height);
+    if (!In3DView()) height = o.Height;
+    if (o.Kind != cText && o.Kind != cZametka) {
+        const float g = std::fabs(height);
+        if (p.X < minX - g || p.X > maxX + g || p.Y < minY - g || p.Y > maxY + g) return false;
+    }
+    const double tolerance = Options.ZoneFindLine() * 100.0 / Scale() + o.Pen.Width;
+    switch (o.Kind) {
+    case cPolygon: {
+        const auto pts = o.points();
+        if (inside(pts, p.X, p.Y)) return true;
+        if (In3DView() && height > 0 && pts.size() >= 3) {
+            // Also the roof and the walls of the extruded building.
+            const double t = Options.View3DAngle() * std::numbers::pi / 180.0;
+            const double ox = height * std::cos(t), oy = -height * std::sin(t);
+            if (inside(pts, p.X - ox, p.Y - oy)) return true;
+            for (std::size_t i = 0; i < pts.size(); ++i) {
+                const TMapPoint a = pts[i], b = pts[(i + 1) % pts.size()];
+                const TMapPoint wall[4] = {a, b, {float(b.X + ox), float(b.Y + oy)}, {float(a.X + ox), float(a.Y + oy)}};
+                if (inside(wall, p.X, p.Y)) return true;
+            }
+        }
+        return false;
+    }
+    case cLine:
+        return nearPolyline(o.points(), p, tolerance);
+    case cBezier:
+        return nearPolyline(flatten(o.points()), p, tolerance);
+    case cBezierFill: {
+        const auto outline = flatten(o.points());
+        return inside(outline, p.X, p.Y);
+    }
+    case cText:
+        return inside(o.Corners, p.X, p.Y);
+    case cBitmap:
+        if (const TQEVMapBitmap* b = o.bitmap()) return inside(b->Corners, p.X, p.Y);
+        return false;
+    case cEllipse: {
+        const auto k = o.points();
+        if (k.size() < 4) return false;
+        const double cx = (k[0].X + k[2].X) / 2.0, cy = (k[0].Y + k[2].Y) / 2.0;
+        const double ux = (k[1].X - k[0].X) / 2.0, uy = (k[1].Y - k[0].Y) / 2.0;
+        const double vx = (k[3].X - k[0].X) / 2.0, vy = (k[3].Y - k[0].Y) / 2.0;
+        std::vector<TMapPoint> ring;
+        for (double t = 0; t < 2 * std::numbers::pi; t += 0.05)
+            ring.push_back({static_cast<float>(cx + ux * std::cos(t) + vx * std::sin(t)),
+                            static_cast<float>(cy + uy * std::cos(t) + vy * std::sin(t))});
+        return inside(ring, p.X, p.Y);
+    }
+    case cZametka: {
+        // The icon's rectangle, in world units at the current scale.
+        const double half = 16 * 100.0 / Scale();
+        return std::fabs(p.X - o.Corners[0].X) <= half && std::fabs(p.Y - o.Corners[0].Y) <= half;
+    }
+    case cGroup:
+        if (const TQevMapList* kids = o.children())
+            for (const TQEVMapObjectMem& kid : *kids)
+                if (HitObject(kid, p)) return true;
+        return false;
+    case cPixel:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::vector<int> TKorvane::HitTest(TMapPoint p) {
+    std::vector<int> hits;
+    const TQevMapList& list = m_list->objects;
+    const bool notesShown = Scale() >= Options.MinScaleIcon();
+    for (int i = 0; i < list.count(); ++i) {
+        const TQEVMapObjectMem& o = list[i];
+        if (o.Kind == cZametka && !notesShown) continue;
+        if (!HitObject(o, p)) continue;
+        if (m_filter) {
+            if (!ClassVisibleSet.contains(o.ClassCode)) continue;
+            if (OnFilteredObject) {
+                bool visible = true;
+                OnFilteredObject(o, visible);
+                if (!visible) continue;
+            }
+        }
+        hits.push_back(i);
+    }
+    // Plane first, then list order: the last hit is the object drawn on top.
+    const int64_t stride = int64_t{list.count()} + 1;
+    std::stable_sort(hits.begin(), hits.end(), [&](int a, int b) {
+        return a + std::clamp(list[a].Ploskost, -64, 64) * stride < b + std::clamp(list[b].Ploskost, -64, 64) * stride;
+    });
+    if (OnAfterFind) OnAfterFind(*this, !hits.empty());
+    return hits;
+}
+
+TFoundAddress TKorvane::AddressAt(TMapPoint p) {
+    TFoundAddress found;
+    const std::vector<int> hits = HitTest(p);
+    for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
+        LoadBuffer(*it);
+        const TQEVMapObjectMem& o = CurrentObject;
+        bool contributed = false;
+        if (o.HasAddress == 1) {
+            found.adres = DecodeAddress(o);
+            found.hasAddress = true;
+            contributed = true;
+        }
+        if (const TQEVMapZametka* z = o.Kind == cZametka ? o.note() : nullptr; z && !z->Text.empty()) {
+            found.noteText = z->Text;
+            contributed = true;
+        }
+        if (contributed) {
+            found.found = true;
+            break;
+        }
+    }
+    return found;
+}
+
+} // namespace kestrum
