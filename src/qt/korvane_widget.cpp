@@ -1,6 +1,9 @@
 #include "korvane_widget.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QResizeEvent>
+#include <QWheelEvent>
 
 namespace kestrum::qt {
 
@@ -17,6 +20,112 @@ KorvaneWidget::KorvaneWidget(QWidget* parent) : TMyImage(parent) {
     m_blink.setInterval(m_map.TimerInterval);
     QObject::connect(&m_blink, &QTimer::timeout, [this] { m_map.BlinkTimerTick(); });
     m_blink.start();
+    QObject::connect(&m_autoScroll, &QTimer::timeout, [this] { m_map.RepeatTick(TRepeat::AutoScroll); });
+    QObject::connect(&m_middlePan, &QTimer::timeout, [this] { m_map.RepeatTick(TRepeat::MiddlePan); });
+    setMouseTracking(true);
+}
+
+namespace {
+
+TMouseButton buttonOf(Qt::MouseButton b) {
+    return b == Qt::RightButton ? mbRight : b == Qt::MiddleButton ? mbMiddle : mbLeft;
+}
+
+TShiftState shiftOf(Qt::KeyboardModifiers m) {
+    return {m.testFlag(Qt::ShiftModifier), m.testFlag(Qt::ControlModifier), m.testFlag(Qt::AltModifier)};
+}
+
+// The component's own cursors stand for arrows, a magnifier and a hand: the nearest shapes the
+// desktop offers.
+Qt::CursorShape shapeOf(int cursor) {
+    switch (cursor) {
+    case crZoneLeft:
+    case crZoneRight:
+    case crScrollLeft:
+    case crScrollRight:
+        return Qt::SizeHorCursor;
+    case crZoneUp:
+    case crZoneDown:
+    case crScrollUp:
+    case crScrollDown:
+        return Qt::SizeVerCursor;
+    case crZoneLeftUp:
+    case crZoneRightDown:
+    case crScrollLeftUp:
+    case crScrollRightDown:
+        return Qt::SizeFDiagCursor;
+    case crZoneRightUp:
+    case crZoneLeftDown:
+    case crScrollRightUp:
+    case crScrollLeftDown:
+        return Qt::SizeBDiagCursor;
+    case crLinza:
+    case crEyeDropper:
+        return Qt::CrossCursor;
+    case crHand:
+        return Qt::OpenHandCursor;
+    case crRotate:
+    case crMovePixel:
+        return Qt::SizeAllCursor;
+    default:
+        return Qt::ArrowCursor;
+    }
+}
+
+} // namespace
+
+void KorvaneWidget::SetCursor(int cursor) { setCursor(shapeOf(cursor)); }
+
+void KorvaneWidget::StartRepeat(TRepeat kind, int ms) {
+    QTimer& t = kind == TRepeat::AutoScroll ? m_autoScroll : m_middlePan;
+    t.start(ms);
+}
+
+void KorvaneWidget::StopRepeat(TRepeat kind) {
+    (kind == TRepeat::AutoScroll ? m_autoScroll : m_middlePan).stop();
+}
+
+void KorvaneWidget::mousePressEvent(QMouseEvent* e) {
+    m_map.MouseDown(buttonOf(e->button()), shiftOf(e->modifiers()), e->pos().x(), e->pos().y());
+}
+
+void KorvaneWidget::mouseMoveEvent(QMouseEvent* e) {
+    m_map.MouseMove(shiftOf(e->modifiers()), e->pos().x(), e->pos().y());
+}
+
+void KorvaneWidget::mouseReleaseEvent(QMouseEvent* e) {
+    m_map.MouseUp(buttonOf(e->button()), shiftOf(e->modifiers()), e->pos().x(), e->pos().y());
+}
+
+void KorvaneWidget::mouseDoubleClickEvent(QMouseEvent* e) {
+    // The toolkit reports a double click instead of the second press: both are wanted.
+    m_map.DblClick();
+    mousePressEvent(e);
+}
+
+void KorvaneWidget::leaveEvent(QEvent* e) {
+    m_map.MouseLeave();
+    TMyImage::leaveEvent(e);
+}
+
+void KorvaneWidget::enterEvent(QEvent* e) {
+    if (m_map.OnMouseEnter) m_map.OnMouseEnter(m_map);
+    TMyImage::enterEvent(e);
+}
+
+void KorvaneWidget::wheelEvent(QWheelEvent* e) {
+    if (OnWheel) OnWheel(e);
+    else e->ignore();
+}
+
+void KorvaneWidget::keyPressEvent(QKeyEvent* e) {
+    if (OnKeyDown) OnKeyDown(e);
+    else TMyImage::keyPressEvent(e);
+}
+
+void KorvaneWidget::keyReleaseEvent(QKeyEvent* e) {
+    if (OnKeyUp) OnKeyUp(e);
+    else TMyImage::keyReleaseEvent(e);
 }
 
 KorvaneWidget::~KorvaneWidget() {

@@ -10,6 +10,11 @@
 
 #include <QTimer>
 
+#include <functional>
+
+class QKeyEvent;
+class QWheelEvent;
+
 namespace kestrum::qt {
 
 class KorvaneWidget : public TMyImage, public TKorvaneHost {
@@ -20,11 +25,28 @@ class KorvaneWidget : public TMyImage, public TKorvaneHost {
     TKorvane& map() { return m_map; }
 
     void Repaint() override { update(); }
+    void SetCursor(int cursor) override;
+    void StartRepeat(TRepeat kind, int ms) override;
+    void StopRepeat(TRepeat kind) override;
+    void TakeFocus() override { setFocus(Qt::MouseFocusReason); }
+
+    // Keyboard and wheel go to these first (the viewer's handlers); unset, they are ignored.
+    std::function<void(QKeyEvent*)> OnKeyDown, OnKeyUp;
+    std::function<void(QWheelEvent*)> OnWheel;
 
   protected:
     const TImage& picture() override { return m_map.PreparePaint(); }
     void paintOverlays(QPainter& painter) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void enterEvent(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
   private:
     QtTextMeasurer m_measurer;
@@ -33,6 +55,8 @@ class KorvaneWidget : public TMyImage, public TKorvaneHost {
     QtDrawObject* m_draw = nullptr; // owned by the map
     QtDrawObject m_windowDraw;
     QTimer m_blink;
+    QTimer m_autoScroll;
+    QTimer m_middlePan;
 };
 
 } // namespace kestrum::qt

@@ -1,5 +1,6 @@
 #include "component/viewer_setup.h"
 
+#include <cmath>
 #include <filesystem>
 
 namespace kestrum {
@@ -80,6 +81,77 @@ void RecomputeLargeTextBoxes(TKorvane& map) {
     }
     d.TextHeight = savedHeight;
     d.TextFace = savedFace;
+}
+
+void InstallViewerHooks(TKorvane& map, ViewerHooks& state) {
+    TKorvane* m = &map;
+    map.OnFilteredObject = [m](const TQEVMapObjectMem& o, bool& visible) {
+        // A label taller than a quarter of the view is unreadable: it is left out.
+        if (const TQEVMapText* t = o.Kind == cText ? o.text() : nullptr) visible = m->ViewHeight() / 4 > t->FontSize;
+    };
+    map.OnPaintObject = [m](const TQEVMapObjectMem& o, uint8_t&, TCanvasPen& pen, TCanvasBrush& brush) {
+        if (o.Kind == cLine) {
+            if (o.Height > 0) pen.Width = static_cast<int32_t>(std::lround(o.Height));
+            if (o.Pen.Flags < 2) {
+                pen.Style = penStyleOf(o.Pen.Style);
+                pen.Color = o.Pen.Color;
+                brush.Color = o.Brush.Color;
+                brush.Style = brushStyleOf(o.Brush.Style);
+            }
+        } else if (o.Kind == cZametka) {
+            const TQEVMapZametka* z = o.note();
+            if (!z || z->Text.empty()) return;
+            const std::string_view text = z->Text;
+            const std::string_view first = text.substr(0, text.find("\r\n"));
+            TDrawObject& d = m->DrawObjectBackend();
+            const TCanvasBrush savedBrush = d.Brush;
+            const std::string savedFace = d.TextFace;
+            d.TextFace = "Arial";
+            d.TextBold = true;
+            d.TextColor = o.Pen.Color;
+            d.TextHeight = 15;
+            d.Brush = {o.Brush.Color, brushStyleOf(o.Brush.Style), nullptr};
+            const TPoint at = m->View().toScreen({z->X, z->Y});
+            const int w = static_cast<int>(std::lround(d.MeasureText(first).width));
+            d.DrawText(at.X - w / 2, at.Y + 15, false, first, 0);
+            d.TextBold = false;
+            d.TextFace = savedFace;
+            d.Brush = savedBrush;
+        }
+    };
+    map.OnPixelLineEvent = [&state](const TQEVMapObjectMem& o, int x, int y, int, double, TDrawObject& canvas) {
+        if (++state.pixelCounter > 15) state.pixelCounter = 0;
+        const TCanvasBrush brush = state.pixelCounter > 10 ? TCanvasBrush{o.Brush.Color, brushStyleOf(o.Brush.Style), nullptr}
+                                                           : TCanvasBrush{o.Pen.Color, bsSolid, nullptr};
+        const int side = static_cast<int>(std::lround(o.Height));
+        canvas.FillRect({x, y, x + side, y + side}, brush);
+    };
+    map.OnPaintAddress = [](int&, int&, int32_t, int32_t& fontColor, int32_t&, int32_t&) { fontColor = 0; };
+    map.OnAfterScroll = [m](TKorvane&) { m->SetScale(m->Scale()); };
+}
+
+std::string AddressText(const TFoundAddress& found) {
+    if (!found.found) return {};
+    std::string s;
+    if (found.hasAddress) {
+        const TAdres& a = found.adres;
+        s = a.Town + "\n" + a.Street + "\n" + a.House + "\n" + a.Street1 + "\n" + a.House1 + "\n";
+    }
+    return s + found.noteText;
+}
+
+std::string BalloonText(std::string text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && i + 1 < text.size() && text[i + 1] == '\n') {
+            out += '\n';
+            ++i; // the pair is consumed: three line feeds leave two
+        } else {
+            out += text[i] == '\0' ? ' ' : text[i];
+        }
+    }
+    return out;
 }
 
 MapReadResult LoadMapForViewing(TKorvane& map, const std::string& path) {

@@ -19,4 +19,18 @@ MapReadResult LoadMapForViewing(TKorvane& map, const std::string& path);
 // Corners of texts of FontSize 1000 and more, measured on the drawing back end at height 1000.
 void RecomputeLargeTextBoxes(TKorvane& map);
 
+// The viewer's drawing adjustments, installed as the map's hooks: oversized texts hidden, lines
+// drawn with their own pen and height, notes captioned with their first line, pixel lines in an
+// 11:5 rhythm of pen and brush colour, house numbers in black, a redraw after every scroll.
+struct ViewerHooks {
+    int pixelCounter = 0; // shared by all pixel lines, as the rhythm runs on across them
+};
+void InstallViewerHooks(TKorvane& map, ViewerHooks& state);
+
+// The balloon text of a point search: the five address lines (each ended by a line feed) and a
+// note's text; then pairs of line feeds squeezed to one in a single pass and zero bytes made
+// blanks. Empty when nothing was found.
+std::string AddressText(const TFoundAddress& found);
+std::string BalloonText(std::string text);
+
 } // namespace kestrum

@@ -1,0 +1,24 @@
+#pragma once
+// Opening a map file into a viewer form, as the lister plug-in and the standalone viewer do it.
+
+#include <QWidget>
+
+#include <string>
+
+namespace kestrum::plugin {
+
+class TfmMain;
+
+// ".MAP", ".MP" and ".MIF" in any letter case.
+bool isViewableFile(const std::string& path);
+
+// Creates the viewer form as a child of `parent` (or a top-level window when parent is null),
+// loads the file with a progress window that Esc cancels, fits the whole map and shows the
+// form. Returns null, after telling the user why, when the open fails. Never throws.
+TfmMain* OpenViewer(QWidget* parent, const std::string& path, const std::string& moduleFolder);
+
+// A message box captioned "Message" (or a line on stderr when KESTRUM_NO_MESSAGE_BOXES is set,
+// for unattended runs).
+void ShowMessage(QWidget* owner, const QString& text);
+
+} // namespace kestrum::plugin

@@ -1,0 +1,170 @@
+#include "viewer_form.h"
+
+#include "balloon.h"
+#include "io/byte_source.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDateTime>
+#include <QKeyEvent>
+#include <QProgressBar>
+#include <QResizeEvent>
+#include <QWheelEvent>
+
+namespace kestrum::plugin {
+
+TfmMain::TfmMain(QWidget* parent) : QWidget(parent), m_mapWidget(new qt::KorvaneWidget(this)) {
+    setWindowTitle(QStringLiteral("Korvane Viewer plugin"));
+    Clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
+    m_balloon = std::make_unique<AddressBalloon>(this);
+    CreateKestrum();
+}
+
+TfmMain::~TfmMain() {
+    if (OnClose) {
+        auto close = std::move(OnClose);
+        OnClose = nullptr;
+        close();
+    }
+}
+
+void TfmMain::CreateKestrum() {
+    TKorvane& map = Korvane();
+    ApplyViewerSetup(map);
+    InstallViewerHooks(map, m_hooks);
+    map.OnMouseDown = [this](TKorvane&, TMouseButton b, TShiftState, int x, int y) { KorvaneMouseDown(b, x, y); };
+    map.OnMouseUp = [this](TKorvane&, TMouseButton, TShiftState, int, int) { Panel1MouseUp(); };
+    map.OnProgress = [this](TKorvane&, int position) { KorvaneProgress(position); };
+    m_mapWidget->OnKeyDown = [this](QKeyEvent* e) { KeyDown(e); };
+    m_mapWidget->OnKeyUp = [this](QKeyEvent* e) { KeyUp(e); };
+    m_mapWidget->OnWheel = [this](QWheelEvent* e) { Wheel(e); };
+    m_mapWidget->setGeometry(rect());
+}
+
+void TfmMain::resizeEvent(QResizeEvent* e) {
+    m_mapWidget->setGeometry(QRect(QPoint(0, 0), e->size()));
+    if (m_fitOnResize && !Korvane().Objects().empty()) {
+        TKorvane& map = Korvane();
+        map.SetClientSize(e->size().width(), e->size().height());
+        map.DisableDrawing();
+        map.ZoomToMap();
+        map.EnableDrawing();
+    }
+    QWidget::resizeEvent(e);
+}
+
+void TfmMain::closeEvent(QCloseEvent* e) {
+    m_balloon->hide();
+    QWidget::closeEvent(e);
+}
+
+void TfmMain::LoadFromFile1(const std::string& path) {
+    try {
+        LoadMapForViewing(Korvane(), path);
+    } catch (...) {
+        // The view shows what could be read; nothing of a damaged file reaches the host.
+        Korvane().EndUpdate();
+    }
+}
+
+void TfmMain::ChangeScaleM(double delta) {
+    m_fitOnResize = false;
+    const int64_t now = Clock();
+    if (now <= m_lastZoom) return;
+    TKorvane& map = Korvane();
+    map.BeginUpdate();
+    const TPoint mouse = map.MouseClient();
+    float mx = float(mouse.X), my = float(mouse.Y);
+    map.View().ScreenToMap(mx, my);
+    map.SetScale(map.Scale() + delta);
+    float nx = float(mouse.X), ny = float(mouse.Y);
+    map.View().ScreenToMap(nx, ny);
+    map.SetXWind(map.XWind() + (mx - nx));
+    map.SetYWind(map.YWind() + (my - ny));
+    map.EndUpdate();
+    m_lastZoom = now;
+}
+
+void TfmMain::Wheel(QWheelEvent* e) {
+    // The position under the wheel is the point that stays in place.
+    const QPoint pos = e->position().toPoint();
+    Korvane().MouseMove({}, pos.x(), pos.y());
+    const int notches = e->angleDelta().y();
+    if (notches == 0) return;
+    const double third = Korvane().Scale() / 3;
+    ChangeScaleM(notches > 0 ? third : -third);
+    e->accept();
+}
+
+void TfmMain::KeyDown(QKeyEvent* e) {
+    m_fitOnResize = false;
+    TKorvane& map = Korvane();
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        // The host lets the viewer have Esc: close the lister window, after this handler returns.
+        QMetaObject::invokeMethod(window(), "close", Qt::QueuedConnection);
+        return;
+    }
+    if (e->key() == Qt::Key_Shift) {
+        if (map.Instrument() != iDragMap) map.Instrument(iDragMap);
+        return;
+    }
+    if (e->key() == Qt::Key_Control) {
+        if (map.Instrument() != iLinza) map.Instrument(iLinza);
+        return;
+    }
+    map.Instrument(iNone);
+    map.BeginUpdate();
+    switch (e->key()) {
+    case Qt::Key_Left:
+        map.SetXWind(map.XWind() - map.ViewWidth() / 5);
+        break;
+    case Qt::Key_Right:
+        map.SetXWind(map.XWind() + map.ViewWidth() / 5);
+        break;
+    case Qt::Key_Up:
+        map.SetYWind(map.YWind() - map.ViewHeight() / 5);
+        break;
+    case Qt::Key_Down:
+        map.SetYWind(map.YWind() + map.ViewHeight() / 5);
+        break;
+    default:
+        e->ignore();
+        break;
+    }
+    map.SetScale(map.Scale());
+    map.EndUpdate();
+}
+
+void TfmMain::KeyUp(QKeyEvent*) { Korvane().Instrument(iNone); }
+
+void TfmMain::KorvaneProgress(int position) {
+    if (!m_progress || position - m_progress->value() < 5) return;
+    m_progress->setValue(position);
+    QCoreApplication::processEvents();
+}
+
+std::string TfmMain::GetAdres() {
+    TKorvane& map = Korvane();
+    return AddressText(map.AddressAt(map.MouseWorld()));
+}
+
+void TfmMain::KorvaneMouseDown(TMouseButton button, int x, int y) {
+    m_fitOnResize = false;
+    TKorvane& map = Korvane();
+    const int z = map.Options.ZoneScroll();
+    if (button != mbLeft || map.Instrument() != iNone) return;
+    if (x < z || y < z || x > map.Width() - z || y > map.Height() - z) return; // a press there scrolls
+    // The search runs at the pressed point: the component records it after this handler.
+    float wx = float(x), wy = float(y);
+    map.View().ScreenToMap(wx, wy);
+    const std::string text = BalloonText(AddressText(map.AddressAt({wx, wy})));
+    if (text.empty() || text == "\n") return;
+    const std::string utf8 = toUtf8(map.Document().codePage, text);
+    QString shown = QString::fromUtf8(utf8.data(), int(utf8.size()));
+    while (shown.endsWith(QLatin1Char('\n'))) shown.chop(1);
+    m_balloon->showAt(m_mapWidget->mapToGlobal(QPoint(x, y)), QStringLiteral("Объект"), shown);
+}
+
+void TfmMain::Panel1MouseUp() { m_balloon->hide(); }
+
+} // namespace kestrum::plugin

@@ -1,0 +1,76 @@
+#pragma once
+// TfmMain: the viewer form shown in the file manager's lister. It holds the map widget and makes
+// the general-purpose map component a read-only viewer: wheel zoom about the mouse, arrow-key
+// panning, Shift to drag the map, Ctrl for the lens, an address balloon on click, progress
+// while loading.
+
+#include "component/viewer_setup.h"
+#include "korvane_widget.h"
+
+#include <QWidget>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class QProgressBar;
+class QLabel;
+
+namespace kestrum::plugin {
+
+class AddressBalloon;
+
+class TfmMain : public QWidget {
+  public:
+    explicit TfmMain(QWidget* parent = nullptr);
+    ~TfmMain() override;
+
+    TKorvane& Korvane() { return m_mapWidget->map(); }
+    qt::KorvaneWidget& MapWidget() { return *m_mapWidget; }
+
+    // The ".MAP" load of the viewer; failures are swallowed, the map shows what was read.
+    void LoadFromFile1(const std::string& path);
+
+    // One zoom step of `delta` percent about the last mouse position. Steps that arrive within
+    // one clock reading are dropped, so a burst of wheel notches zooms once.
+    void ChangeScaleM(double delta);
+    // The clock of zoom steps, in milliseconds; tests set their own.
+    std::function<int64_t()> Clock;
+
+    // Progress of a load, in percent; moves the bar in steps of at least 5 and lets the
+    // window system breathe so that the bar repaints and Esc arrives.
+    void KorvaneProgress(int position);
+    void SetProgressBar(QProgressBar* bar) { m_progress = bar; }
+
+    // The text the balloon would show for the last mouse position (empty: none).
+    std::string GetAdres();
+    const AddressBalloon* Balloon() const { return m_balloon.get(); }
+
+    // Called once when the view ends, whichever way (the host's close call or its destruction).
+    std::function<void()> OnClose;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void CreateKestrum();
+    void KeyDown(QKeyEvent* e);
+    void KeyUp(QKeyEvent* e);
+    void Wheel(QWheelEvent* e);
+    void KorvaneMouseDown(TMouseButton button, int x, int y);
+    void Panel1MouseUp();
+
+    qt::KorvaneWidget* m_mapWidget;
+    std::unique_ptr<AddressBalloon> m_balloon;
+    ViewerHooks m_hooks;
+    QProgressBar* m_progress = nullptr;
+    int64_t m_lastZoom = -1;
+    // The host sizes the window after the load: until the user acts, a new size fits the map again.
+    bool m_fitOnResize = true;
+
+  public:
+    void StopFitOnResize() { m_fitOnResize = false; }
+};
+
+} // namespace kestrum::plugin

@@ -1,0 +1,59 @@
+// The exported entry points of Kestrum.wlx. Nothing may escape them: an exception or a crash
+// here takes the user's file manager down with it.
+
+#include "wlx_abi.h"
+
+#include "open_viewer.h"
+#include "viewer_form.h"
+
+#include <QWidget>
+
+#include <cstring>
+#include <dlfcn.h>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+std::string moduleFolder() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&ListLoad), &info) && info.dli_fname)
+        return std::filesystem::path(info.dli_fname).parent_path().string();
+    return {};
+}
+
+} // namespace
+
+KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListGetDetectString(char* detectString, int maxlen) {
+    if (!detectString || maxlen <= 0) return;
+    static const char kDetect[] = "FORCE | EXT=\"MAP\"";
+    // maxlen counts the terminating zero: the host's buffer is never written past its end.
+    const std::size_t n = std::min(std::strlen(kDetect), static_cast<std::size_t>(maxlen) - 1);
+    std::memcpy(detectString, kDetect, n);
+    detectString[n] = '\0';
+}
+
+KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListSetDefaultParams(ListDefaultParamStruct*) {}
+
+KESTRUM_WLX_EXPORT WlxWindow KESTRUM_WLX_CALL ListLoad(WlxWindow parentWin, char* fileToLoad, int) {
+    try {
+        auto* parent = static_cast<QWidget*>(parentWin);
+        if (!parent || !fileToLoad) return nullptr;
+        const std::string path(fileToLoad);
+        if (!kestrum::plugin::isViewableFile(path)) return nullptr;
+        return kestrum::plugin::OpenViewer(parent, path, moduleFolder());
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListCloseWindow(WlxWindow listWin) {
+    try {
+        // Deleting the form runs its close routine once; a host that destroys the window
+        // instead reaches the same destructor.
+        delete static_cast<QWidget*>(listWin);
+    } catch (const std::exception& e) {
+        kestrum::plugin::ShowMessage(nullptr, QStringLiteral("DestroyWindow error:\r") + QString::fromUtf8(e.what()));
+    } catch (...) {
+    }
+}

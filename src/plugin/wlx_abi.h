@@ -1,0 +1,27 @@
+#pragma once
+// The lister plug-in interface as the file manager calls it: plain C functions with the host's
+// window handle (a QWidget* on the Qt host) and single-byte path strings.
+
+#include <cstdint>
+
+#if defined(_WIN32)
+#define KESTRUM_WLX_CALL __stdcall
+#define KESTRUM_WLX_EXPORT extern "C" __declspec(dllexport)
+#else
+#define KESTRUM_WLX_CALL
+#define KESTRUM_WLX_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+using WlxWindow = void*;
+
+struct ListDefaultParamStruct {
+    int size;
+    uint32_t PluginInterfaceVersionLow;
+    uint32_t PluginInterfaceVersionHi;
+    char DefaultIniName[260];
+};
+
+KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListGetDetectString(char* detectString, int maxlen);
+KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListSetDefaultParams(ListDefaultParamStruct* params);
+KESTRUM_WLX_EXPORT WlxWindow KESTRUM_WLX_CALL ListLoad(WlxWindow parentWin, char* fileToLoad, int showFlags);
+KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListCloseWindow(WlxWindow listWin);
