@@ -13,5 +13,7 @@ using Args = std::span<const std::string_view>;
 int infoCommand(Args args);
 int renderCommand(Args args);
 int checkCommand(Args args);
+int viewCommand(Args args);
+int convertCommand(Args args);
 
 } // namespace kestrum::app

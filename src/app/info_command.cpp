@@ -1,5 +1,6 @@
 #include "commands.h"
 #include "map_json.h"
+#include "map_loading.h"
 
 #include "component/korvane.h"
 #include "io/byte_source.h"
@@ -89,10 +90,10 @@ int infoCommand(Args args) {
     }
 
     TKorvane map;
-    MapReadResult result;
+    LoadOutcome outcome;
     const auto t0 = std::chrono::steady_clock::now();
     try {
-        result = map.LoadFromFile(path);
+        outcome = loadAnyMap(map, path, LoadPurpose::Inspect);
     } catch (const FileError& e) {
         std::fprintf(stderr, "kestrum info: %s\n", e.what());
         return kUsage;
@@ -105,17 +106,7 @@ int infoCommand(Args args) {
         printSummary(path, map, ms);
     std::cout.flush();
 
-    const int32_t version = map.Header().Version;
-    if (!result.damage && (version < 1 || version > kCurrentMapVersion))
-        std::fprintf(stderr, "%s: unknown map format version %d: nothing was read\n", path.c_str(), version);
-    if (result.damage) {
-        std::fprintf(stderr, "%s: damaged at byte %llu: %s\n", path.c_str(),
-                     static_cast<unsigned long long>(result.damage->offset), result.damage->message.c_str());
-        if (result.droppedObjects)
-            std::fprintf(stderr, "%s: %d damaged object(s) skipped\n", path.c_str(), result.droppedObjects);
-        return kDamaged;
-    }
-    return kOk;
+    return reportOutcome(outcome);
 }
 
 } // namespace kestrum::app

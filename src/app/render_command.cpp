@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "map_loading.h"
 
 #include "component/viewer_setup.h"
 #include "io/byte_source.h"
@@ -65,12 +66,6 @@ bool parseColor(std::string_view s, int32_t& ref) {
     return true;
 }
 
-std::string lowerExtension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
-
 } // namespace
 
 int renderCommand(Args args) {
@@ -121,11 +116,6 @@ int renderCommand(Args args) {
         std::fputs(kHelp, stderr);
         return kUsage;
     }
-    const std::string ext = lowerExtension(path);
-    if (ext == ".mp" || ext == ".mif") {
-        std::fprintf(stderr, "kestrum render: %s: this build cannot import %s files yet\n", path.c_str(), ext.c_str());
-        return kUsage;
-    }
 
     // Rendering needs fonts but no screen.
     const auto app = qt::makeHeadlessApplication();
@@ -143,10 +133,9 @@ int renderCommand(Args args) {
     map.Options.UseGDIPlus(aa);
     map.Options.AntiAliasing(aa ? qevSmoothingModeAntiAlias : qevSmoothingModeNone);
 
-    MapReadResult result;
+    LoadOutcome outcome;
     try {
-        FileSource probe(path); // a clear message for files that cannot be read at all
-        result = LoadMapForViewing(map, path);
+        outcome = loadAnyMap(map, path, LoadPurpose::View);
     } catch (const FileError& e) {
         std::fprintf(stderr, "kestrum render: %s\n", e.what());
         return kUsage;
@@ -165,12 +154,7 @@ int renderCommand(Args args) {
         std::fprintf(stderr, "kestrum render: %s: cannot write the picture\n", out.c_str());
         return kUsage;
     }
-    if (result.damage) {
-        std::fprintf(stderr, "%s: damaged at byte %llu: %s\n", path.c_str(),
-                     static_cast<unsigned long long>(result.damage->offset), result.damage->message.c_str());
-        return kDamaged;
-    }
-    return kOk;
+    return reportOutcome(outcome);
 }
 
 } // namespace kestrum::app

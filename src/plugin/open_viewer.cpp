@@ -36,16 +36,6 @@ struct FormIcons : QObject {
     TQevIcon icons;
 };
 
-void afterImport(TKorvane& map) {
-    RecomputeLargeTextBoxes(map);
-    map.Filter(true);
-    map.Mashtab(5000);
-    map.SetAllClassesVisible(true);
-    map.RecomputeExtent();
-    map.Options.mpAllMapAfterLoad(true);
-    map.ZoomToMap();
-}
-
 } // namespace
 
 bool isViewableFile(const std::string& path) {
@@ -113,7 +103,7 @@ TfmMain* OpenViewer(QWidget* parent, const std::string& path, const std::string&
             } catch (...) {
                 // What was imported before the failure is shown.
             }
-            afterImport(map);
+            FinishImportForViewing(map);
         }
         map.EndUpdate();
         form->SetProgressBar(nullptr);

@@ -67,6 +67,16 @@ void ApplyViewerSetup(TKorvane& map) {
     map.SetScale(100);
 }
 
+void FinishImportForViewing(TKorvane& map) {
+    RecomputeLargeTextBoxes(map);
+    map.Filter(true);
+    map.Mashtab(5000);
+    map.SetAllClassesVisible(true);
+    map.RecomputeExtent();
+    map.Options.mpAllMapAfterLoad(true);
+    map.ZoomToMap();
+}
+
 void RecomputeLargeTextBoxes(TKorvane& map) {
     TDrawObject& d = map.DrawObjectBackend();
     const int32_t savedHeight = d.TextHeight;

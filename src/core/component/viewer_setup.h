@@ -16,6 +16,10 @@ void ApplyViewerSetup(TKorvane& map);
 // leaves an empty map. Stream failures (FileError) propagate; the caller decides what to show.
 MapReadResult LoadMapForViewing(TKorvane& map, const std::string& path);
 
+// After an import: large text boxes, the class filter on with every class visible, 1:5000, the
+// extent recomputed and the whole map fitted.
+void FinishImportForViewing(TKorvane& map);
+
 // Corners of texts of FontSize 1000 and more, measured on the drawing back end at height 1000.
 void RecomputeLargeTextBoxes(TKorvane& map);
 

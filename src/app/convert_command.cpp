@@ -1,0 +1,67 @@
+#include "commands.h"
+#include "map_loading.h"
+
+#include "io/byte_source.h"
+#include "io/map_writer.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace kestrum::app {
+
+namespace {
+
+constexpr const char* kHelp = R"(usage: kestrum convert IN OUT.map
+
+Reads a map (.mp, .mif with its .mid, or .map of any version) and writes what was
+read as a version-14 .map file. OUT is replaced only when the new file is complete.
+
+Exit codes: 0 converted, 1 usage error or unreadable/unwritable file,
+2 the input is damaged (what could be read is written; the damage goes to standard error).
+)";
+
+} // namespace
+
+int convertCommand(Args args) {
+    std::string in, out;
+    for (std::string_view a : args) {
+        if (a == "-h" || a == "--help") {
+            std::fputs(kHelp, stdout);
+            return kOk;
+        }
+        if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "kestrum convert: unknown option '%s'\n%s", std::string(a).c_str(), kHelp);
+            return kUsage;
+        }
+        if (in.empty()) in = a;
+        else if (out.empty()) out = a;
+        else return std::fputs("kestrum convert: IN and OUT only\n", stderr), kUsage;
+    }
+    if (in.empty() || out.empty()) {
+        std::fputs(kHelp, stderr);
+        return kUsage;
+    }
+    std::error_code ec;
+    if (std::filesystem::equivalent(in, out, ec)) {
+        std::fputs("kestrum convert: OUT must not be IN\n", stderr);
+        return kUsage;
+    }
+    TKorvane map;
+    LoadOutcome outcome;
+    try {
+        outcome = loadAnyMap(map, in, LoadPurpose::Inspect);
+        MapDocument& doc = map.Document();
+        doc.header = map.Header();
+        doc.header.Version = kCurrentMapVersion;
+        doc.header.ObjectCount = map.Objects().count();
+        writeMapFile(out, doc);
+    } catch (const FileError& e) {
+        std::fprintf(stderr, "kestrum convert: %s\n", e.what());
+        return kUsage;
+    }
+    std::printf("%s: %d objects written\n", out.c_str(), map.Objects().count());
+    return reportOutcome(outcome);
+}
+
+} // namespace kestrum::app
