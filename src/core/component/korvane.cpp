@@ -62,10 +62,12 @@ TKorvane::TKorvane()
     m_ownDoc->header.Date = currentDateStamp();
     m_list->objects.reserve(20000);
     ClassPickSet.set(0, false);
+    CreateIcons();
     OptionsChanged();
 }
 
 TKorvane::~TKorvane() {
+    ReleaseIcons();
     Options.OnChanged = nullptr;
     m_host = nullptr;
     while (!m_linked.empty()) m_linked.back()->MainKorvane(nullptr);
@@ -138,6 +140,7 @@ void TKorvane::OptionsChanged() {
 void TKorvane::SetDrawObject(std::unique_ptr<TDrawObject> draw) {
     m_draw = draw ? std::move(draw) : std::make_unique<NullDrawObject>();
     m_draw->TextCodePage = m_list->codePage;
+    MakeMissingIcon();
     OptionsChanged();
 }
 

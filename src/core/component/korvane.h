@@ -4,6 +4,7 @@
 // input arrive through the platform layer; this class holds no toolkit state.
 
 #include "component/options.h"
+#include "icons/qev_icon.h"
 #include "io/map_reader.h"
 #include "model/class_set.h"
 #include "model/map_document.h"
@@ -80,7 +81,7 @@ enum TScrollDirection : uint8_t {
 // Paints one object for the object check; throws when the object cannot be drawn.
 using CheckPainter = std::function<void(const TQEVMapObjectMem& obj)>;
 
-class TKorvane {
+class TKorvane : public TQevIconClient {
   public:
     TKorvane();
     ~TKorvane();
@@ -228,6 +229,19 @@ class TKorvane {
     const TextMeasurer& Measurer() const { return m_measurer ? *m_measurer : defaultTextMeasurer(); }
     FontNames Fonts() const { return {Options.FontSystem(), Options.FontSystem1()}; }
     void UpdateCorners(TQEVMapObjectMem& obj) const;
+
+    // --- icons of notes ---------------------------------------------------------------------------
+    // The attached icon component (registered as its client); nullptr: none, the map draws from
+    // its built-in "Default" library.
+    TQevIcon* QevMapIcon() const { return m_qevMapIcon; }
+    void QevMapIcon(TQevIcon* icons);
+    TQevIcon& IconSource() { return m_qevMapIcon ? *m_qevMapIcon : *m_builtinIcons; }
+    TQevIcon& BuiltinIcons() { return *m_builtinIcons; }
+    // The note's picture from the current source, or the missing-icon bitmap; draw it at once.
+    const TImage& NoteBitmap(const TQEVMapZametka& note);
+    // 32 x 32, red with a white and a black frame and "Error!".
+    const TImage& MissingIconBitmap() const { return m_missingIcon; }
+    void IconComponentDestroyed(TQevIcon& icons) override;
 
     // --- rendering (pipeline) -------------------------------------------------------------------
     void SetHost(TKorvaneHost* host) { m_host = host; }
@@ -386,6 +400,13 @@ class TKorvane {
     void DrawBitmapObject(const TQEVMapObjectMem& obj);
     std::vector<DecodedPicture> m_pictures;
     const TImageDecoder* m_imageDecoder = nullptr;
+
+    void CreateIcons();
+    void MakeMissingIcon();
+    void ReleaseIcons();
+    std::unique_ptr<TQevIcon> m_builtinIcons;
+    TQevIcon* m_qevMapIcon = nullptr;
+    TImage m_missingIcon;
 
     TKorvaneHost* m_host = nullptr;
     std::unique_ptr<TDrawObject> m_draw;

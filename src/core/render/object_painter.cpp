@@ -461,11 +461,11 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
         d.Brush = {0, bsClear, nullptr};
         paintHook();
         OpacityScope op(d, Options.AlphaBlending(), alpha);
-        // Until icons are drawn, a note shows as a small framed square.
-        d.Pen = {0, 1, psSolid, false, false, pmCopy};
-        d.Brush = {0x00FFFF, bsSolid, nullptr};
-        const TPoint box[4] = {{at.X - 5, at.Y - 5}, {at.X + 5, at.Y - 5}, {at.X + 5, at.Y + 5}, {at.X - 5, at.Y + 5}};
-        d.DrawPolygon(box);
+        // Looked up after the hook: a hook that asks the libraries for pictures could free a
+        // cached bitmap taken before it.
+        const TImage& icon = NoteBitmap(*z);
+        const int32_t left = roundScreen(at.X - icon.width() / 2.0), top = roundScreen(at.Y - icon.height() / 2.0);
+        d.DrawBitmapInRect({left, top, left + icon.width(), top + icon.height()}, &icon);
         break;
     }
     case cBitmap:

@@ -326,8 +326,9 @@ TRect TKorvane::ObjectScreenRect(const TQEVMapObjectMem& obj) {
     const auto& c = obj.Corners;
     if (obj.Kind == cZametka) {
         const TPoint p = m_view.toScreen(c[0]);
-        const int hw = 32 + 30, hh = 32 + 30; // the icon's size plus a margin for its caption
-        s = {p.X - hw, p.Y - hh, p.X + hw, p.Y + hh};
+        const TImage& icon = obj.note() ? NoteBitmap(*obj.note()) : m_missingIcon;
+        const int32_t left = roundScreen(p.X - icon.width() / 2.0), top = roundScreen(p.Y - icon.height() / 2.0);
+        s = {left, top, left + icon.width(), top + icon.height()};
     } else if (obj.Kind == cGroup) {
         s = screenBox(boxOf(c));
         if (const TQevMapList* kids = obj.children())
