@@ -7,7 +7,10 @@
 
 namespace kestrum::qt {
 
-std::unique_ptr<QGuiApplication> makeHeadlessApplication() {
+std::shared_ptr<QApplication> makeHeadlessApplication() {
+    static std::weak_ptr<QApplication> shared;
+    if (auto app = shared.lock()) return app;
+    if (QCoreApplication::instance()) return {};
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (!std::getenv("XDG_RUNTIME_DIR")) {
         namespace fs = std::filesystem;
@@ -20,7 +23,9 @@ std::unique_ptr<QGuiApplication> makeHeadlessApplication() {
     static int argc = 1;
     static char name[] = "kestrum";
     static char* argv[] = {name, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
+    auto app = std::make_shared<QApplication>(argc, argv);
+    shared = app;
+    return app;
 }
 
 } // namespace kestrum::qt

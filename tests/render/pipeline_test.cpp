@@ -16,10 +16,7 @@ using namespace kestrum;
 
 namespace {
 
-QGuiApplication& guiApp() {
-    static const auto app = qt::makeHeadlessApplication();
-    return *app;
-}
+void guiApp() { static const auto app = qt::makeHeadlessApplication(); }
 
 constexpr int32_t kRed = rgbColor(255, 0, 0);
 constexpr int32_t kBlue = rgbColor(0, 0, 255);
