@@ -15,5 +15,6 @@ int renderCommand(Args args);
 int checkCommand(Args args);
 int viewCommand(Args args);
 int convertCommand(Args args);
+int iconlibCommand(Args args);
 
 } // namespace kestrum::app

@@ -21,6 +21,7 @@ constexpr Command kCommands[] = {
     {"view", "open a map in the viewer window", kestrum::app::viewCommand},
     {"check", "draw every object once and log those that cannot be drawn", kestrum::app::checkCommand},
     {"convert", "write a .mp, .mif or older .map as a version-14 .map", kestrum::app::convertCommand},
+    {"iconlib", "pack bitmaps into an icon library file, or list one", kestrum::app::iconlibCommand},
 };
 
 void usage(std::FILE* to) {
