@@ -1,0 +1,215 @@
+// The viewer as the user meets it: the plug-in's entry points in a real Qt application, and
+// the viewer form's keys, wheel, balloon and progress.
+
+#include "balloon.h"
+#include "headless.h"
+#include "progress_window.h"
+#include "viewer_form.h"
+
+#include <QKeyEvent>
+#include <QProgressBar>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <filesystem>
+#include <string>
+
+using namespace kestrum;
+using plugin::TfmMain;
+
+namespace {
+
+void app() {
+    setenv("KESTRUM_NO_MESSAGE_BOXES", "1", 1);
+    static const auto instance = qt::makeHeadlessApplication();
+}
+
+const std::string kSample = std::string(KESTRUM_DATA_DIR) + "/sample.map";
+
+struct Plugin {
+    void* handle = dlopen(KESTRUM_PLUGIN, RTLD_NOW | RTLD_LOCAL);
+    template <class F>
+    F get(const char* name) const { return reinterpret_cast<F>(dlsym(handle, name)); }
+};
+
+using DetectFn = void (*)(char*, int);
+using LoadFn = void* (*)(void*, char*, int);
+using CloseFn = void (*)(void*);
+
+std::unique_ptr<TfmMain> openForm(int w = 400, int h = 300) {
+    app();
+    auto form = std::make_unique<TfmMain>();
+    form->resize(w, h);
+    form->Korvane().SetClientSize(w, h);
+    form->LoadFromFile1(kSample);
+    form->StopFitOnResize();
+    return form;
+}
+
+void key(QWidget& target, QEvent::Type type, int k) {
+    QKeyEvent e(type, k, Qt::NoModifier);
+    QCoreApplication::sendEvent(&target, &e);
+}
+
+} // namespace
+
+TEST(PluginEntryPoints, DetectStringAndRefusals) {
+    app();
+    Plugin p;
+    ASSERT_NE(p.handle, nullptr) << dlerror();
+    auto detect = p.get<DetectFn>("ListGetDetectString");
+    auto load = p.get<LoadFn>("ListLoad");
+    auto close = p.get<CloseFn>("ListCloseWindow");
+    ASSERT_TRUE(detect && load && close);
+    char buf[64];
+    std::memset(buf, 'x', sizeof buf);
+    detect(buf, 64);
+    EXPECT_STREQ(buf, "FORCE | EXT=\"MAP\"");
+    std::memset(buf, 'x', sizeof buf);
+    detect(buf, 5);
+    EXPECT_STREQ(buf, "FORC"); // the zero byte stays inside the five bytes the host offers
+    EXPECT_EQ(buf[5], 'x');
+
+    QWidget parent;
+    parent.resize(500, 400);
+    std::string txt = "/tmp/notes.txt";
+    EXPECT_EQ(load(&parent, txt.data(), 0), nullptr);
+    EXPECT_TRUE(parent.findChildren<QWidget*>().isEmpty());
+    std::string gone = "/nonexistent-folder/x/map.map";
+    EXPECT_EQ(load(&parent, gone.data(), 0), nullptr);
+}
+
+TEST(PluginEntryPoints, OpensAndClosesWhicheverWayTheViewEnds) {
+    app();
+    Plugin p;
+    auto load = p.get<LoadFn>("ListLoad");
+    auto close = p.get<CloseFn>("ListCloseWindow");
+    const std::filesystem::path lower = std::filesystem::temp_directory_path() / "kestrum-lower.map";
+    std::filesystem::copy_file(kSample, lower, std::filesystem::copy_options::overwrite_existing);
+    std::string path = lower.string();
+    {
+        QWidget parent;
+        parent.resize(500, 400);
+        void* win = load(&parent, path.data(), 0);
+        ASSERT_NE(win, nullptr);
+        EXPECT_EQ(static_cast<QWidget*>(win)->parentWidget(), &parent);
+        close(win); // the host's close call
+    }
+    {
+        auto* parent = new QWidget;
+        parent->resize(500, 400);
+        ASSERT_NE(load(parent, path.data(), 0), nullptr);
+        delete parent; // the host destroys the window itself: the viewer goes with it, once
+    }
+}
+
+TEST(ViewerForm, WheelZoomKeepsThePointUnderTheMouse) {
+    auto form = openForm();
+    TKorvane& map = form->Korvane();
+    int64_t now = 1000;
+    form->Clock = [&] { return now; };
+    map.SetScale(300);
+    map.MouseMove({}, 120, 80);
+    float wx = 120, wy = 80;
+    map.View().ScreenToMap(wx, wy);
+    form->ChangeScaleM(map.Scale() / 3);
+    EXPECT_DOUBLE_EQ(map.Scale(), 400);
+    float ax = 120, ay = 80;
+    map.View().ScreenToMap(ax, ay);
+    EXPECT_NEAR(ax, wx, 0.01);
+    EXPECT_NEAR(ay, wy, 0.01);
+    form->ChangeScaleM(map.Scale() / 3); // the same clock reading: dropped
+    EXPECT_DOUBLE_EQ(map.Scale(), 400);
+    now += 1;
+    QWheelEvent wheel(QPointF(120, 80), QPointF(120, 80), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&form->MapWidget(), &wheel);
+    EXPECT_NEAR(map.Scale(), 400 - 400.0 / 3, 1e-9);
+}
+
+TEST(ViewerForm, KeysPanAndChooseTools) {
+    auto form = openForm();
+    TKorvane& map = form->Korvane();
+    qt::KorvaneWidget& w = form->MapWidget();
+    const float x0 = map.XWind(), y0 = map.YWind();
+    key(w, QEvent::KeyPress, Qt::Key_Left);
+    EXPECT_NEAR(map.XWind(), x0 - map.ViewWidth() / 5, 1e-2);
+    key(w, QEvent::KeyPress, Qt::Key_Down);
+    EXPECT_NEAR(map.YWind(), y0 + map.ViewHeight() / 5, 1e-2);
+    key(w, QEvent::KeyPress, Qt::Key_Shift);
+    EXPECT_EQ(map.Instrument(), iDragMap);
+    key(w, QEvent::KeyRelease, Qt::Key_Shift);
+    EXPECT_EQ(map.Instrument(), iNone);
+    key(w, QEvent::KeyPress, Qt::Key_Control);
+    EXPECT_EQ(map.Instrument(), iLinza);
+    key(w, QEvent::KeyRelease, Qt::Key_Control);
+    EXPECT_EQ(map.Instrument(), iNone);
+}
+
+TEST(ViewerForm, BalloonShowsTheAddressOutsideTheScrollZones) {
+    auto form = openForm(800, 600);
+    TKorvane& map = form->Korvane();
+    map.SetScale(100);
+    map.SetXWind(0);
+    map.SetYWind(100);
+    // House "7" of Lesnaya street stands at world (230..270, 200..270): screen (230..270, 100..170).
+    const TPoint house = map.View().toScreen({250, 240});
+    map.MouseDown(mbLeft, {}, house.X, house.Y);
+    ASSERT_TRUE(form->Balloon()->isVisible());
+    EXPECT_EQ(form->Balloon()->title(), QStringLiteral("Объект"));
+    EXPECT_TRUE(form->Balloon()->text().contains(QStringLiteral("ЛЕСНАЯ УЛИЦА\n7")));
+    map.MouseUp(mbRight, {}, house.X, house.Y); // any release hides it
+    EXPECT_FALSE(form->Balloon()->isVisible());
+
+    map.MouseDown(mbLeft, {}, 10, house.Y); // in the scroll zone: scrolls instead
+    map.MouseUp(mbLeft, {}, 10, house.Y);
+    EXPECT_FALSE(form->Balloon()->isVisible());
+    map.MouseDown(mbRight, {}, house.X, house.Y);
+    EXPECT_FALSE(form->Balloon()->isVisible());
+    map.MouseUp(mbRight, {}, house.X, house.Y);
+    map.Instrument(iDragMap);
+    map.MouseDown(mbLeft, {}, house.X, house.Y);
+    EXPECT_FALSE(form->Balloon()->isVisible());
+}
+
+TEST(ViewerForm, BalloonTextRules) {
+    TFoundAddress a;
+    a.found = a.hasAddress = true;
+    a.adres = {"", "STREET", "5", "", ""};
+    // Empty fields leave empty lines, squeezed pairwise in one pass.
+    EXPECT_EQ(BalloonText(AddressText(a)), "\nSTREET\n5\n\n");
+    TFoundAddress note;
+    note.found = true;
+    note.noteText = std::string("Post\0box", 8);
+    EXPECT_EQ(BalloonText(AddressText(note)), "Post box");
+    EXPECT_EQ(BalloonText("a\n\n\nb"), "a\n\nb");
+    EXPECT_EQ(AddressText(TFoundAddress{}), "");
+}
+
+TEST(ViewerForm, ProgressMovesInStepsOfFiveAndEscCancels) {
+    app();
+    TfmMain form;
+    QProgressBar bar;
+    bar.setRange(0, 100);
+    bar.setValue(0);
+    form.SetProgressBar(&bar);
+    form.KorvaneProgress(3);
+    EXPECT_EQ(bar.value(), 0);
+    form.KorvaneProgress(5);
+    EXPECT_EQ(bar.value(), 5);
+    form.KorvaneProgress(9);
+    EXPECT_EQ(bar.value(), 5);
+    form.KorvaneProgress(100);
+    EXPECT_EQ(bar.value(), 100);
+    form.SetProgressBar(nullptr);
+
+    bool cancel = false;
+    plugin::ProgressWindow progress(nullptr, &cancel);
+    key(progress, QEvent::KeyPress, Qt::Key_A);
+    EXPECT_FALSE(cancel);
+    key(progress, QEvent::KeyPress, Qt::Key_Escape);
+    EXPECT_TRUE(cancel);
+}
