@@ -59,6 +59,7 @@ demo: build
 
 bench: build
 	build/bin/bench_load
+	build/bin/bench_render --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 clean:
 	rm -rf build build-asan build-fuzz

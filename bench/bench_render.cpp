@@ -1,0 +1,112 @@
+// Render timings of a large generated city at 1920 x 1080: the whole map, a zoomed view of a
+// sixteenth of it, and one 50-pixel pan step, with the plain and the anti-aliased back ends.
+//
+//   bench_render [--objects=N] [google benchmark flags]
+
+#include "component/viewer_setup.h"
+#include "headless.h"
+#include "map_generator.h"
+#include "qt_draw_object.h"
+#include "qt_text_measurer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+using namespace kestrum;
+
+namespace {
+
+int32_t g_objects = 200'000;
+
+struct Setup {
+    std::shared_ptr<QApplication> app = qt::makeHeadlessApplication();
+    qt::QtTextMeasurer measurer;
+    TKorvane map;
+    std::string path;
+
+    Setup() {
+        bench::CityMapParams params;
+        params.objects = g_objects;
+        path = bench::cachedCityMap(KESTRUM_BENCH_DATA_DIR, params);
+        map.SetTextMeasurer(&measurer);
+        map.SetDrawObject(std::make_unique<qt::QtDrawObject>());
+        map.SetClientSize(1920, 1080);
+        ApplyViewerSetup(map);
+        LoadMapForViewing(map, path);
+    }
+
+    void mode(bool aa) {
+        map.Options.UseGDIPlus(aa);
+        map.Options.AntiAliasing(aa ? qevSmoothingModeAntiAlias : qevSmoothingModeNone);
+    }
+};
+
+Setup& setup() {
+    static Setup s;
+    return s;
+}
+
+void fitWhole(TKorvane& map) {
+    map.DisableDrawing();
+    map.ZoomToMap();
+    map.EnableDrawing();
+}
+
+void BM_FullExtent(benchmark::State& state) {
+    Setup& s = setup();
+    s.mode(state.range(0) != 0);
+    fitWhole(s.map);
+    for (auto _ : state) {
+        s.map.NeedsFullRedraw = true;
+        s.map.RebuildBuffer();
+    }
+    state.counters["objects"] = s.map.Objects().count();
+}
+
+void BM_ZoomedSixteenth(benchmark::State& state) {
+    Setup& s = setup();
+    s.mode(state.range(0) != 0);
+    fitWhole(s.map);
+    // A quarter of the width and of the height: a sixteenth of the area, about the centre.
+    const TMapPoint c = s.map.ViewCenter();
+    s.map.DisableDrawing();
+    s.map.ZoomAt(c.X, c.Y, s.map.Scale() * 4);
+    s.map.EnableDrawing();
+    for (auto _ : state) {
+        s.map.NeedsFullRedraw = true;
+        s.map.RebuildBuffer();
+    }
+}
+
+void BM_PanStep(benchmark::State& state) {
+    Setup& s = setup();
+    s.mode(state.range(0) != 0);
+    fitWhole(s.map);
+    const TMapPoint c = s.map.ViewCenter();
+    s.map.DisableDrawing();
+    s.map.ZoomAt(c.X, c.Y, s.map.Scale() * 4);
+    s.map.EnableDrawing();
+    bool right = true;
+    for (auto _ : state) {
+        s.map.ScrollView(right ? sdRight : sdLeft, 50, 0);
+        right = !right;
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_FullExtent)->Arg(0)->Arg(1)->ArgName("aa")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZoomedSixteenth)->Arg(0)->Arg(1)->ArgName("aa")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PanStep)->Arg(0)->Arg(1)->ArgName("aa")->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], "--objects=", 10) == 0) g_objects = std::stoi(argv[i] + 10);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
