@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (decodeBmp(bytes, whole)) {
         // A bitmap we read must survive our writer unchanged.
         BmpImage again;
-        if (!decodeBmp(encodeBmp(whole), again) || again.pixels != whole.pixels) fail("a decoded bitmap does not re-encode");
+        if (!decodeBmp(encodeBmp(whole), again) || again.pixels != whole.pixels)
+            fail("a decoded bitmap does not re-encode");
     }
 
     const IconLibraryFile file = readIconLibrary(bytes);
@@ -51,20 +52,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     TQevIconList lib;
     MemorySource src(bytes);
     lib.LoadFromStream(src);
-    if (static_cast<std::size_t>(lib.Count()) != file.pictures.size()) fail("the component and the reader disagree");
+    if (static_cast<std::size_t>(lib.Count()) != file.pictures.size())
+        fail("the component and the reader disagree");
     if (lib.Header().pictureCount != lib.Count()) fail("the header does not count the pictures held");
     for (int i = 0; i < lib.Count(); ++i) {
         const TImage* img = lib.GetBitmapByIndex(i);
         BmpImage direct;
         const bool decodes = decodeBmp(lib.Picture(i).Data, direct);
         if ((img != nullptr) != decodes) fail("the cache and the decoder disagree on a picture");
-        if (img && (img->width() != direct.width || img->height() != direct.height)) fail("a cached bitmap has the wrong size");
+        if (img && (img->width() != direct.width || img->height() != direct.height))
+            fail("a cached bitmap has the wrong size");
     }
 
     if (!file.header || file.header->version != kIconLibraryVersion) return 0;
     const std::vector<uint8_t> written = writeIconLibrary(*file.header, file.pictures);
     const IconLibraryFile reread = readIconLibrary(written);
-    if (reread.damage || reread.bytesUsed != written.size()) fail("a written library does not read back cleanly");
-    if (!samePictures(file, reread) || reread.header->name != file.header->name) fail("a written library reads back changed");
+    if (reread.damage || reread.bytesUsed != written.size())
+        fail("a written library does not read back cleanly");
+    if (!samePictures(file, reread) || reread.header->name != file.header->name)
+        fail("a written library reads back changed");
     return 0;
 }

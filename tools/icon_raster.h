@@ -63,7 +63,9 @@ inline Shape ellipse(double cx, double cy, double rx, double ry) {
                 return dx * dx + dy * dy <= 1.0;
             }};
 }
-inline Shape circle(double cx, double cy, double r) { return ellipse(cx, cy, r, r); }
+inline Shape circle(double cx, double cy, double r) {
+    return ellipse(cx, cy, r, r);
+}
 
 inline Shape roundRect(double x0, double y0, double x1, double y1, double r) {
     return {{x0, y0, x1, y1}, [=](double x, double y) {
@@ -76,7 +78,8 @@ inline Shape roundRect(double x0, double y0, double x1, double y1, double r) {
 // Even-odd fill of a closed outline.
 inline Shape polygon(std::vector<Pt> pts) {
     Box box{pts[0].x, pts[0].y, pts[0].x, pts[0].y};
-    for (const Pt& p : pts) box = {std::min(box.x0, p.x), std::min(box.y0, p.y), std::max(box.x1, p.x), std::max(box.y1, p.y)};
+    for (const Pt& p : pts)
+        box = {std::min(box.x0, p.x), std::min(box.y0, p.y), std::max(box.x1, p.x), std::max(box.y1, p.y)};
     return {box, [pts = std::move(pts)](double x, double y) {
                 bool in = false;
                 for (std::size_t i = 0, j = pts.size() - 1; i < pts.size(); j = i++) {
@@ -90,7 +93,8 @@ inline Shape polygon(std::vector<Pt> pts) {
 // A stroke of width w from a to b with round ends.
 inline Shape line(Pt a, Pt b, double w) {
     const double r = w / 2;
-    const Box box{std::min(a.x, b.x) - r, std::min(a.y, b.y) - r, std::max(a.x, b.x) + r, std::max(a.y, b.y) + r};
+    const Box box{std::min(a.x, b.x) - r, std::min(a.y, b.y) - r, std::max(a.x, b.x) + r,
+                  std::max(a.y, b.y) + r};
     return {box, [=](double x, double y) {
                 const double dx = b.x - a.x, dy = b.y - a.y, len2 = dx * dx + dy * dy;
                 double t = len2 > 0 ? ((x - a.x) * dx + (y - a.y) * dy) / len2 : 0;
@@ -103,7 +107,8 @@ inline Shape line(Pt a, Pt b, double w) {
 inline Shape polyline(std::initializer_list<Pt> pts, double w) {
     std::vector<Pt> v(pts);
     Shape s = line(v[0], v[1], w);
-    for (std::size_t i = 2; i < v.size(); ++i) s = s | line(v[i - 1], v[i], w);
+    for (std::size_t i = 2; i < v.size(); ++i)
+        s = s | line(v[i - 1], v[i], w);
     return s;
 }
 
@@ -117,7 +122,8 @@ inline Shape arc(double cx, double cy, double r, double a0, double a1, double w)
                    const double d = std::hypot(x - cx, y - cy);
                    if (d < r - h || d > r + h) return false;
                    double a = std::atan2(cy - y, x - cx) / k;
-                   while (a < a0) a += 360;
+                   while (a < a0)
+                       a += 360;
                    return a <= a1;
                }};
     return band | circle(at(a0).x, at(a0).y, h) | circle(at(a1).x, at(a1).y, h);
@@ -163,7 +169,8 @@ class Canvas {
                 int n = 0, r = 0, g = 0, b = 0;
                 for (int sy = 0; sy < kSub; ++sy)
                     for (int sx = 0; sx < kSub; ++sx) {
-                        const Sample& s = m_samples[std::size_t(py * kSub + sy) * kSamples + std::size_t(px * kSub + sx)];
+                        const Sample& s =
+                            m_samples[std::size_t(py * kSub + sy) * kSamples + std::size_t(px * kSub + sx)];
                         if (!s.covered) continue;
                         ++n, r += s.c.r, g += s.c.g, b += s.c.b;
                     }

@@ -24,14 +24,15 @@ using namespace iconart;
 
 namespace {
 
-constexpr Rgb kKey{0, 255, 255};        // the transparent colour, 0x00FFFF00 as a colour reference
+constexpr Rgb kKey{0, 255, 255}; // the transparent colour, 0x00FFFF00 as a colour reference
 constexpr int32_t kKeyColorRef = 0x00FFFF00;
 
 // Group colours.
 constexpr Rgb kTransport{33, 100, 196}, kFood{230, 116, 18}, kHealth{206, 34, 42}, kPharmacy{24, 146, 68},
-    kMoney{148, 112, 0}, kShop{136, 58, 166}, kEducation{150, 86, 38}, kFaith{82, 82, 104}, kService{30, 58, 136},
-    kFire{196, 36, 24}, kCulture{168, 40, 108}, kStay{0, 118, 168}, kNature{58, 132, 44}, kSport{0, 136, 146},
-    kStructure{98, 98, 104}, kRoad{52, 52, 56}, kPoi{196, 28, 86}, kPoint{218, 40, 30};
+    kMoney{148, 112, 0}, kShop{136, 58, 166}, kEducation{150, 86, 38}, kFaith{82, 82, 104},
+    kService{30, 58, 136}, kFire{196, 36, 24}, kCulture{168, 40, 108}, kStay{0, 118, 168},
+    kNature{58, 132, 44}, kSport{0, 136, 146}, kStructure{98, 98, 104}, kRoad{52, 52, 56}, kPoi{196, 28, 86},
+    kPoint{218, 40, 30};
 
 struct Painter {
     Canvas canvas;
@@ -70,7 +71,8 @@ void building(Painter& p, int columns, double x0, double x1) { // pediment, colu
     p.white(polygon({{x0 - 1, 12}, {16, 5.5}, {x1 + 1, 12}}));
     p.white(rect(x0, 12, x1, 14));
     const double step = (x1 - x0 - 2.4) / (columns - 1);
-    for (int i = 0; i < columns; ++i) p.white(rect(x0 + i * step, 15, x0 + i * step + 2.4, 22.5));
+    for (int i = 0; i < columns; ++i)
+        p.white(rect(x0 + i * step, 15, x0 + i * step + 2.4, 22.5));
     p.white(rect(x0 - 1, 23, x1 + 1, 25.5));
 }
 
@@ -83,7 +85,8 @@ void draw(int n, Painter& p) {
         p.white(polyline({{19, 11}, {22.5, 13.5}, {22.5, 21.5}, {24.5, 21.5}, {24.5, 12}, {22.5, 9}}, 1.6));
         break;
     case 1: // knife and fork
-        for (double x : {9.5, 12.0, 14.5}) p.white(line({x, 6.5}, {x, 12}, 1.5));
+        for (double x : {9.5, 12.0, 14.5})
+            p.white(line({x, 6.5}, {x, 12}, 1.5));
         p.white(roundRect(8.75, 11, 15.25, 15, 2));
         p.white(line({12, 14}, {12, 25.5}, 2.6));
         p.white(polygon({{19, 6.5}, {22.5, 8}, {23.2, 16.5}, {19, 16.5}}));
@@ -131,7 +134,8 @@ void draw(int n, Painter& p) {
         p.white(roundRect(8, 5, 24, 27, 2));
         p.cut(rect(10.5, 7.5, 21.5, 13));
         for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c) p.cut(rect(11 + c * 3.8, 15 + r * 2.7, 13 + c * 3.8, 16.6 + r * 2.7));
+            for (int c = 0; c < 3; ++c)
+                p.cut(rect(11 + c * 3.8, 15 + r * 2.7, 13 + c * 3.8, 16.6 + r * 2.7));
         p.cut(rect(11, 23.5, 21, 24.7));
         break;
     case 10: // shop: carrier bag
@@ -207,7 +211,8 @@ void draw(int n, Painter& p) {
         p.white(rect(10, 12, 21, 16.5));
         p.white(rect(17, 7.5, 20, 11.5));
         p.cut(rect(12, 13.5, 14, 15) | rect(15.5, 13.5, 17.5, 15));
-        p.white(polyline({{5, 26.5}, {8.5, 25}, {12, 26.5}, {15.5, 25}, {19, 26.5}, {22.5, 25}, {26, 26.5}}, 1.4));
+        p.white(polyline({{5, 26.5}, {8.5, 25}, {12, 26.5}, {15.5, 25}, {19, 26.5}, {22.5, 25}, {26, 26.5}},
+                         1.4));
         break;
     case 24: // post: envelope
         p.white(roundRect(5, 9, 27, 23.5, 1.2));
@@ -234,7 +239,8 @@ void draw(int n, Painter& p) {
     case 29: // theatre: mask on a ribbon
         p.white(line({5, 10}, {27, 10}, 1.4));
         p.white(ellipse(16, 11.5, 9.5, 6.5) | ellipse(16, 16.5, 7, 10));
-        p.cut(polygon({{9.5, 11}, {12, 9.6}, {14.5, 11}, {12, 13.2}}) | polygon({{17.5, 11}, {20, 9.6}, {22.5, 11}, {20, 13.2}}));
+        p.cut(polygon({{9.5, 11}, {12, 9.6}, {14.5, 11}, {12, 13.2}}) |
+              polygon({{17.5, 11}, {20, 9.6}, {22.5, 11}, {20, 13.2}}));
         p.cut(arc(16, 16.5, 5, 205, 335, 1.9));
         break;
     case 30: // cinema: film strip
@@ -263,7 +269,8 @@ void draw(int n, Painter& p) {
         p.cut(star(16, 16, 4, 3.25));
         for (int i = 0; i < 5; ++i) {
             const double a = -std::numbers::pi / 2 + i * 2 * std::numbers::pi / 5;
-            const Pt in{16 + 3.5 * std::cos(a), 16 + 3.5 * std::sin(a)}, out{16 + 7 * std::cos(a), 16 + 7 * std::sin(a)};
+            const Pt in{16 + 3.5 * std::cos(a), 16 + 3.5 * std::sin(a)},
+                out{16 + 7 * std::cos(a), 16 + 7 * std::sin(a)};
             p.cut(line(in, out, 1));
             p.cut(star(16 + 8 * std::cos(a), 16 + 8 * std::sin(a), 1.9, 1.55));
         }
@@ -272,7 +279,9 @@ void draw(int n, Painter& p) {
         p.white(circle(22.5, 10, 2.6));
         p.white(polyline({{7, 16}, {13, 12}, {18, 16}}, 2.6));
         for (double y : {20.0, 25.0})
-            p.white(polyline({{4.5, y}, {8.5, y - 2}, {12.5, y}, {16.5, y - 2}, {20.5, y}, {24.5, y - 2}, {27.5, y - 0.5}}, 1.8));
+            p.white(polyline(
+                {{4.5, y}, {8.5, y - 2}, {12.5, y}, {16.5, y - 2}, {20.5, y}, {24.5, y - 2}, {27.5, y - 0.5}},
+                1.8));
         break;
     case 35: // zoo: paw print
         p.white(ellipse(16, 20.5, 6, 5));
@@ -302,7 +311,8 @@ void draw(int n, Painter& p) {
         p.white(polygon({{5, 15.5}, {16, 10.5}, {27, 15.5}}));
         p.white(line({16, 4}, {16, 11}, 1.3));
         p.white(polygon({{16.5, 4}, {22, 5.8}, {16.5, 7.6}}));
-        for (double x : {8.5, 13.0, 17.5, 22.0}) p.cut(rect(x, 17.5, x + 1.8, 23));
+        for (double x : {8.5, 13.0, 17.5, 22.0})
+            p.cut(rect(x, 17.5, x + 1.8, 23));
         break;
     case 41: // car repair: spanner
         p.white(line({8.5, 23.5}, {18.5, 13.5}, 4));
@@ -382,7 +392,8 @@ void draw(int n, Painter& p) {
             p.white(polyline({{17, y}, {20, y - 1.5}, {23, y}, {26, y - 1.5}}, 1.6));
         break;
     case 54: // factory: sawtooth roof and chimney
-        p.white(polygon({{4.5, 26}, {4.5, 15}, {10, 11}, {10, 15}, {15.5, 11}, {15.5, 15}, {21, 11}, {21, 26}}));
+        p.white(
+            polygon({{4.5, 26}, {4.5, 15}, {10, 11}, {10, 15}, {15.5, 11}, {15.5, 15}, {21, 11}, {21, 26}}));
         p.white(rect(22, 5, 26, 26));
         p.cut(rect(7, 19, 9.5, 22) | rect(12, 19, 14.5, 22) | rect(17, 19, 19.5, 22));
         break;
@@ -394,7 +405,8 @@ void draw(int n, Painter& p) {
         p.white(roundRect(6, 11, 10, 27, 1));
         p.white(rect(4, 25, 12, 27.5));
         p.white(roundRect(9, 12.5, 28, 16.5, 1));
-        for (double x : {13.0, 19.0, 25.0}) p.cut(polygon({{x, 12.5}, {x + 2.5, 12.5}, {x + 1, 16.5}, {x - 1.5, 16.5}}));
+        for (double x : {13.0, 19.0, 25.0})
+            p.cut(polygon({{x, 12.5}, {x + 2.5, 12.5}, {x + 1, 16.5}, {x - 1.5, 16.5}}));
         break;
     case 57: // speed camera
         p.white(roundRect(5, 9, 23, 20, 2));
@@ -405,7 +417,8 @@ void draw(int n, Painter& p) {
         break;
     case 58: // wifi
         p.white(circle(16, 24, 2.3));
-        for (double r : {6.0, 11.0, 16.0}) p.white(arc(16, 25, r, 50, 130, 2.6));
+        for (double r : {6.0, 11.0, 16.0})
+            p.white(arc(16, 25, r, 50, 130, 2.6));
         break;
     case 59: // computer shop: monitor
         p.white(roundRect(5, 6, 27, 21, 1.5));
@@ -433,16 +446,18 @@ void draw(int n, Painter& p) {
 
 Rgb groupColour(int n) {
     static const std::map<int, Rgb> colours = {
-        {0, kTransport},  {1, kFood},       {2, kFood},      {3, kFood},      {4, kFood},      {5, kHealth},
-        {6, kPharmacy},   {7, kHealth},     {8, kMoney},     {9, kMoney},     {10, kShop},     {11, kShop},
-        {12, kEducation}, {13, kEducation}, {14, kEducation}, {15, kFaith},   {16, kFaith},    {17, kFaith},
-        {18, kFaith},     {19, kTransport}, {20, kTransport}, {21, kTransport}, {22, kTransport}, {23, kTransport},
-        {24, kService},   {25, kService},   {26, kFire},     {27, kStay},     {28, kCulture},  {29, kCulture},
-        {30, kCulture},   {31, kEducation}, {32, kNature},   {33, kSport},    {34, kSport},    {35, kNature},
-        {36, kCulture},   {37, kNature},    {38, kService},  {39, kPoi},      {40, kService},  {41, kTransport},
-        {42, kTransport}, {43, kTransport}, {44, kService},  {45, kService},  {46, kNature},   {47, kNature},
-        {48, kSport},     {49, kNature},    {50, kNature},   {51, kStructure}, {52, kStructure}, {53, kStructure},
-        {54, kStructure}, {55, kSport},     {56, kStructure}, {57, kRoad},    {58, kService},  {59, kShop},
+        {0, kTransport},  {1, kFood},       {2, kFood},       {3, kFood},       {4, kFood},
+        {5, kHealth},     {6, kPharmacy},   {7, kHealth},     {8, kMoney},      {9, kMoney},
+        {10, kShop},      {11, kShop},      {12, kEducation}, {13, kEducation}, {14, kEducation},
+        {15, kFaith},     {16, kFaith},     {17, kFaith},     {18, kFaith},     {19, kTransport},
+        {20, kTransport}, {21, kTransport}, {22, kTransport}, {23, kTransport}, {24, kService},
+        {25, kService},   {26, kFire},      {27, kStay},      {28, kCulture},   {29, kCulture},
+        {30, kCulture},   {31, kEducation}, {32, kNature},    {33, kSport},     {34, kSport},
+        {35, kNature},    {36, kCulture},   {37, kNature},    {38, kService},   {39, kPoi},
+        {40, kService},   {41, kTransport}, {42, kTransport}, {43, kTransport}, {44, kService},
+        {45, kService},   {46, kNature},    {47, kNature},    {48, kSport},     {49, kNature},
+        {50, kNature},    {51, kStructure}, {52, kStructure}, {53, kStructure}, {54, kStructure},
+        {55, kSport},     {56, kStructure}, {57, kRoad},      {58, kService},   {59, kShop},
         {60, kService},   {61, kPoint},
     };
     return colours.at(n);
@@ -512,7 +527,8 @@ std::string asSource(const std::vector<uint8_t>& bytes) {
         s += (i + 1) % 24 == 0 ? ",\n" : ",";
     }
     s += "\n};\n\n} // namespace\n\n"
-         "std::span<const uint8_t> builtinIconLibrary() { return kBuiltinIconBytes; }\n\n} // namespace kestrum\n";
+         "std::span<const uint8_t> builtinIconLibrary() { return kBuiltinIconBytes; }\n\n} // namespace "
+         "kestrum\n";
     return s;
 }
 

@@ -20,7 +20,8 @@ namespace kestrum::app {
 
 namespace {
 
-constexpr const char* kHelp = R"(usage: kestrum iconlib pack OUT.lib --name NAME [--transparent KEY] FILE.bmp...
+constexpr const char* kHelp =
+    R"(usage: kestrum iconlib pack OUT.lib --name NAME [--transparent KEY] FILE.bmp...
        kestrum iconlib list FILE.lib
 
 Icon libraries hold the pictures that notes on a map name by library and picture
@@ -55,7 +56,8 @@ std::optional<std::string> toCp1251(std::string_view utf8) {
         std::size_t len = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
         if (len == 0 || i + len > utf8.size()) return std::nullopt;
         char32_t ch = len == 1 ? c : c & (0x7F >> len);
-        for (std::size_t k = 1; k < len; ++k) ch = (ch << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        for (std::size_t k = 1; k < len; ++k)
+            ch = (ch << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
         const std::optional<uint8_t> b = fromUnicode(CodePage::Cp1251, ch);
         if (!b) return std::nullopt;
         out += static_cast<char>(*b);
@@ -89,7 +91,8 @@ bool parseKey(std::string_view s, KeyChoice& key) {
     uint32_t rgb = 0;
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), rgb, 16);
     if (s.size() != 6 || ec != std::errc() || end != s.data() + s.size()) return false;
-    key = {KeyChoice::Fixed, static_cast<int32_t>(((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16))};
+    key = {KeyChoice::Fixed,
+           static_cast<int32_t>(((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16))};
     return true;
 }
 
@@ -108,8 +111,10 @@ int pack(Args args) {
         if (a == "--name" || a == "--transparent") {
             if (i + 1 >= args.size()) return usageError(std::string(a) + " needs a value");
             const std::string_view v = args[++i];
-            if (a == "--name") name = v;
-            else if (!parseKey(v, key)) return usageError("--transparent takes auto, none or RRGGBB, not '" + std::string(v) + "'");
+            if (a == "--name")
+                name = v;
+            else if (!parseKey(v, key))
+                return usageError("--transparent takes auto, none or RRGGBB, not '" + std::string(v) + "'");
         } else if (!a.empty() && a[0] == '-') {
             return usageError("unknown option '" + std::string(a) + "'");
         } else if (out.empty()) {
@@ -142,14 +147,17 @@ int pack(Args args) {
             libraryText(std::filesystem::path(file).stem().string(), "picture name of " + file + ",");
         if (!picName) return kUsage;
         if (!seen.insert(toUpper(CodePage::Cp1251, *picName)).second)
-            std::fprintf(stderr, "kestrum iconlib: %s: a picture of that name comes earlier; by name only the first is found\n",
+            std::fprintf(stderr,
+                         "kestrum iconlib: %s: a picture of that name comes earlier; by name only the first "
+                         "is found\n",
                          file.c_str());
         pic.header.name = *picName;
         const uint32_t lowerLeft = img.at(0, img.height - 1);
-        pic.header.transparentColor = key.mode == KeyChoice::Fixed
-                                          ? key.color
-                                          : static_cast<int32_t>(((lowerLeft >> 16) & 0xFF) | (lowerLeft & 0xFF00) |
-                                                                 ((lowerLeft & 0xFF) << 16));
+        pic.header.transparentColor =
+            key.mode == KeyChoice::Fixed
+                ? key.color
+                : static_cast<int32_t>(((lowerLeft >> 16) & 0xFF) | (lowerLeft & 0xFF00) |
+                                       ((lowerLeft & 0xFF) << 16));
         pic.header.transparent = key.mode == KeyChoice::None ? 0 : 1;
         pictures.push_back(std::move(pic));
     }
@@ -159,7 +167,8 @@ int pack(Args args) {
     std::ofstream f(out, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!f.flush()) return usageError(out + ": cannot write");
-    std::printf("%s: library \"%s\", %zu pictures, %zu bytes\n", out.c_str(), name.c_str(), pictures.size(), bytes.size());
+    std::printf("%s: library \"%s\", %zu pictures, %zu bytes\n", out.c_str(), name.c_str(), pictures.size(),
+                bytes.size());
     return kOk;
 }
 
@@ -175,7 +184,8 @@ class FileInput final : public IconFileInput {
 };
 
 int list(Args args) {
-    if (args.size() != 1 || args[0].empty() || args[0][0] == '-') return usageError("list takes one library file");
+    if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
+        return usageError("list takes one library file");
     const std::string path(args[0]);
     std::optional<FileInput> in;
     try {
@@ -184,13 +194,15 @@ int list(Args args) {
         return usageError(e.what());
     }
     std::vector<IconPicture> pictures;
-    const IconLibraryReadResult r = readIconLibrary(*in, [&](IconPicture&& p) { pictures.push_back(std::move(p)); });
+    const IconLibraryReadResult r =
+        readIconLibrary(*in, [&](IconPicture&& p) { pictures.push_back(std::move(p)); });
     if (r.header) {
         const IconLibraryHeader& h = *r.header;
         std::printf("%s: library \"%s\", version %d, %d pictures\n", path.c_str(),
                     toUtf8(CodePage::Cp1251, h.name).c_str(), h.version, h.pictureCount);
         if (h.version != kIconLibraryVersion)
-            std::fprintf(stderr, "%s: unknown library version %d: no pictures read\n", path.c_str(), h.version);
+            std::fprintf(stderr, "%s: unknown library version %d: no pictures read\n", path.c_str(),
+                         h.version);
     }
     bool badPicture = false;
     for (std::size_t i = 0; i < pictures.size(); ++i) {
@@ -203,7 +215,8 @@ int list(Args args) {
         else
             std::printf(" not a readable bitmap (%s)", why.c_str()), badPicture = true;
         std::printf("  %7zu bytes  %s %s (0x%08X)\n", p.data.size(), p.header.transparent ? "key" : "opaque",
-                    hexColor(p.header.transparentColor).c_str(), static_cast<unsigned>(p.header.transparentColor));
+                    hexColor(p.header.transparentColor).c_str(),
+                    static_cast<unsigned>(p.header.transparentColor));
     }
     if (r.damage) {
         std::fprintf(stderr, "%s: damaged at byte %llu: %s\n", path.c_str(),

@@ -44,10 +44,12 @@ std::string compressionName(uint32_t c) {
 }
 
 bool readLayout(std::span<const uint8_t> b, Layout& l, std::string& why) {
-    if (b.size() < kFileHeader + 12 || b[0] != 'B' || b[1] != 'M') return fail(why, "not a Windows bitmap (no \"BM\" header)");
+    if (b.size() < kFileHeader + 12 || b[0] != 'B' || b[1] != 'M')
+        return fail(why, "not a Windows bitmap (no \"BM\" header)");
     const uint32_t offBits = le::load<uint32_t>(&b[10]);
     const uint32_t headerSize = le::load<uint32_t>(&b[14]);
-    if (headerSize != 12 && headerSize < 40) return fail(why, "unknown bitmap header size " + std::to_string(headerSize));
+    if (headerSize != 12 && headerSize < 40)
+        return fail(why, "unknown bitmap header size " + std::to_string(headerSize));
     if (headerSize > b.size() - kFileHeader)
         return fail(why, "bitmap header of " + std::to_string(headerSize) + " bytes runs past the end");
     BmpInfo& info = l.info;
@@ -69,11 +71,13 @@ bool readLayout(std::span<const uint8_t> b, Layout& l, std::string& why) {
     }
     if (info.compression == kBitFields || info.compression == kAlphaBitFields) {
         if (info.bitsPerPixel != 16 && info.bitsPerPixel != 32)
-            return fail(why, "bit-field layout with " + std::to_string(info.bitsPerPixel) + " bits per pixel");
+            return fail(why,
+                        "bit-field layout with " + std::to_string(info.bitsPerPixel) + " bits per pixel");
         // A 40-byte header is followed by the masks; longer headers hold them.
         const std::size_t maskBytes = info.compression == kAlphaBitFields ? 16 : 12;
         if (b.size() < kFileHeader + 40 + maskBytes) return fail(why, "bit masks run past the end");
-        for (int i = 0; i < 3; ++i) l.masks[i] = le::load<uint32_t>(&b[kFileHeader + 40 + 4 * std::size_t(i)]);
+        for (int i = 0; i < 3; ++i)
+            l.masks[i] = le::load<uint32_t>(&b[kFileHeader + 40 + 4 * std::size_t(i)]);
         if (headerSize == 40) tableStart += maskBytes;
     } else if (info.compression != kRgb) {
         return fail(why, "compressed bitmaps (" + compressionName(info.compression) + ") are not supported");
@@ -92,9 +96,11 @@ bool readLayout(std::span<const uint8_t> b, Layout& l, std::string& why) {
     info.topDown = height < 0;
     height = height < 0 ? -height : height;
     if (width <= 0 || height <= 0)
-        return fail(why, "bitmap size " + std::to_string(width) + " x " + std::to_string(height) + " is empty");
+        return fail(why,
+                    "bitmap size " + std::to_string(width) + " x " + std::to_string(height) + " is empty");
     if (width > kMaxBmpSide || height > kMaxBmpSide || width * height > kMaxBmpPixels)
-        return fail(why, "bitmap size " + std::to_string(width) + " x " + std::to_string(height) + " is too large");
+        return fail(why, "bitmap size " + std::to_string(width) + " x " + std::to_string(height) +
+                             " is too large");
     info.width = static_cast<int32_t>(width);
     info.height = static_cast<int32_t>(height);
 
@@ -103,7 +109,8 @@ bool readLayout(std::span<const uint8_t> b, Layout& l, std::string& why) {
         const uint32_t full = 1u << info.bitsPerPixel;
         l.paletteCount = colorsUsed == 0 || colorsUsed > full ? full : colorsUsed;
         if (tableStart > b.size() || l.paletteCount * l.paletteEntry > b.size() - tableStart)
-            return fail(why, "colour table of " + std::to_string(l.paletteCount) + " entries runs past the end");
+            return fail(why,
+                        "colour table of " + std::to_string(l.paletteCount) + " entries runs past the end");
     }
     const std::size_t tableEnd = tableStart + l.paletteCount * l.paletteEntry;
     // Some writers leave the pixel offset zero: the pixels then follow the colour table.
@@ -140,7 +147,9 @@ struct Channel {
     }
 };
 
-constexpr uint32_t opaque(uint32_t r, uint32_t g, uint32_t bl) { return 0xFF000000u | (r << 16) | (g << 8) | bl; }
+constexpr uint32_t opaque(uint32_t r, uint32_t g, uint32_t bl) {
+    return 0xFF000000u | (r << 16) | (g << 8) | bl;
+}
 
 } // namespace
 
@@ -163,7 +172,8 @@ bool decodeBmp(std::span<const uint8_t> b, BmpImage& out, std::string& why) {
         palette[i] = opaque(e[2], e[1], e[0]);
     }
     Channel red(l.masks[0]), green(l.masks[1]), blue(l.masks[2]);
-    if (l.info.compression == kRgb && bpp == 16) red = Channel(0x7C00), green = Channel(0x03E0), blue = Channel(0x001F);
+    if (l.info.compression == kRgb && bpp == 16)
+        red = Channel(0x7C00), green = Channel(0x03E0), blue = Channel(0x001F);
 
     out.width = w;
     out.height = h;
@@ -216,7 +226,8 @@ bool decodeBmp(std::span<const uint8_t> bytes, BmpImage& out) {
 std::vector<uint8_t> encodeBmp(const BmpImage& img, const BmpWriteOptions& o) {
     const int bpp = o.bitsPerPixel;
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) return {};
-    if (img.width <= 0 || img.height <= 0 || img.pixels.size() != std::size_t(img.width) * std::size_t(img.height))
+    if (img.width <= 0 || img.height <= 0 ||
+        img.pixels.size() != std::size_t(img.width) * std::size_t(img.height))
         return {};
     const std::size_t tableEntries = bpp <= 8 ? std::size_t{1} << bpp : 0;
     if (o.palette.size() > tableEntries) return {};
@@ -256,7 +267,8 @@ std::vector<uint8_t> encodeBmp(const BmpImage& img, const BmpWriteOptions& o) {
                 dst[bit / 8] = static_cast<uint8_t>(dst[bit / 8] | (it->second << (8 - bpp - bit % 8)));
             } else {
                 uint8_t* q = dst + ux * std::size_t(bpp / 8);
-                q[0] = static_cast<uint8_t>(p), q[1] = static_cast<uint8_t>(p >> 8), q[2] = static_cast<uint8_t>(p >> 16);
+                q[0] = static_cast<uint8_t>(p), q[1] = static_cast<uint8_t>(p >> 8),
+                q[2] = static_cast<uint8_t>(p >> 16);
             }
         }
     }

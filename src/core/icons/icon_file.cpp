@@ -25,7 +25,9 @@ void storeShort(uint8_t* field, std::size_t capacity, std::string_view text) {
     std::memcpy(field + 1, text.data(), n);
 }
 
-std::string quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
 
 } // namespace
 
@@ -55,9 +57,12 @@ IconPictureHeader parseIconPictureHeader(std::span<const uint8_t, kIconPictureHe
     return h;
 }
 
-IconLibraryReadResult readIconLibrary(IconFileInput& in, const std::function<void(IconPicture&&)>& onPicture) {
+IconLibraryReadResult readIconLibrary(IconFileInput& in,
+                                      const std::function<void(IconPicture&&)>& onPicture) {
     IconLibraryReadResult r;
-    auto damage = [&](uint64_t offset, std::string message) { r.damage = IconFileDamage{offset, std::move(message)}; };
+    auto damage = [&](uint64_t offset, std::string message) {
+        r.damage = IconFileDamage{offset, std::move(message)};
+    };
 
     std::array<uint8_t, kIconLibraryHeaderSize> head{};
     const uint64_t start = in.position();
@@ -115,16 +120,19 @@ IconLibraryReadResult readIconLibrary(IconFileInput& in, const std::function<voi
 IconLibraryFile readIconLibrary(std::span<const uint8_t> bytes) {
     IconLibraryFile f;
     IconSpanInput in(bytes);
-    IconLibraryReadResult r = readIconLibrary(in, [&](IconPicture&& p) { f.pictures.push_back(std::move(p)); });
+    IconLibraryReadResult r =
+        readIconLibrary(in, [&](IconPicture&& p) { f.pictures.push_back(std::move(p)); });
     f.header = std::move(r.header);
     f.damage = std::move(r.damage);
     f.bytesUsed = in.position();
     return f;
 }
 
-std::vector<uint8_t> writeIconLibrary(const IconLibraryHeader& header, std::span<const IconPicture> pictures) {
+std::vector<uint8_t> writeIconLibrary(const IconLibraryHeader& header,
+                                      std::span<const IconPicture> pictures) {
     std::size_t total = kIconLibraryHeaderSize;
-    for (const IconPicture& p : pictures) total += kIconPictureHeaderSize + p.data.size();
+    for (const IconPicture& p : pictures)
+        total += kIconPictureHeaderSize + p.data.size();
     std::vector<uint8_t> out(total, 0);
     uint8_t* h = out.data();
     storeShort(h, kIconBannerCapacity, header.banner);

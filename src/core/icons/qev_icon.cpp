@@ -11,7 +11,9 @@ namespace kestrum {
 namespace {
 
 // Names are single-byte text of Russian Windows; upper case follows its code page.
-std::string upper(std::string_view s) { return toUpper(CodePage::Cp1251, s); }
+std::string upper(std::string_view s) {
+    return toUpper(CodePage::Cp1251, s);
+}
 
 class ByteSourceInput final : public IconFileInput {
   public:
@@ -43,7 +45,8 @@ IconLoadResult TQevIconList::LoadFromStream(ByteSource& src) {
     m_pictures.clear();
     changed();
     ByteSourceInput in(src);
-    IconLibraryReadResult r = readIconLibrary(in, [&](IconPicture&& p) { AddPicture(p.header, std::move(p.data)); });
+    IconLibraryReadResult r =
+        readIconLibrary(in, [&](IconPicture&& p) { AddPicture(p.header, std::move(p.data)); });
     if (r.header) {
         // The header read replaces ours, but the count always tells what the list holds.
         m_header = std::move(*r.header);
@@ -108,8 +111,10 @@ const TImage* TQevIconList::decode(int index) {
         slot = &m_cache.emplace_back();
     } else {
         // The least used entry makes room; on ties the first one, counting from entry 0.
-        slot = &*std::min_element(m_cache.begin(), m_cache.end(),
-                                  [](const CacheEntry& a, const CacheEntry& b) { return a.UseCount < b.UseCount; });
+        slot =
+            &*std::min_element(m_cache.begin(), m_cache.end(), [](const CacheEntry& a, const CacheEntry& b) {
+                return a.UseCount < b.UseCount;
+            });
     }
     slot->Number = index;
     slot->Name = p.Name;
@@ -130,7 +135,8 @@ TQevIcon::~TQevIcon() {
     // A client answering by calling RemoveClient must not disturb the walk.
     const std::vector<TQevIconClient*> clients = std::move(m_clients);
     m_clients.clear();
-    for (TQevIconClient* c : clients) c->IconComponentDestroyed(*this);
+    for (TQevIconClient* c : clients)
+        c->IconComponentDestroyed(*this);
 }
 
 TQevIconList& TQevIcon::AddLibrary(std::string_view name) {
@@ -155,7 +161,8 @@ void TQevIcon::ClearLibraries() {
 
 void TQevIcon::notifyClients() {
     const std::vector<TQevIconClient*> clients = m_clients;
-    for (TQevIconClient* c : clients) c->IconLibrariesChanged(*this);
+    for (TQevIconClient* c : clients)
+        c->IconLibrariesChanged(*this);
 }
 
 TQevIconList* TQevIcon::find(std::string_view libraryName) const {
@@ -188,7 +195,8 @@ int TQevIcon::IndexOfLibrary(std::string_view libraryName) const {
 }
 
 std::string TQevIcon::LibraryName(int position) const {
-    return position >= 0 && position < LibraryCount() ? m_libraries[std::size_t(position)]->NameLibrary() : std::string();
+    return position >= 0 && position < LibraryCount() ? m_libraries[std::size_t(position)]->NameLibrary()
+                                                      : std::string();
 }
 
 std::string TQevIcon::PictureName(std::string_view libraryName, int number) const {
@@ -202,7 +210,8 @@ int TQevIcon::IndexOfPicture(std::string_view libraryName, std::string_view pict
 }
 
 void TQevIcon::AddClient(TQevIconClient* client) {
-    if (client && std::find(m_clients.begin(), m_clients.end(), client) == m_clients.end()) m_clients.push_back(client);
+    if (client && std::find(m_clients.begin(), m_clients.end(), client) == m_clients.end())
+        m_clients.push_back(client);
 }
 
 void TQevIcon::RemoveClient(TQevIconClient* client) {
