@@ -10,6 +10,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -34,7 +35,9 @@ constexpr std::size_t kQuoteBytes = 40;
 
 enum class Section : uint8_t { None, Header, Point, Polyline, Polygon, Other };
 
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -49,8 +52,10 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
 
 std::string_view trimSpaces(std::string_view s) {
     std::size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    while (b < e && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -65,7 +70,8 @@ std::string quote(std::string_view s) {
 // some scripts, and every other reader of the format takes it.
 Section sectionOf(std::string_view name) {
     if (equalsNoCase(name, "IMG ID")) return Section::Header;
-    if (equalsNoCase(name, "POI") || equalsNoCase(name, "RGN10") || equalsNoCase(name, "RGN20")) return Section::Point;
+    if (equalsNoCase(name, "POI") || equalsNoCase(name, "RGN10") || equalsNoCase(name, "RGN20"))
+        return Section::Point;
     if (equalsNoCase(name, "POLYLINE") || equalsNoCase(name, "RGN40")) return Section::Polyline;
     if (equalsNoCase(name, "POLYGON") || equalsNoCase(name, "RGN80")) return Section::Polygon;
     return Section::Other;
@@ -106,7 +112,8 @@ bool readMicroDegrees(std::string_view s, float& out) {
     if (negative) ++p;
     int64_t whole = 0, fraction = 0;
     int wholeDigits = 0, fractionDigits = 0;
-    while (p < e && *p >= '0' && *p <= '9' && wholeDigits < 4) whole = whole * 10 + (*p++ - '0'), ++wholeDigits;
+    while (p < e && *p >= '0' && *p <= '9' && wholeDigits < 4)
+        whole = whole * 10 + (*p++ - '0'), ++wholeDigits;
     if (p < e && *p == '.') {
         ++p;
         while (p < e && *p >= '0' && *p <= '9' && fractionDigits < 6)
@@ -129,8 +136,12 @@ bool readMicroDegrees(std::string_view s, float& out) {
     return true;
 }
 
-uint8_t penStyleOf(int32_t v) { return v >= 0 && v <= 6 ? static_cast<uint8_t>(v) : 0; }
-uint8_t brushStyleOf(int32_t v) { return v >= 0 && v <= 7 ? static_cast<uint8_t>(v) : 1; }
+uint8_t penStyleOf(int32_t v) {
+    return v >= 0 && v <= 6 ? static_cast<uint8_t>(v) : 0;
+}
+uint8_t brushStyleOf(int32_t v) {
+    return v >= 0 && v <= 7 ? static_cast<uint8_t>(v) : 1;
+}
 
 int builtinPictureNamed(std::string_view key) {
     for (const BuiltinIcon& icon : kBuiltinIcons)
@@ -173,10 +184,12 @@ std::string styleKey(uint32_t code, Section section) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     char digits[8];
     int n = 0;
-    do digits[n++] = kHex[code & 0xFu], code >>= 4;
+    do
+        digits[n++] = kHex[code & 0xFu], code >>= 4;
     while (code != 0);
     std::string key(static_cast<std::size_t>(std::max(0, 4 - n)), '0');
-    while (n > 0) key += digits[--n];
+    while (n > 0)
+        key += digits[--n];
     key += '|';
     key += section == Section::Point ? '3' : section == Section::Polyline ? '1' : '0';
     return key;
@@ -204,6 +217,7 @@ class PolishImporter {
 
   private:
     void readBlocks();
+    void overlongLine();
     bool startOfFile(std::vector<char>& buf, std::size_t& begin, std::size_t end);
     void rawLine(std::string_view line);
     void line(std::string_view text);
@@ -217,7 +231,7 @@ class PolishImporter {
     void resolveStyle();
     const std::string& typeName();
     void post(const TMapPoint* points, std::size_t count);
-    void recode(std::string_view in, std::string& out);
+    void recode(std::string_view in, std::string& out, int64_t line);
     void problem(int64_t line, std::string message) { m_result.addProblem(m_file, line, std::move(message)); }
     void warning(int64_t line, std::string message) { m_result.addWarning(m_file, line, std::move(message)); }
     void progressAndCancel();
@@ -277,17 +291,28 @@ ImportResult PolishImporter::run() {
     if (!m_stop && m_section != Section::None) {
         // A truncated file: its last section may end anywhere, so it is dropped.
         if (m_section != Section::Other)
-            problem(m_sectionLine, "section " + m_sectionName + " is not closed before the end of the file; dropped");
+            problem(m_sectionLine,
+                    "section " + m_sectionName + " is not closed before the end of the file; dropped");
         m_section = Section::None;
     }
     return std::move(m_result);
 }
 
 void PolishImporter::readBlocks() {
+    const std::size_t maxLine = m_options.maxLineBytes;
     std::vector<char> buf(std::max<std::size_t>(m_options.blockBytes, 16));
     std::size_t begin = 0, end = 0;
     uint64_t base = 0; // offset of buf[0] in the input
     bool eof = false, first = true, skipping = false;
+    // A line longer than the cap is skipped whole, wherever the block reads cut it.
+    auto lineOf = [&](std::string_view text) {
+        if (text.size() > maxLine) {
+            overlongLine();
+        } else {
+            m_lineOffset = base + begin;
+            rawLine(text);
+        }
+    };
     while (!m_stop) {
         while (begin < end && !m_stop) {
             const char* p = buf.data() + begin;
@@ -297,13 +322,13 @@ void PolishImporter::readBlocks() {
             if (skipping)
                 skipping = false;
             else
-                m_lineOffset = base + begin, rawLine({p, len});
+                lineOf({p, len});
             begin += len + 1;
         }
         if (m_stop) break;
         if (eof) {
             // The last line may lack its line end.
-            if (begin < end && !skipping) m_lineOffset = base + begin, rawLine({buf.data() + begin, end - begin});
+            if (begin < end && !skipping) lineOf({buf.data() + begin, end - begin});
             break;
         }
         if (begin > 0) {
@@ -312,19 +337,15 @@ void PolishImporter::readBlocks() {
             end -= begin;
             begin = 0;
         }
-        if (end == buf.size()) {
-            if (skipping) {
-                base += end, end = 0;
-            } else if (buf.size() >= m_options.maxLineBytes) {
-                problem(m_line + 1, "line longer than " + std::to_string(m_options.maxLineBytes) + " bytes; skipped");
-                ++m_line;
-                skipping = true;
-                base += end, end = 0;
-            } else {
-                // The bytes of a long line are in the file already: growing is bounded by it.
-                buf.resize(std::min(buf.size() * 2, std::max(m_options.maxLineBytes, buf.size() + 1)));
-            }
+        if (!skipping && end > maxLine) {
+            overlongLine();
+            skipping = true;
         }
+        if (skipping) base += end, end = 0;
+        // The bytes of a long line are in the file already: growing is bounded by the file and
+        // by the cap.
+        if (end == buf.size())
+            buf.resize(std::min(buf.size() * 2, maxLine < SIZE_MAX ? maxLine + 1 : maxLine));
         const std::size_t n = m_src.read(buf.data() + end, buf.size() - end);
         end += n;
         if (n == 0) eof = true;
@@ -337,6 +358,11 @@ void PolishImporter::readBlocks() {
             m_stop = true;
         }
     }
+}
+
+void PolishImporter::overlongLine() {
+    ++m_line;
+    problem(m_line, "line longer than " + std::to_string(m_options.maxLineBytes) + " bytes; skipped");
 }
 
 bool PolishImporter::startOfFile(std::vector<char>& buf, std::size_t& begin, std::size_t end) {
@@ -366,7 +392,8 @@ void PolishImporter::rawLine(std::string_view text) {
 
 void PolishImporter::line(std::string_view text) {
     ++m_line;
-    // Keys indented by tabs or blanks, and blanks around '=', come from hand editing.
+    // Keys indented by tabs or blanks come from hand editing, and the Ctrl-Z that old DOS editors
+    // put at the end of a file is a control character: all of them trim away.
     text = trimmed(text);
     if (text.empty() || text.front() == ';') return; // ';' starts a comment only at the line start
     if (text.front() == '[') {
@@ -379,7 +406,8 @@ void PolishImporter::line(std::string_view text) {
         break;
     case Section::Header: {
         const std::size_t eq = text.find('=');
-        if (eq != std::string_view::npos) headerKey(trimSpaces(text.substr(0, eq)), trimSpaces(text.substr(eq + 1)));
+        if (eq != std::string_view::npos)
+            headerKey(trimSpaces(text.substr(0, eq)), trimSpaces(text.substr(eq + 1)));
         break;
     }
     case Section::Point:
@@ -421,7 +449,8 @@ void PolishImporter::header(std::string_view text) {
 void PolishImporter::progressAndCancel() {
     if (m_map.OnProgress) {
         const int percent =
-            m_total == 0 ? 100 : static_cast<int>((std::min(m_lineOffset, m_total) * 100 + m_total / 2) / m_total);
+            m_total == 0 ? 100
+                         : static_cast<int>((std::min(m_lineOffset, m_total) * 100 + m_total / 2) / m_total);
         if (percent != m_lastPercent) {
             m_lastPercent = percent;
             m_map.OnProgress(m_map, percent);
@@ -445,7 +474,8 @@ void PolishImporter::headerKey(std::string_view name, std::string_view value) {
     const LabelEncoding enc = polish::encodingOfCodePage(cp);
     m_recoder.setSource(enc);
     if (enc == LabelEncoding::Unsupported)
-        warning(m_line, "code page " + std::to_string(cp) + " is not supported; letters outside ASCII become '?'");
+        warning(m_line,
+                "code page " + std::to_string(cp) + " is not supported; letters outside ASCII become '?'");
 }
 
 void PolishImporter::sectionLine(std::string_view text) {
@@ -508,17 +538,20 @@ void PolishImporter::parseCoordinates(std::string_view value) {
     int bad = 0;
     std::string_view firstBad;
     while (p < e) {
-        while (p < e && (*p == ' ' || *p == '\t' || *p == ',')) ++p;
+        while (p < e && (*p == ' ' || *p == '\t' || *p == ','))
+            ++p;
         if (p == e) break;
         std::string_view lat, lon, pair;
         bool complete = false;
         const char* next = e;
         if (*p == '(') {
-            const auto* close = static_cast<const char*>(std::memchr(p + 1, ')', static_cast<std::size_t>(e - p - 1)));
+            const auto* close =
+                static_cast<const char*>(std::memchr(p + 1, ')', static_cast<std::size_t>(e - p - 1)));
             const std::string_view group(p + 1, static_cast<std::size_t>((close ? close : e) - p - 1));
             next = close ? close + 1 : e;
             const std::size_t comma = group.find(',');
-            if (comma != std::string_view::npos) lat = group.substr(0, comma), lon = group.substr(comma + 1), complete = true;
+            if (comma != std::string_view::npos)
+                lat = group.substr(0, comma), lon = group.substr(comma + 1), complete = true;
         } else {
             // A bare list "lat,lon,lat,lon": some writers leave the parentheses out.
             const char* c1 = std::find(p, e, ',');
@@ -545,7 +578,8 @@ void PolishImporter::parseCoordinates(std::string_view value) {
 }
 
 void PolishImporter::closeSection() {
-    if (m_section == Section::Point || m_section == Section::Polyline || m_section == Section::Polygon) makeObjects();
+    if (m_section == Section::Point || m_section == Section::Polyline || m_section == Section::Polygon)
+        makeObjects();
     m_section = Section::None;
 }
 
@@ -599,25 +633,27 @@ const std::string& PolishImporter::typeName() {
     return m_typeNames[i];
 }
 
-void PolishImporter::recode(std::string_view in, std::string& out) {
+void PolishImporter::recode(std::string_view in, std::string& out, int64_t line) {
     const LabelRecoder::Outcome o = m_recoder.recode(in, out);
     if (o.utf8Found && !m_utf8Warned) {
         m_utf8Warned = true;
-        warning(m_line, "text is UTF-8 although the header does not say so; read as UTF-8");
+        warning(line, "text is UTF-8 although the header does not say so; read as UTF-8");
     }
     if (o.approximated) {
         const int cp = static_cast<int>(m_map.Document().codePage);
-        warning(m_line, "text written as " + quote(toUtf8(m_map.Document().codePage, out)) +
-                            ": some characters are missing from code page " + std::to_string(cp));
+        warning(line, "text written as " + quote(toUtf8(m_map.Document().codePage, out)) +
+                          ": some characters are missing from code page " + std::to_string(cp));
     }
 }
 
 void PolishImporter::makeObjects() {
     ++m_result.records;
     resolveStyle();
-    if (m_styleTypeBad) problem(m_sectionLine, "Type " + quote(m_type) + " is not a number; drawn with no style");
+    if (m_styleTypeBad)
+        problem(m_sectionLine, "Type " + quote(m_type) + " is not a number; drawn with no style");
     std::size_t usable = 0;
-    for (const DataLine& d : m_dataLines) usable += d.count > 0 ? 1 : 0;
+    for (const DataLine& d : m_dataLines)
+        usable += d.count > 0 ? 1 : 0;
     if (usable == 0) {
         ++m_result.skipped;
         if (m_dataLines.empty()) problem(m_sectionLine, "section " + m_sectionName + " has no coordinates");
@@ -628,12 +664,10 @@ void PolishImporter::makeObjects() {
         ++m_result.skipped;
         return;
     }
-    const int64_t sectionEnd = m_line;
-    m_line = m_labelLine; // warnings about the text name its line
-    recode(m_label, m_text);
+    recode(m_label, m_text, m_labelLine);
     if (!m_streetDesc.empty() || !m_houseNumber.empty()) {
-        recode(m_streetDesc, m_street);
-        recode(m_houseNumber, m_house);
+        recode(m_streetDesc, m_street, m_sectionLine);
+        recode(m_houseNumber, m_house, m_sectionLine);
         if (m_house.size() > kHouseBytes) m_house.resize(kHouseBytes);
     } else if (m_section == Section::Polygon) {
         splitPolygonLabel(m_text, m_street, m_house);
@@ -641,7 +675,6 @@ void PolishImporter::makeObjects() {
         m_street = m_text;
         m_house.clear();
     }
-    m_line = sectionEnd;
     const int before = m_result.objects;
     for (const DataLine& d : m_dataLines)
         if (d.count > 0) post(m_points.data() + d.first, d.count);
@@ -670,8 +703,8 @@ void PolishImporter::post(const TMapPoint* points, std::size_t count) {
             } else {
                 static const int fallback = builtinPictureNamed("poi");
                 note.LibName.assign("default");
-                note.IconName.assign(std::to_string(
-                    picture < static_cast<int>(kBuiltinIcons.size()) ? picture : fallback));
+                note.IconName.assign(
+                    std::to_string(picture < static_cast<int>(kBuiltinIcons.size()) ? picture : fallback));
             }
             note.Text = m_text;
             map.EncodeNote(o, note);
@@ -692,7 +725,8 @@ void PolishImporter::post(const TMapPoint* points, std::size_t count) {
         o.Ploskost = 1;
         o.Height = static_cast<float>(m_style.column7) / 100.0f;
         // Road types get square ends and a casing in the brush colour.
-        if (m_style.codeValid && (m_style.code < 10 || m_style.code == 12)) o.Pen.Flags = kPenSquareEnds | kPenBorder;
+        if (m_style.codeValid && (m_style.code < 10 || m_style.code == 12))
+            o.Pen.Flags = kPenSquareEnds | kPenBorder;
         o.setPoints(PointArray(points, points + count));
         break;
     default:
@@ -712,8 +746,8 @@ void PolishImporter::post(const TMapPoint* points, std::size_t count) {
 
 } // namespace
 
-ImportResult ImportPolish(TKorvane& map, ByteSource& src, const StyleTable& styles, const std::string& fileName,
-                          const PolishImportOptions& options) {
+ImportResult ImportPolish(TKorvane& map, ByteSource& src, const StyleTable& styles,
+                          const std::string& fileName, const PolishImportOptions& options) {
     PolishImporter importer(map, src, styles, fileName, options);
     return importer.run();
 }

@@ -49,8 +49,8 @@ struct PolishImportOptions {
 // read reaches another whole percent, and stops before the next section once
 // map.CancelRequested is set, keeping what was posted. Failures of the source itself
 // (FileError) end the import as a problem, not an exception.
-ImportResult ImportPolish(TKorvane& map, ByteSource& src, const StyleTable& styles, const std::string& fileName,
-                          const PolishImportOptions& options = {});
+ImportResult ImportPolish(TKorvane& map, ByteSource& src, const StyleTable& styles,
+                          const std::string& fileName, const PolishImportOptions& options = {});
 
 // Opens and imports a file. A file that does not exist imports nothing and is no problem (the
 // viewer then shows an empty map); one that exists but cannot be opened throws FileError.

@@ -12,16 +12,21 @@ namespace {
 
 std::string_view trimBlanks(std::string_view s) {
     std::size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r'))
+        --e;
     return s.substr(b, e - b);
 }
 
-char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char upperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 std::string upperKey(std::string_view key) {
     std::string k(key);
-    for (char& c : k) c = upperAscii(c);
+    for (char& c : k)
+        c = upperAscii(c);
     return k;
 }
 
@@ -67,7 +72,8 @@ void StyleTable::addLine(std::string_view line, int lineNumber) {
     if (trimBlanks(line).empty()) return;
     const std::size_t eq = line.find('=');
     Row row;
-    const std::string_view key = eq == std::string_view::npos ? std::string_view{} : trimBlanks(line.substr(0, eq));
+    const std::string_view key =
+        eq == std::string_view::npos ? std::string_view{} : trimBlanks(line.substr(0, eq));
     if (key.empty() || !parseValue(line.substr(eq + 1), row.style)) {
         m_bad.push_back({lineNumber, std::string(line)});
         return;
@@ -79,7 +85,8 @@ void StyleTable::addLine(std::string_view line, int lineNumber) {
 void StyleTable::buildIndex() {
     m_index.clear();
     m_index.reserve(m_rows.size());
-    for (std::size_t i = 0; i < m_rows.size(); ++i) m_index.emplace_back(upperKey(m_rows[i].key), static_cast<int>(i));
+    for (std::size_t i = 0; i < m_rows.size(); ++i)
+        m_index.emplace_back(upperKey(m_rows[i].key), static_cast<int>(i));
     std::sort(m_index.begin(), m_index.end());
 }
 
@@ -99,7 +106,8 @@ StyleTable StyleTable::parse(std::string_view text) {
 StyleTable StyleTable::fromLines(std::span<const std::string> lines) {
     StyleTable t;
     int lineNumber = 0;
-    for (const std::string& line : lines) t.addLine(line, ++lineNumber);
+    for (const std::string& line : lines)
+        t.addLine(line, ++lineNumber);
     t.buildIndex();
     return t;
 }
@@ -110,7 +118,8 @@ int StyleTable::indexOf(std::string_view key) const {
     std::string longKey;
     std::string_view upper;
     if (key.size() <= sizeof buf) {
-        for (std::size_t i = 0; i < key.size(); ++i) buf[i] = upperAscii(key[i]);
+        for (std::size_t i = 0; i < key.size(); ++i)
+            buf[i] = upperAscii(key[i]);
         upper = std::string_view(buf, key.size());
     } else {
         longKey = upperKey(key);

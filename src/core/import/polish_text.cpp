@@ -7,6 +7,8 @@ namespace kestrum::polish {
 namespace {
 
 // ASCII spellings of U+00C0..U+017F (Latin-1 Supplement letters and Latin Extended-A).
+// Kept one row per sixteen code points.
+// clang-format off
 constexpr std::array<std::string_view, 0x180 - 0xC0> kLatin = {
     // U+00C0
     "A", "A", "A", "A", "A", "A", "AE", "C", "E", "E", "E", "E", "I", "I", "I", "I",
@@ -33,6 +35,7 @@ constexpr std::array<std::string_view, 0x180 - 0xC0> kLatin = {
     // U+0170
     "U", "u", "U", "u", "W", "w", "Y", "y", "Y", "Z", "z", "Z", "z", "Z", "z", "s",
 };
+// clang-format on
 
 } // namespace
 
@@ -56,20 +59,42 @@ LabelEncoding encodingOfCodePage(int64_t codePage) {
 std::string_view transliterate(char32_t ch) {
     if (ch >= 0xC0 && ch < 0x180) return kLatin[ch - 0xC0];
     switch (ch) {
-    case 0x00A0: return " ";
-    case 0x00AB: case 0x00BB: case 0x201C: case 0x201D: case 0x201E: return "\"";
-    case 0x2018: case 0x2019: case 0x201A: case 0x00B4: return "'";
-    case 0x2013: case 0x2014: case 0x2212: return "-";
-    case 0x2026: return "...";
-    case 0x0192: return "f";
-    case 0x02C6: return "^";
-    case 0x02DC: return "~";
+    case 0x00A0:
+        return " ";
+    case 0x00AB:
+    case 0x00BB:
+    case 0x201C:
+    case 0x201D:
+    case 0x201E:
+        return "\"";
+    case 0x2018:
+    case 0x2019:
+    case 0x201A:
+    case 0x00B4:
+        return "'";
+    case 0x2013:
+    case 0x2014:
+    case 0x2212:
+        return "-";
+    case 0x2026:
+        return "...";
+    case 0x0192:
+        return "f";
+    case 0x02C6:
+        return "^";
+    case 0x02DC:
+        return "~";
     // Romanian letters with comma below, written instead of the cedilla forms.
-    case 0x0218: return "S";
-    case 0x0219: return "s";
-    case 0x021A: return "T";
-    case 0x021B: return "t";
-    default: return {};
+    case 0x0218:
+        return "S";
+    case 0x0219:
+        return "s";
+    case 0x021A:
+        return "T";
+    case 0x021B:
+        return "t";
+    default:
+        return {};
     }
 }
 
@@ -86,12 +111,20 @@ void LabelRecoder::setSource(LabelEncoding source) {
     m_source = source;
     CodePage cp = m_target;
     switch (source) {
-    case LabelEncoding::Cp1250: cp = CodePage::Cp1250; break;
-    case LabelEncoding::Cp1251: cp = CodePage::Cp1251; break;
-    case LabelEncoding::Cp1252: cp = CodePage::Cp1252; break;
-    default: break;
+    case LabelEncoding::Cp1250:
+        cp = CodePage::Cp1250;
+        break;
+    case LabelEncoding::Cp1251:
+        cp = CodePage::Cp1251;
+        break;
+    case LabelEncoding::Cp1252:
+        cp = CodePage::Cp1252;
+        break;
+    default:
+        break;
     }
-    for (int b = 0; b < 0x100; ++b) m_sourceChar[static_cast<std::size_t>(b)] = toUnicode(cp, static_cast<uint8_t>(b));
+    for (int b = 0; b < 0x100; ++b)
+        m_sourceChar[static_cast<std::size_t>(b)] = toUnicode(cp, static_cast<uint8_t>(b));
 }
 
 void LabelRecoder::appendChar(char32_t ch, std::string& out, Outcome& o) const {
@@ -124,10 +157,14 @@ std::size_t utf8Sequence(std::string_view s, char32_t& ch) {
         ch = b0;
         return 1;
     }
-    if (b0 >= 0xC2 && b0 <= 0xDF) n = 2, ch = b0 & 0x1Fu, min = 0x80;
-    else if (b0 >= 0xE0 && b0 <= 0xEF) n = 3, ch = b0 & 0x0Fu, min = 0x800;
-    else if (b0 >= 0xF0 && b0 <= 0xF4) n = 4, ch = b0 & 0x07u, min = 0x10000;
-    else return 0;
+    if (b0 >= 0xC2 && b0 <= 0xDF)
+        n = 2, ch = b0 & 0x1Fu, min = 0x80;
+    else if (b0 >= 0xE0 && b0 <= 0xEF)
+        n = 3, ch = b0 & 0x0Fu, min = 0x800;
+    else if (b0 >= 0xF0 && b0 <= 0xF4)
+        n = 4, ch = b0 & 0x07u, min = 0x10000;
+    else
+        return 0;
     if (s.size() < n) return 0;
     for (std::size_t i = 1; i < n; ++i) {
         const auto b = static_cast<uint8_t>(s[i]);

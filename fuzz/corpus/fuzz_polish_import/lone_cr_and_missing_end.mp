@@ -1,0 +1,1 @@
+[POI]Type=0x2C00Label=AData0=(1,2)[POI]Type=0x2C00Label=BData0=(3,4)[END]
