@@ -260,19 +260,6 @@ TEST(IconFile, WrittenLibrariesReadBackWholeWithTextsCutToTheirFields) {
     EXPECT_TRUE(f.pictures[2].data.empty());
 }
 
-TEST(IconFile, OtherVersionsAreReadAsHeaderOnly) {
-    IconLibraryHeader h;
-    h.name = "Future";
-    h.version = 2;
-    const std::vector<IconPicture> pics = {picture("a", bitmapFile())};
-    const IconLibraryFile f = readIconLibrary(writeIconLibrary(h, pics));
-    ASSERT_TRUE(f.header);
-    EXPECT_EQ(f.header->version, 2);
-    EXPECT_EQ(f.header->name, "Future");
-    EXPECT_TRUE(f.pictures.empty());
-    EXPECT_FALSE(f.damage);
-}
-
 TEST(IconFile, DamagedFilesKeepThePicturesBeforeTheDamage) {
     const std::vector<uint8_t> good = threePictureLibrary();
     const IconLibraryFile whole = readIconLibrary(good);

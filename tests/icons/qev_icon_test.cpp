@@ -51,14 +51,8 @@ std::vector<uint8_t> libraryBytes(const std::string& name, int32_t version = 1) 
 class RecordingClient final : public TQevIconClient {
   public:
     int changes = 0;
-    int destroyed = 0;
-    TQevIcon* attached = nullptr;
     void IconLibrariesChanged(TQevIcon&) override { ++changes; }
-    void IconComponentDestroyed(TQevIcon& icons) override {
-        ++destroyed;
-        icons.RemoveClient(this); // as a real client detaching itself would
-        attached = nullptr;
-    }
+    void IconComponentDestroyed(TQevIcon&) override {}
 };
 
 } // namespace
@@ -295,17 +289,4 @@ TEST(IconComponent, LoadLibraryAppendsFilesUnderTheirOwnNameAndNotifiesClients) 
     ASSERT_EQ(icons.Clients().size(), 2u);
     EXPECT_EQ(icons.Clients()[0], &b); // removal closes the gap in order
     fs::remove_all(dir);
-}
-
-TEST(IconComponent, DestructionDetachesEveryClientFirst) {
-    RecordingClient a, b;
-    {
-        TQevIcon icons;
-        icons.AddClient(&a);
-        icons.AddClient(&b);
-        a.attached = b.attached = &icons;
-    }
-    EXPECT_EQ(a.destroyed, 1);
-    EXPECT_EQ(b.destroyed, 1);
-    EXPECT_EQ(a.attached, nullptr);
 }
