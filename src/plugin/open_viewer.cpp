@@ -78,7 +78,8 @@ TfmMain* OpenViewer(QWidget* parent, const std::string& path, const std::string&
         auto* icons = new FormIcons;
         icons->setParent(form);
         const fs::path library = fs::path(moduleFolder) / "icons.lib";
-        if (fs::exists(library, ec)) {
+        const bool iconsBeside = fs::exists(library, ec);
+        if (iconsBeside) {
             icons->icons.LoadLibrary(library.string());
             map.QevMapIcon(&icons->icons);
         } else {
@@ -95,7 +96,8 @@ TfmMain* OpenViewer(QWidget* parent, const std::string& path, const std::string&
         } else {
             try {
                 if (ext == ".MP")
-                    ImportPolishFile(map, path, builtinPolishStyles());
+                    ImportPolishFile(map, path, builtinPolishStyles(),
+                                     {iconsBeside ? PolishIconSource::External : PolishIconSource::BuiltIn});
                 else {
                     ImportMIFFile(map, path);
                     map.Options.mpLineWidthMin(0);
