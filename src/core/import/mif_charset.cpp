@@ -64,7 +64,7 @@ bool validUtf8WithHighBytes(std::string_view s, bool& high) {
 
 } // namespace
 
-TextDecoder::TextDecoder(CodePage target) {
+TextDecoder::TextDecoder(CodePage target) : m_target(target) {
     for (int b = 0x80; b < 0x100; ++b) {
         const char32_t u = toUnicode(target, static_cast<uint8_t>(b));
         if (u != kNone) m_reverse.emplace_back(u, static_cast<uint8_t>(b));
@@ -83,7 +83,10 @@ void TextDecoder::setTable(char32_t (*toUni)(uint8_t)) {
     m_identity = true;
     for (int b = 0; b < 256; ++b) {
         const char32_t u = toUni(static_cast<uint8_t>(b));
-        const int16_t to = u == kNone ? int16_t{-1} : byteFor(u);
+        // A byte its code page leaves undefined stays as it is where the map's leaves it
+        // undefined too (the same code page): there is nothing to convert.
+        const bool bothUndefined = u == kNone && toUnicode(m_target, static_cast<uint8_t>(b)) == kNone;
+        const int16_t to = bothUndefined ? static_cast<int16_t>(b) : u == kNone ? int16_t{-1} : byteFor(u);
         m_table[static_cast<std::size_t>(b)] = to;
         if (to != b) m_identity = false;
     }

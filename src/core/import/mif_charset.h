@@ -38,6 +38,7 @@ class TextDecoder {
     void decodeUtf8(std::string_view in, std::string& out, bool& replaced) const;
     int16_t byteFor(char32_t ch) const;
 
+    CodePage m_target;
     Kind m_kind = Kind::Guess;
     bool m_identity = false;
     std::array<int16_t, 256> m_table{};                   // source byte -> map byte, -1: none

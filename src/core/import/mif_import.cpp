@@ -16,46 +16,6 @@ namespace kestrum {
 
 using namespace mif;
 
-uint8_t mifPenStyle(int64_t p) {
-    if (p == 1) return 5;                                          // clear
-    if (p == 3 || p == 4 || p == 10) return 2;                     // dot
-    if ((p >= 5 && p <= 9) || (p >= 11 && p <= 13)) return 1;      // dash
-    if ((p >= 14 && p <= 17) || p == 23 || p == 25) return 3;      // dash-dot
-    if ((p >= 18 && p <= 22) || p == 24) return 4;                 // dash-dot-dot
-    return 0;                                                      // solid
-}
-
-uint8_t mifBrushStyle(int64_t p) {
-    if (p == 2) return 0;                                          // solid
-    if (p == 3 || (p >= 19 && p <= 23)) return 2;                  // horizontal
-    if (p == 4 || (p >= 24 && p <= 28)) return 3;                  // vertical
-    if (p == 5 || (p >= 29 && p <= 33)) return 5;                  // backward diagonal
-    if (p == 6 || (p >= 34 && p <= 38)) return 4;                  // forward diagonal
-    if (p == 7 || (p >= 39 && p <= 43)) return 6;                  // cross
-    if ((p >= 8 && p <= 18) || (p >= 44 && p <= 47)) return 7;     // diagonal cross
-    return 1;                                                      // clear (0, 1, 48 and above)
-}
-
-int32_t mifTextAngle(double degrees) {
-    if (!std::isfinite(degrees)) return 0;
-    // Whole turns first, so that no angle, however large, overflows the tenths.
-    double a = std::nearbyint(std::fmod(degrees, 360.0) * 10.0);
-    a = std::fmod(a, 3600.0);
-    if (a < 0) a += 3600.0;
-    // Straight up and straight down stay as they are: the tangent has no value there, and its
-    // sign at a floating-point 270 degrees would turn the text upside down.
-    if (a == 900.0 || a == 2700.0) return static_cast<int32_t>(a);
-    constexpr double kDeg = 3.14159265358979323846 / 180.0;
-    double t = 10.0 * std::nearbyint(std::atan(0.6 * std::tan(a / 10.0 * kDeg)) / kDeg);
-    if (t < 0) t += 3600.0;
-    if (a > 900.0 && a < 2700.0) {
-        if (t > 2700.0) t -= 1800.0;
-        else if (t < 900.0) t += 1800.0;
-    }
-    if (t >= 3600.0) t -= 3600.0;
-    return static_cast<int32_t>(t);
-}
-
 namespace {
 
 // The smallest a point can take in the file ("0 0" and a line end), and a ring or section
@@ -66,6 +26,15 @@ constexpr uint64_t kMinBytesPerPart = 2;
 constexpr int64_t kMaxCollectionParts = 3;
 // Beyond this a coordinate is damage, not a place: it would defeat every extent and transform.
 constexpr double kMaxCoordinate = 1e15;
+
+// Nearest whole number, ties to even, as nearbyint gives it in the default rounding mode but
+// without a library call per coordinate: adding and taking away 2^52 leaves no fraction bits.
+inline double roundEven(double x) {
+    constexpr double kTwo52 = 4503599627370496.0;
+    if (!(std::fabs(x) < kTwo52)) return x; // already whole, or not a number at all
+    const double big = std::copysign(kTwo52, x);
+    return (x + big) - big;
+}
 
 enum class Pending : uint8_t { None, Region, Polyline, Text, Points, Unshown };
 
@@ -152,8 +121,9 @@ class MifImporter {
             // One guess per file: the same assumption serves all its text.
             m_guessNoted = true;
             warning(file, line, [&] {
-                return "character set " + (m_charsetName.empty() ? std::string("not declared") : '"' + m_charsetName + '"') +
-                       " cannot be converted: text read as UTF-8 where it is valid, else as the map's code page";
+                const std::string what = m_charsetName.empty() ? std::string("no CHARSET is declared")
+                                                               : "CHARSET \"" + m_charsetName + "\" is not convertible";
+                return what + ": text read as UTF-8 where it is valid, else as in the map's code page";
             });
         }
     }
@@ -397,7 +367,7 @@ class MifImporter {
     bool toMap(double x, double y, TMapPoint& p) {
         if (m_latFirst) std::swap(x, y);
         if (m_scale == 0) decideScale(x, y);
-        const double sx = std::nearbyint(x * m_scale), sy = std::nearbyint(y * m_scale);
+        const double sx = roundEven(x * m_scale), sy = roundEven(y * m_scale);
         if (!(std::fabs(sx) <= kMaxCoordinate && std::fabs(sy) <= kMaxCoordinate)) {
             problem([&] { return std::string("coordinate out of any map's range"); });
             return false;
@@ -518,7 +488,10 @@ class MifImporter {
     void readPoint(std::string_view rest) {
         startObject(Pending::Points, false);
         double xy[2];
-        if (readNumbers(rest, 2, xy) < 2) return problem([] { return std::string("POINT without its X and Y"); });
+        if (readNumbers(rest, 2, xy) < 2) {
+            if (!m_cancelled) problem([] { return std::string("POINT without its X and Y"); });
+            return;
+        }
         TMapPoint p{};
         if (toMap(xy[0], xy[1], p)) m_points.push_back(p);
         m_partEnds.push_back(m_points.size());
@@ -564,7 +537,7 @@ class MifImporter {
         noteText(m_text.convert(m_scratch, m_textString), m_mifName, m_lines.lineNumber());
         double box[4];
         if (readNumbers(rest, 4, box) < 4) {
-            problem([] { return std::string("TEXT without its box of four numbers"); });
+            if (!m_cancelled) problem([] { return std::string("TEXT without its box of four numbers"); });
             return;
         }
         TMapPoint a{}, b{};
@@ -843,60 +816,6 @@ ImportResult ImportMIF(TKorvane& map, ByteSource& mif, ByteSource* mid, const st
     }
     MifImporter importer(map, mif, mid, mifName, midLabel, options);
     return importer.run();
-}
-
-std::optional<std::filesystem::path> findMidBeside(const std::filesystem::path& mifPath) {
-    namespace fs = std::filesystem;
-    const std::string name = mifPath.filename().string();
-    const std::size_t dot = name.rfind('.');
-    const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
-    const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
-    // The MIF's own letter case first ("MIF" -> "MID", "Mif" -> "Mid"), then the usual two.
-    std::string mirrored = "mid";
-    for (std::size_t i = 0; i < 3 && i < ext.size(); ++i)
-        if (ext[i] >= 'A' && ext[i] <= 'Z') mirrored[i] = static_cast<char>(mirrored[i] - 32);
-    const fs::path dir = mifPath.parent_path();
-    std::error_code ec;
-    for (const std::string& e : {mirrored, std::string("mid"), std::string("MID")}) {
-        const fs::path p = dir / (stem + "." + e);
-        if (fs::is_regular_file(p, ec)) return p;
-    }
-    // Any other mixture of cases ("a.mId"): look through the folder.
-    const std::string want = stem + ".mid";
-    for (fs::directory_iterator it(dir.empty() ? fs::path(".") : dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string n = it->path().filename().string();
-        if (n.size() == want.size() && equalsNoCase(n.substr(stem.size()), ".mid") &&
-            n.compare(0, stem.size(), stem) == 0 && it->is_regular_file(ec))
-            return it->path();
-    }
-    return std::nullopt;
-}
-
-ImportResult ImportMIFFile(TKorvane& map, const std::filesystem::path& mifPath) {
-    FileSource mif(mifPath.string());
-    std::optional<FileSource> mid;
-    std::string midName;
-    std::optional<ImportProblem> midFailure;
-    if (const auto midPath = findMidBeside(mifPath)) {
-        midName = midPath->string();
-        try {
-            mid.emplace(midName);
-        } catch (const FileError& e) {
-            midFailure = ImportProblem{midName, 0, e.what()};
-        }
-    }
-    ImportResult r = ImportMIF(map, mif, mid ? &*mid : nullptr, mifPath.string(), midName);
-    if (midFailure) {
-        if (!r.firstProblem) r.firstProblem = *midFailure;
-        ++r.problems;
-    }
-    return r;
-}
-
-bool sniffMIF(std::string_view head) {
-    if (head.substr(0, 3) == "\xEF\xBB\xBF") head.remove_prefix(3);
-    std::string_view rest = head;
-    return equalsNoCase(takeWord(rest), "Version");
 }
 
 } // namespace kestrum

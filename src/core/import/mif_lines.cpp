@@ -8,9 +8,10 @@
 namespace kestrum::mif {
 
 LineReader::LineReader(ByteSource& src, std::size_t blockSize, std::size_t maxLine)
-    : m_src(src), m_buf(std::max<std::size_t>(blockSize, 16)), m_maxLine(std::max<std::size_t>(maxLine, 16)) {
-    m_start = src.position();
-    m_total = src.remaining();
+    : m_src(src), m_maxLine(std::max<std::size_t>(maxLine, 16)), m_total(src.remaining()) {
+    // A small file needs no full block: one byte more than the file lets the first read see its end.
+    const uint64_t want = std::min<uint64_t>(std::max<std::size_t>(blockSize, 16), m_total + 1);
+    m_buf.resize(static_cast<std::size_t>(std::max<uint64_t>(want, 16)));
 }
 
 bool LineReader::refill() {
@@ -100,6 +101,8 @@ bool LineReader::next(std::string_view& line) {
             break;
         }
     }
+    // Windows editors save UTF-8 with a byte-order mark; it is no part of the first line.
+    if (m_line == 0 && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
     ++m_line;
     m_last = line;
     m_lastConsumed = m_consumed;
@@ -166,11 +169,51 @@ bool startsWithNumber(std::string_view s) {
     return i < s.size() && isDigit(s[i]);
 }
 
+namespace {
+
+// Plain decimals ("-37.612345") are nearly every number of a MIF. With at most 19 digits they
+// fit an integer, and while that integer stays below 2^53 and the fraction within 22 digits,
+// one division by an exact power of ten is correctly rounded: the very double from_chars
+// would give, at a fraction of its cost. Anything else is left to from_chars.
+bool plainDecimal(std::string_view t, double& v, std::size_t& used) {
+    static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    std::size_t i = 0;
+    const bool negative = !t.empty() && t[0] == '-';
+    if (negative) ++i;
+    uint64_t m = 0;
+    int digits = 0, fraction = 0;
+    bool any = false;
+    for (; i < t.size() && isDigit(t[i]); ++i, any = true) {
+        if (++digits > 19) return false;
+        m = m * 10 + static_cast<uint64_t>(t[i] - '0');
+    }
+    if (i < t.size() && t[i] == '.') {
+        for (++i; i < t.size() && isDigit(t[i]); ++i, ++fraction, any = true) {
+            if (++digits > 19) return false;
+            m = m * 10 + static_cast<uint64_t>(t[i] - '0');
+        }
+    }
+    if (!any || (i < t.size() && (t[i] == 'e' || t[i] == 'E')) || m > (uint64_t{1} << 53) || fraction > 22)
+        return false;
+    const double d = static_cast<double>(m) / kPow10[fraction];
+    v = negative ? -d : d;
+    used = i;
+    return true;
+}
+
+} // namespace
+
 bool takeNumber(std::string_view& s, double& value) {
     std::string_view t = skipBlanks(s);
     if (!t.empty() && t[0] == '+') t.remove_prefix(1); // from_chars refuses a plus sign
     // from_chars would read "inf" and "nan": a map coordinate is never one.
     if (t.empty() || !(isDigit(t[0]) || t[0] == '.' || t[0] == '-')) return false;
+    std::size_t used = 0;
+    if (plainDecimal(t, value, used)) {
+        s = t.substr(used);
+        return true;
+    }
     double v = 0;
     const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
     if (r.ec == std::errc::result_out_of_range) {

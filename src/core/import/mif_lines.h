@@ -55,7 +55,6 @@ class LineReader {
     int64_t m_line = 0;
     uint64_t m_consumed = 0;
     uint64_t m_total = 0;
-    uint64_t m_start = 0;
 };
 
 inline bool isBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
