@@ -1,7 +1,7 @@
 #include "commands.h"
 
 #include "component/korvane.h"
-#include "headless.h"
+#include "qt_map.h"
 #include "io/byte_source.h"
 #include "qt_draw_object.h"
 #include "qt_image_decoder.h"
@@ -54,13 +54,8 @@ int checkCommand(Args args) {
         std::fputs(kHelp, stderr);
         return kUsage;
     }
-    const auto app = qt::makeHeadlessApplication();
-    qt::QtTextMeasurer measurer;
-    qt::QtImageDecoder decoder;
-    TKorvane map;
-    map.SetTextMeasurer(&measurer);
-    map.SetImageDecoder(&decoder);
-    map.SetDrawObject(std::make_unique<qt::QtDrawObject>());
+    QtMap qtMap;
+    TKorvane& map = qtMap.map;
     map.CheckLogPath = logPath;
     int removed = 0;
     map.CheckObjectPainter = [&](const TQEVMapObjectMem& o) {

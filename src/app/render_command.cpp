@@ -3,7 +3,7 @@
 
 #include "component/viewer_setup.h"
 #include "io/byte_source.h"
-#include "headless.h"
+#include "qt_map.h"
 #include "qt_draw_object.h"
 #include "qt_image_decoder.h"
 #include "qt_text_measurer.h"
@@ -118,15 +118,8 @@ int renderCommand(Args args) {
     }
 
     // Rendering needs fonts but no screen.
-    const auto app = qt::makeHeadlessApplication();
-
-    qt::QtTextMeasurer measurer;
-    qt::QtImageDecoder decoder;
-    TKorvane map;
-    map.SetImageDecoder(&decoder);
-    auto draw = std::make_unique<qt::QtDrawObject>();
-    map.SetTextMeasurer(&measurer);
-    map.SetDrawObject(std::move(draw));
+    QtMap qtMap;
+    TKorvane& map = qtMap.map;
     map.SetClientSize(width, height);
     ApplyViewerSetup(map);
     map.BackgroundColor = background;

@@ -257,6 +257,8 @@ class TKorvane : public TQevIconClient {
     void RedrawRects(std::span<const TRect> rects);
     void CollectVisible(const TMapRect& r, bool clearFirst);
     bool IsObjectVisible(const TQevMapList& list, int index) const;
+    // With Filter on: the object's class is visible and OnFilteredObject leaves it visible.
+    bool PassesFilter(const TQEVMapObjectMem& obj) const;
     void DisableDrawing();
     void EnableDrawing();
     bool DrawingEnabled() const { return m_drawingEnabled; }

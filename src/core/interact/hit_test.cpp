@@ -140,14 +140,7 @@ std::vector<int> TKorvane::HitTest(TMapPoint p) {
         const TQEVMapObjectMem& o = list[i];
         if (o.Kind == cZametka && !notesShown) continue;
         if (!HitObject(o, p)) continue;
-        if (m_filter) {
-            if (!ClassVisibleSet.contains(o.ClassCode)) continue;
-            if (OnFilteredObject) {
-                bool visible = true;
-                OnFilteredObject(o, visible);
-                if (!visible) continue;
-            }
-        }
+        if (!PassesFilter(o)) continue;
         hits.push_back(i);
     }
     // Plane first, then list order: the last hit is the object drawn on top.

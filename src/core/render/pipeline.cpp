@@ -53,6 +53,14 @@ void TKorvane::RecomputeEyeLine() {
     m_eye[0] = c.X + ax, m_eye[1] = c.Y + ay, m_eye[2] = c.X + bx, m_eye[3] = c.Y + by;
 }
 
+bool TKorvane::PassesFilter(const TQEVMapObjectMem& o) const {
+    if (!m_filter) return true;
+    if (!ClassVisibleSet.contains(o.ClassCode)) return false;
+    bool visible = true;
+    if (OnFilteredObject) OnFilteredObject(o, visible);
+    return visible;
+}
+
 bool TKorvane::IsObjectVisible(const TQevMapList& list, int index) const {
     if (index < 0 || index >= list.count()) return false;
     const auto& c = list[index].Corners;
@@ -78,14 +86,7 @@ void TKorvane::CollectVisible(const TMapRect& r, bool clearFirst) {
     for (int i = 0; i < list.count(); ++i) {
         if (!IsObjectVisible(list, i)) continue;
         const TQEVMapObjectMem& o = list[i];
-        if (m_filter) {
-            if (!ClassVisibleSet.contains(o.ClassCode)) continue;
-            if (OnFilteredObject) {
-                bool visible = true;
-                OnFilteredObject(o, visible);
-                if (!visible) continue;
-            }
-        }
+        if (!PassesFilter(o)) continue;
         const int bucket = bucketOf(o.Ploskost);
         if (o.Kind == cLine && o.Pen.Width > 0) {
             if (o.Pen.Width * sf >= lineMin) m_planes[bucket].push_back(i);
