@@ -23,7 +23,10 @@ std::shared_ptr<QApplication> makeHeadlessApplication() {
     static int argc = 1;
     static char name[] = "kestrum";
     static char* argv[] = {name, nullptr};
-    auto app = std::make_shared<QApplication>(argc, argv);
+    // Never destroyed: tearing Qt down from static destructors at exit crashes in its post
+    // routines, and the process is ending anyway.
+    static QApplication* instance = new QApplication(argc, argv);
+    auto app = std::shared_ptr<QApplication>(instance, [](QApplication*) {});
     shared = app;
     return app;
 }

@@ -7,6 +7,7 @@
 #include "io/byte_source.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -39,7 +40,10 @@ ToolRun iconlib(const std::string& args) {
 }
 
 fs::path tempDir() {
-    const fs::path dir = fs::temp_directory_path() / "kestrum-iconlib-test";
+    // One folder per test and process: the test runner runs tests side by side.
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const fs::path dir = fs::temp_directory_path() /
+                         ("kestrum-iconlib-" + std::string(info ? info->name() : "x") + "-" + std::to_string(getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
