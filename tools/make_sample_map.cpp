@@ -14,23 +14,7 @@ using namespace kestrum;
 
 namespace {
 
-// Source text is UTF-8; the map keeps Windows-1251.
-std::string cp(std::string_view utf8) {
-    std::string out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        char32_t ch = c;
-        std::size_t len = 1;
-        if (c >= 0xF0) ch = c & 0x07, len = 4;
-        else if (c >= 0xE0) ch = c & 0x0F, len = 3;
-        else if (c >= 0xC0) ch = c & 0x1F, len = 2;
-        for (std::size_t k = 1; k < len && i + k < utf8.size(); ++k)
-            ch = (ch << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        i += len;
-        out += static_cast<char>(fromUnicode(CodePage::Cp1251, ch).value_or('?'));
-    }
-    return out;
-}
+std::string cp(std::string_view utf8) { return fromUtf8(CodePage::Cp1251, utf8); }
 
 constexpr int32_t rgb(int r, int g, int b) { return r | (g << 8) | (b << 16); }
 

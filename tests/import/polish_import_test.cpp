@@ -51,13 +51,7 @@ Imported importFile(const fs::path& path, const PolishImportOptions& options = {
     return im;
 }
 
-std::string cp1251(std::string_view utf8) {
-    polish::LabelRecoder recoder(CodePage::Cp1251);
-    recoder.setSource(polish::LabelEncoding::Utf8);
-    std::string out;
-    recoder.recode(utf8, out);
-    return out;
-}
+std::string cp1251(std::string_view utf8) { return fromUtf8(CodePage::Cp1251, utf8); }
 
 // Street and town names as the dictionaries keep them: in capitals.
 std::string U(std::string_view utf8) {

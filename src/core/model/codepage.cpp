@@ -135,6 +135,24 @@ std::string toUtf8(CodePage cp, std::string_view bytes) {
     return out;
 }
 
+std::string fromUtf8(CodePage cp, std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        char32_t ch = c;
+        std::size_t len = 1;
+        if (c >= 0xF0) ch = c & 0x07, len = 4;
+        else if (c >= 0xE0) ch = c & 0x0F, len = 3;
+        else if (c >= 0xC0) ch = c & 0x1F, len = 2;
+        for (std::size_t k = 1; k < len && i + k < utf8.size(); ++k)
+            ch = (ch << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += len;
+        out += static_cast<char>(fromUnicode(cp, ch).value_or('?'));
+    }
+    return out;
+}
+
 uint8_t toUpper(CodePage cp, uint8_t byte) { return upperTables().of(cp)[byte]; }
 
 std::string toUpper(CodePage cp, std::string_view bytes) {

@@ -17,6 +17,8 @@ char32_t toUnicode(CodePage cp, uint8_t byte);
 std::optional<uint8_t> fromUnicode(CodePage cp, char32_t ch);
 
 std::string toUtf8(CodePage cp, std::string_view bytes);
+// UTF-8 text in a code page; characters it lacks become '?'.
+std::string fromUtf8(CodePage cp, std::string_view utf8);
 void appendUtf8(std::string& out, char32_t ch);
 
 // Upper case by the code page's own letters (Cyrillic included for 1251).
