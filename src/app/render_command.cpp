@@ -122,6 +122,8 @@ int renderCommand(Args args) {
     TKorvane& map = qtMap.map;
     map.SetClientSize(width, height);
     ApplyViewerSetup(map);
+    ViewerHooks hooks;
+    InstallViewerHooks(map, hooks);
     map.BackgroundColor = background;
     map.Options.UseGDIPlus(aa);
     map.Options.AntiAliasing(aa ? qevSmoothingModeAntiAlias : qevSmoothingModeNone);

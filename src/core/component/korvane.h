@@ -143,6 +143,7 @@ class TKorvane : public TQevIconClient {
     int32_t IndexSize = 1000;
     int32_t TimerInterval = 750;
     int32_t BorderWidth = 0;
+    int32_t Tag = 0; // free for the owner; the viewer shows street labels while it is 1
     TImage Grass; // background texture, tiled when the option Texture is on
 
     tQevMapOptions Options;

@@ -63,6 +63,7 @@ void ApplyViewerSetup(TKorvane& map) {
     map.UseIndex = false;
     map.IndexSize = 1000;
     map.TimerInterval = 750;
+    map.Tag = 1;
     map.Options.mpEdit(map.Options.mpEdit()); // runs the options-changed step once
     map.SetScale(100);
 }
@@ -99,7 +100,7 @@ void InstallViewerHooks(TKorvane& map, ViewerHooks& state) {
         // A label taller than a quarter of the view is unreadable: it is left out.
         if (const TQEVMapText* t = o.Kind == cText ? o.text() : nullptr) visible = m->ViewHeight() / 4 > t->FontSize;
     };
-    map.OnPaintObject = [m](const TQEVMapObjectMem& o, uint8_t&, TCanvasPen& pen, TCanvasBrush& brush) {
+    map.OnPaintObject = [m, &state](const TQEVMapObjectMem& o, uint8_t&, TCanvasPen& pen, TCanvasBrush& brush) {
         if (o.Kind == cLine) {
             if (o.Height > 0) pen.Width = static_cast<int32_t>(std::lround(o.Height));
             if (o.Pen.Flags < 2) {
@@ -108,6 +109,8 @@ void InstallViewerHooks(TKorvane& map, ViewerHooks& state) {
                 brush.Color = o.Brush.Color;
                 brush.Style = brushStyleOf(o.Brush.Style);
             }
+            // Lines of plane 62 keep their address unlabelled.
+            if (o.HasAddress == 1 && o.Ploskost != 62) state.streetLabels.Add(*m, o, 3, m->DrawObjectBackend());
         } else if (o.Kind == cZametka) {
             const TQEVMapZametka* z = o.note();
             if (!z || z->Text.empty()) return;
@@ -138,6 +141,15 @@ void InstallViewerHooks(TKorvane& map, ViewerHooks& state) {
     };
     map.OnPaintAddress = [](int&, int&, int32_t, int32_t& fontColor, int32_t&, int32_t&) { fontColor = 0; };
     map.OnAfterScroll = [m](TKorvane&) { m->SetScale(m->Scale()); };
+    map.OnBeforeRisovan = [&state](TDrawObject&) { state.streetLabels.Clear(); };
+    map.OnAfterRisovan = [m, &state](TDrawObject& canvas) {
+        try {
+            if (m->Tag == 1) state.streetLabels.Paint(canvas);
+        } catch (...) {
+            // Labels are an extra: a failure to draw them must not cost the map.
+        }
+        state.streetLabels.Clear();
+    };
 }
 
 std::string AddressText(const TFoundAddress& found) {

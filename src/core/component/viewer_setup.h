@@ -3,6 +3,7 @@
 // house numbers, 3D buildings and the whole map fitted after every load.
 
 #include "component/korvane.h"
+#include "render/street_label.h"
 
 #include <string>
 
@@ -25,9 +26,11 @@ void RecomputeLargeTextBoxes(TKorvane& map);
 
 // The viewer's drawing adjustments, installed as the map's hooks: oversized texts hidden, lines
 // drawn with their own pen and height, notes captioned with their first line, pixel lines in an
-// 11:5 rhythm of pen and brush colour, house numbers in black, a redraw after every scroll.
+// 11:5 rhythm of pen and brush colour, house numbers in black, street names along addressed lines
+// (on top of everything, while the map's Tag is 1), a redraw after every scroll.
 struct ViewerHooks {
     int pixelCounter = 0; // shared by all pixel lines, as the rhythm runs on across them
+    TStreetLabels streetLabels;
 };
 void InstallViewerHooks(TKorvane& map, ViewerHooks& state);
 
