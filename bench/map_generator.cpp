@@ -287,6 +287,55 @@ MapDocument generateCityMap(const CityMapParams& params, CityMapStats* stats) {
     return std::move(g.doc);
 }
 
+MapDocument generateLabelledMap(const CityMapParams& params, bool labelled) {
+    Generator g(params.seed);
+    const int64_t half = std::max<int32_t>(params.objects, 0) / 2;
+    g.doc.objects.reserve(static_cast<std::size_t>(half) * 2 + 2000);
+    auto keep = [&](TQEVMapObjectMem o) {
+        if (!labelled) {
+            // Bare: no address to label and no note to draw, everything else drawn as before.
+            if (o.Kind == cZametka) return;
+            o.clearAddress();
+        }
+        g.doc.objects.Add(std::move(o));
+    };
+    for (int64_t i = 0; i < half; ++i) {
+        const float x = std::round(g.rng.real(0, kCitySize) / kBlock) * kBlock + g.rng.real(-70, 70);
+        keep(g.building({x, g.rng.real(0, kCitySize)}));
+        keep(g.note());
+    }
+    // A street grid with its names, so that lines carry labels too.
+    for (int i = 0; i <= static_cast<int>(kCitySize / kBlock); ++i)
+        for (const bool across : {false, true}) {
+            TQEVMapObjectMem o = g.base(cLine, 5, 200);
+            const float at = static_cast<float>(i) * kBlock;
+            o.setPoints(across ? PointArray{{0, at}, {kCitySize / 2, at}, {kCitySize, at}}
+                               : PointArray{{at, 0}, {at, kCitySize / 2}, {at, kCitySize}});
+            o.Pen.Width = 12;
+            TAddressCode a;
+            a.StreetCode = g.pickStreet();
+            o.setAddress(a);
+            g.finish(o);
+            keep(std::move(o));
+        }
+    g.doc.header.ObjectCount = g.doc.objects.count();
+    g.doc.header.NextID = g.nextId;
+    g.doc.extent = MapExtent(g.doc.objects);
+    return std::move(g.doc);
+}
+
+std::string cachedLabelledMap(const std::string& dir, const CityMapParams& params, bool labelled) {
+    namespace fs = std::filesystem;
+    char name[128];
+    std::snprintf(name, sizeof name, "labels-g%d-s%016llx-n%d-%s.map", kGeneratorRevision,
+                  static_cast<unsigned long long>(params.seed), params.objects, labelled ? "labelled" : "bare");
+    const fs::path path = fs::path(dir) / name;
+    if (fs::exists(path)) return path.string();
+    fs::create_directories(dir);
+    writeMapFile(path.string(), generateLabelledMap(params, labelled));
+    return path.string();
+}
+
 std::string cityMapFileName(const CityMapParams& params) {
     char name[128];
     std::snprintf(name, sizeof name, "city-g%d-s%016llx-n%d.map", kGeneratorRevision,

@@ -26,6 +26,12 @@ struct CityMapStats {
 // A version-14 map held in memory.
 MapDocument generateCityMap(const CityMapParams& params, CityMapStats* stats = nullptr);
 
+// Half addressed buildings and half notes (params.objects in all), over a grid of named streets;
+// `labelled` false strips the addresses and the notes and keeps everything else, so the two
+// maps differ by their labels and icons alone.
+MapDocument generateLabelledMap(const CityMapParams& params, bool labelled);
+std::string cachedLabelledMap(const std::string& dir, const CityMapParams& params, bool labelled);
+
 // The file name the map of `params` is cached under; it changes whenever the generator's
 // output would, so a stale cache is never reused.
 std::string cityMapFileName(const CityMapParams& params);
