@@ -3,6 +3,7 @@
 #   make test    build and run all tests, then again under ASan+UBSan, then a short fuzz run
 #   make demo    the main job on the bundled sample map
 #   make bench   the benchmarks (release build)
+#   make install the tool and the plug-in under PREFIX (default ~/.local; DESTDIR for staging)
 
 SHELL := /bin/bash
 PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
@@ -10,8 +11,11 @@ PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-de
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 FUZZ_SECONDS ?= 60
 SAMPLE := data/sample.map
+PREFIX ?= $(HOME)/.local
+# ICONS_LIB=FILE installs that icon library as icons.lib beside the plug-in.
+ICONS_LIB ?=
 
-.PHONY: all setup build test test-release test-asan fuzz demo bench clean
+.PHONY: all setup build test test-release test-asan fuzz demo bench install clean
 
 all: build
 
@@ -61,6 +65,11 @@ demo: build
 bench: build
 	build/bin/bench_load
 	build/bin/bench_render --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+install: build
+	@cmake -S . -B build -DKESTRUM_ICONS_LIB="$(if $(ICONS_LIB),$(abspath $(ICONS_LIB)))" >/dev/null
+	cmake --install build --prefix "$(PREFIX)"
+	@echo "Now register the plug-in: $(PREFIX)/bin/kestrum install-plugin"
 
 clean:
 	rm -rf build build-asan build-fuzz
