@@ -16,5 +16,6 @@ int checkCommand(Args args);
 int viewCommand(Args args);
 int convertCommand(Args args);
 int iconlibCommand(Args args);
+int installPluginCommand(Args args);
 
 } // namespace kestrum::app

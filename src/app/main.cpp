@@ -22,12 +22,14 @@ constexpr Command kCommands[] = {
     {"check", "draw every object once and log those that cannot be drawn", kestrum::app::checkCommand},
     {"convert", "write a .mp, .mif or older .map as a version-14 .map", kestrum::app::convertCommand},
     {"iconlib", "pack bitmaps into an icon library file, or list one", kestrum::app::iconlibCommand},
+    {"install-plugin", "register the lister plug-in in Double Commander's configuration",
+     kestrum::app::installPluginCommand},
 };
 
 void usage(std::FILE* to) {
     std::fprintf(to, "usage: kestrum COMMAND [OPTIONS] FILE\n\nCommands:\n");
     for (const Command& c : kCommands)
-        std::fprintf(to, "  %-10.*s %.*s\n", int(c.name.size()), c.name.data(), int(c.summary.size()),
+        std::fprintf(to, "  %-15.*s %.*s\n", int(c.name.size()), c.name.data(), int(c.summary.size()),
                      c.summary.data());
     std::fprintf(to, "\nRun 'kestrum COMMAND --help' for a command's options.\n"
                      "Exit codes: 0 done, 1 usage error or unreadable file, 2 damaged file (what could be read is used).\n");
