@@ -4,6 +4,7 @@
 
 #include <QFontMetricsF>
 #include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QTransform>
 
 #include <cmath>
@@ -31,15 +32,26 @@ QImage wrapImage(TImage& image) {
 }
 
 QImage toQImage(const TImage& image) {
-    QImage out(reinterpret_cast<const uchar*>(image.data()), image.width(), image.height(), image.width() * 4,
-               QImage::Format_ARGB32);
-    out = out.copy();
-    if (image.Transparent) {
-        const uint32_t key = pixelOf(image.TransparentColor) & 0x00FFFFFFu;
-        for (int y = 0; y < out.height(); ++y) {
-            auto* row = reinterpret_cast<uint32_t*>(out.scanLine(y));
-            for (int x = 0; x < out.width(); ++x)
-                if ((row[x] & 0x00FFFFFFu) == key) row[x] = 0;
+    const int w = image.width(), h = image.height();
+    QImage out(w, h, QImage::Format_ARGB32_Premultiplied);
+    const uint32_t key = image.Transparent ? pixelOf(image.TransparentColor) & 0x00FFFFFFu : 0x01000000u;
+    bool opaque = true;
+    for (int y = 0; y < h; ++y) {
+        const uint32_t* src = image.row(y);
+        auto* dst = reinterpret_cast<uint32_t*>(out.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const uint32_t p = src[x];
+            dst[x] = (p & 0x00FFFFFFu) == key ? 0 : p;
+            opaque &= (p >> 24) == 0xFF;
+        }
+    }
+    if (!opaque) {
+        // Pictures with an alpha channel of their own: premultiply them properly.
+        for (int y = 0; y < h; ++y) {
+            const uint32_t* src = image.row(y);
+            auto* dst = reinterpret_cast<uint32_t*>(out.scanLine(y));
+            for (int x = 0; x < w; ++x)
+                if (dst[x] != 0) dst[x] = qPremultiply(src[x]);
         }
     }
     return out;
@@ -270,10 +282,13 @@ QString QtDrawObject::text(std::string_view bytes) const {
     return QString::fromUtf8(utf8.data(), int(utf8.size()));
 }
 
+uint32_t QtDrawObject::textFontKey(int32_t angle) const {
+    return CacheKey().add(std::string_view(TextFace).substr(0, 30)).add(TextHeight).add(angle).add(TextBold).add(GDIPlus()).value();
+}
+
 const QFont& QtDrawObject::font(int32_t angle) {
     const bool plus = GDIPlus();
-    const uint32_t key =
-        CacheKey().add(std::string_view(TextFace).substr(0, 30)).add(TextHeight).add(angle).add(TextBold).add(plus).value();
+    const uint32_t key = textFontKey(angle);
     if (QFont* f = m_fonts.find(key)) return *f;
     const QString family = resolveFace(TextFace);
     QFont f(family);
@@ -289,11 +304,46 @@ const QFont& QtDrawObject::font(int32_t angle) {
     return m_fonts.insert(key, f);
 }
 
+QtDrawObject::ShapedText& QtDrawObject::shaped(std::string_view bytes, bool forDrawing) {
+    const uint32_t fontKey = textFontKey();
+    m_shapeKey.assign(reinterpret_cast<const char*>(&fontKey), sizeof fontKey);
+    m_shapeKey += static_cast<char>(TextCodePage);
+    m_shapeKey += bytes;
+    auto it = m_shaped.find(m_shapeKey);
+    if (it == m_shaped.end()) {
+        // Every label of a map may pass through here; the cache must not grow with the map.
+        if (m_shaped.size() >= kShapedTextLimit) m_shaped.clear();
+        const QFont& f = font(0);
+        const QFontMetricsF m(f);
+        ShapedText t;
+        t.string = text(bytes);
+        t.advance = m.horizontalAdvance(t.string);
+        t.ascent = m.ascent();
+        t.descent = m.descent();
+        it = m_shaped.emplace(m_shapeKey, std::move(t)).first;
+    }
+    ShapedText& t = it->second;
+    if (forDrawing && !t.prepared) {
+        t.glyphs.setText(t.string);
+        t.glyphs.setTextFormat(Qt::PlainText);
+        t.glyphs.prepare(QTransform(), font(0));
+        t.prepared = true;
+    }
+    return t;
+}
+
+const QPainterPath& QtDrawObject::ShapedText::outline(const QFont& f, double baseline) {
+    if (!hasOutline) {
+        outlinePath.addText(0, baseline, f, string);
+        hasOutline = true;
+    }
+    return outlinePath;
+}
+
 void QtDrawObject::doText(int32_t x, int32_t y, bool halo, std::string_view bytes, int32_t angle) {
     QPainter& p = painter();
     const QFont& f = font(angle);
-    const QString s = text(bytes);
-    const QFontMetricsF m(f);
+    ShapedText& t = shaped(bytes, true);
     p.save();
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     p.translate(x, y);
@@ -302,38 +352,41 @@ void QtDrawObject::doText(int32_t x, int32_t y, bool halo, std::string_view byte
     const QColor ink = color(TextColor);
     const QColor back = color(Brush.Color);
     if (!GDIPlus()) {
-        const double baseline = m.ascent();
         if (halo) {
-            QPainterPath path;
-            path.addText(0, baseline, f, s);
-            p.strokePath(path, QPen(back, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            if (!t.hasHalo) {
+                QPainterPathStroker stroker;
+                stroker.setWidth(3);
+                stroker.setCapStyle(Qt::RoundCap);
+                stroker.setJoinStyle(Qt::RoundJoin);
+                t.haloPath = stroker.createStroke(t.outline(f, t.ascent));
+                t.hasHalo = true;
+            }
+            p.fillPath(t.haloPath, back);
         } else if (Brush.Style == bsSolid) {
-            p.fillRect(QRectF(0, 0, m.horizontalAdvance(s), m.ascent() + m.descent()), back);
+            p.fillRect(QRectF(0, 0, t.advance, t.ascent + t.descent), back);
         }
         p.setPen(ink);
-        p.drawText(QPointF(0, baseline), s);
+        p.drawStaticText(QPointF(0, 0), t.glyphs);
     } else {
         // The anti-aliased text sits one descent lower than its cell, as its engine places it.
-        const double d = m.descent();
-        const double baseline = d + m.ascent();
+        const double d = t.descent;
         if (halo && Opacity == 255) {
             p.setPen(back);
-            p.drawText(QPointF(-1, baseline), s);
-            p.drawText(QPointF(0, baseline - 1), s);
-            p.drawText(QPointF(1, baseline), s);
-            p.drawText(QPointF(0, baseline + 1), s);
+            p.drawStaticText(QPointF(-1, d), t.glyphs);
+            p.drawStaticText(QPointF(0, d - 1), t.glyphs);
+            p.drawStaticText(QPointF(1, d), t.glyphs);
+            p.drawStaticText(QPointF(0, d + 1), t.glyphs);
         } else if (halo) {
-            QPainterPath path;
-            path.addText(0, baseline, f, s);
+            const QPainterPath& path = t.outline(f, d + t.ascent);
             p.strokePath(path, QPen(back, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
             p.fillPath(path, ink);
             p.restore();
             return;
         } else if (Brush.Style == bsSolid) {
-            p.fillRect(QRectF(0, d, m.horizontalAdvance(s), m.ascent() + m.descent()), back);
+            p.fillRect(QRectF(0, d, t.advance, t.ascent + t.descent), back);
         }
         p.setPen(ink);
-        p.drawText(QPointF(0, baseline), s);
+        p.drawStaticText(QPointF(0, d), t.glyphs);
     }
     p.restore();
 }
@@ -343,7 +396,7 @@ void QtDrawObject::doGraphic(int32_t x, int32_t y, const TImage& image) {
     p.save();
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (GDIPlus()) p.setOpacity(Opacity / 255.0);
-    p.drawImage(x, y, toQImage(image));
+    p.drawImage(x, y, prepared(image));
     p.restore();
 }
 
@@ -353,7 +406,7 @@ void QtDrawObject::doBitmapInRect(TRect r, const TImage& image) {
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (GDIPlus()) p.setOpacity(Opacity / 255.0);
     p.drawImage(QRect(std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::abs(r.width()), std::abs(r.height())),
-                toQImage(image));
+                prepared(image));
     p.restore();
 }
 
@@ -363,7 +416,7 @@ void QtDrawObject::doBitmapQuad(TPoint p1, TPoint p2, TPoint, TPoint p4, const T
     p.save();
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (GDIPlus()) p.setOpacity(Opacity / 255.0);
-    const QImage img = toQImage(image);
+    const QImage& img = prepared(image);
     if (std::fabs(angle) <= 0.0001) {
         p.drawImage(QRect(QPoint(p1.X, p1.Y), QPoint(p4.X, p4.Y)).normalized().united(QRect(p2.X, p2.Y, 1, 1)), img);
     } else {
@@ -390,9 +443,20 @@ void QtDrawObject::doFillRect(TRect r, const TCanvasBrush& brush) {
     p.fillRect(rect, QBrush(c < 0 ? systemColor(c) : QColor(redOf(c), greenOf(c), blueOf(c)), qtBrushStyle(brush.Style)));
 }
 
+const QImage& QtDrawObject::prepared(const TImage& image) {
+    // Icons are drawn thousands of times a frame: each is converted once. Large pictures are
+    // converted per draw, so that the cache stays small.
+    if (std::size_t(image.width()) * std::size_t(image.height()) > 128 * 128) return m_scratch = toQImage(image);
+    const uint32_t key = CacheKey().add(image.id()).add(image.Transparent).add(image.TransparentColor).value();
+    if (PreparedImage* hit = m_images.find(key);
+        hit && hit->id == image.id() && hit->transparent == image.Transparent && hit->key == image.TransparentColor)
+        return hit->image;
+    return m_images.insert(key, {image.id(), image.Transparent, image.TransparentColor, toQImage(image)}).image;
+}
+
 TextExtent QtDrawObject::doMeasureText(std::string_view bytes) {
-    const QFontMetricsF m(font(0));
-    return {m.horizontalAdvance(text(bytes)), m.ascent() + m.descent()};
+    const ShapedText& t = shaped(bytes, false);
+    return {t.advance, t.ascent + t.descent};
 }
 
 } // namespace kestrum::qt

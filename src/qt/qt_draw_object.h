@@ -10,9 +10,13 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPen>
+#include <QStaticText>
 
 #include <memory>
+#include <string>
+#include <unordered_map>
 
 namespace kestrum::qt {
 
@@ -52,8 +56,24 @@ class QtDrawObject final : public TDrawObject {
     void applyCompositionFor(TPenMode mode);
     QColor color(int32_t ref) const;
     const QFont& font(int32_t angle);
+    uint32_t textFontKey(int32_t angle = 0) const;
+
+    // A text laid out once in a font and reused for every later measure and draw of it: maps
+    // repeat their labels, and every pan or zoom draws them all again.
+    struct ShapedText {
+        QString string;
+        double advance = 0, ascent = 0, descent = 0;
+        QStaticText glyphs; // laid out on the first draw; measuring alone does not need it
+        bool prepared = false;
+        const QPainterPath& outline(const QFont& f, double baseline);
+        QPainterPath outlinePath, haloPath;
+        bool hasOutline = false, hasHalo = false;
+    };
+    ShapedText& shaped(std::string_view bytes, bool forDrawing);
+    static constexpr std::size_t kShapedTextLimit = 16384;
     QString text(std::string_view bytes) const;
     QPainterPath bezierPath(std::span<const TPoint> pts) const;
+    const QImage& prepared(const TImage& image);
 
     QPainter m_own;
     QPainter* m_external = nullptr;
@@ -61,6 +81,16 @@ class QtDrawObject final : public TDrawObject {
     TObjectCache<QFont> m_fonts{100};
     TObjectCache<QPen> m_pens{100};
     TObjectCache<QBrush> m_brushes{100};
+    struct PreparedImage {
+        uint64_t id;
+        bool transparent;
+        int32_t key;
+        QImage image;
+    };
+    TObjectCache<PreparedImage> m_images{100};
+    QImage m_scratch;
+    std::unordered_map<std::string, ShapedText> m_shaped;
+    std::string m_shapeKey;
 };
 
 } // namespace kestrum::qt

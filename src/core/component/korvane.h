@@ -17,6 +17,7 @@
 #include <span>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kestrum {
@@ -243,6 +244,7 @@ class TKorvane : public TQevIconClient {
     // 32 x 32, red with a white and a black frame and "Error!".
     const TImage& MissingIconBitmap() const { return m_missingIcon; }
     void IconComponentDestroyed(TQevIcon& icons) override;
+    void IconLibrariesChanged(TQevIcon& icons) override;
 
     // --- rendering (pipeline) -------------------------------------------------------------------
     void SetHost(TKorvaneHost* host) { m_host = host; }
@@ -410,6 +412,10 @@ class TKorvane : public TQevIconClient {
     std::unique_ptr<TQevIcon> m_builtinIcons;
     TQevIcon* m_qevMapIcon = nullptr;
     TImage m_missingIcon;
+    // Note pictures by library and picture name, as drawn: thousands of notes share a few dozen
+    // pictures, more than the libraries' own caches hold. Empty images stand for missing ones.
+    std::unordered_map<std::string, TImage> m_notePictures;
+    std::string m_notePictureKey;
 
     TKorvaneHost* m_host = nullptr;
     std::unique_ptr<TDrawObject> m_draw;

@@ -21,6 +21,7 @@ void TKorvane::CreateIcons() {
     m_builtinIcons = std::make_unique<TQevIcon>();
     MemorySource bytes(builtinIconLibrary());
     m_builtinIcons->AddLibrary("Default").LoadFromStream(bytes);
+    m_builtinIcons->AddClient(this);
     MakeMissingIcon();
 }
 
@@ -63,6 +64,7 @@ void TKorvane::ReleaseIcons() {
     // The built-in component goes with the members; an attached one lives on without us.
     if (m_qevMapIcon) m_qevMapIcon->RemoveClient(this);
     m_qevMapIcon = nullptr;
+    if (m_builtinIcons) m_builtinIcons->RemoveClient(this);
 }
 
 void TKorvane::QevMapIcon(TQevIcon* icons) {
@@ -70,6 +72,7 @@ void TKorvane::QevMapIcon(TQevIcon* icons) {
     if (m_qevMapIcon) m_qevMapIcon->RemoveClient(this);
     m_qevMapIcon = icons;
     if (icons) icons->AddClient(this);
+    m_notePictures.clear();
     NeedsFullRedraw = true;
     Invalidate();
 }
@@ -78,9 +81,22 @@ void TKorvane::IconComponentDestroyed(TQevIcon& icons) {
     if (&icons == m_qevMapIcon) QevMapIcon(nullptr);
 }
 
+void TKorvane::IconLibrariesChanged(TQevIcon& icons) {
+    if (&icons == &IconSource()) m_notePictures.clear();
+}
+
 const TImage& TKorvane::NoteBitmap(const TQEVMapZametka& note) {
-    const TImage* icon = IconSource().GetBitmap(note.LibName.view(), note.IconName.view());
-    return icon ? *icon : m_missingIcon;
+    m_notePictureKey.assign(note.LibName.view());
+    m_notePictureKey += '\0';
+    m_notePictureKey += note.IconName.view();
+    auto it = m_notePictures.find(m_notePictureKey);
+    if (it == m_notePictures.end()) {
+        // Names come from the file: a map naming thousands of pictures must not grow this.
+        if (m_notePictures.size() >= 4096) m_notePictures.clear();
+        const TImage* icon = IconSource().GetBitmap(note.LibName.view(), note.IconName.view());
+        it = m_notePictures.emplace(m_notePictureKey, icon ? *icon : TImage()).first;
+    }
+    return it->second.empty() ? m_missingIcon : it->second;
 }
 
 } // namespace kestrum

@@ -31,16 +31,23 @@ class TImage {
     bool empty() const { return m_width <= 0 || m_height <= 0; }
     // Changes the size; the pixels are kept only where old and new overlap.
     void resize(int width, int height, uint32_t fill = 0xFF000000u);
-    void fill(uint32_t pixel) { std::fill(m_pixels.begin(), m_pixels.end(), pixel); }
+    void fill(uint32_t pixel) {
+        touch();
+        std::fill(m_pixels.begin(), m_pixels.end(), pixel);
+    }
 
-    uint32_t* data() { return m_pixels.data(); }
+    // Every way to the pixels that may write them gives the image a new content id.
+    uint32_t* data() { return touch(), m_pixels.data(); }
     const uint32_t* data() const { return m_pixels.data(); }
-    uint32_t* row(int y) { return m_pixels.data() + std::size_t(y) * std::size_t(m_width); }
+    uint32_t* row(int y) { return touch(), m_pixels.data() + std::size_t(y) * std::size_t(m_width); }
     const uint32_t* row(int y) const { return m_pixels.data() + std::size_t(y) * std::size_t(m_width); }
     uint32_t pixel(int x, int y) const { return row(y)[x]; }
     void setPixel(int x, int y, uint32_t p) {
         if (x >= 0 && y >= 0 && x < m_width && y < m_height) row(y)[x] = p;
     }
+    // Names the pixels as they are now: equal ids mean equal pixels, so a back end may keep its
+    // own converted copy of an image it draws again and again (icons) under this key.
+    uint64_t id() const { return m_id; }
     // Colour reference at (x, y), for tests and probes.
     int32_t colorAt(int x, int y) const { return colorRefOf(pixel(x, y)); }
 
@@ -52,8 +59,12 @@ class TImage {
     int32_t TransparentColor = 0;
 
   private:
+    static uint64_t nextId();
+    void touch() { m_id = nextId(); }
+
     int m_width = 0, m_height = 0;
     std::vector<uint32_t> m_pixels;
+    uint64_t m_id = nextId();
 };
 
 } // namespace kestrum
