@@ -29,12 +29,14 @@ struct Setup {
     TKorvane map;
     ViewerHooks hooks;
 
-    explicit Setup(const std::string& path) {
+    // The component's own pipeline, or with the viewer's paint adjustments (street names, note
+    // captions) on top; the viewer also redraws the whole view after every scroll.
+    Setup(const std::string& path, bool viewerHooks) {
         map.SetTextMeasurer(&measurer);
         map.SetDrawObject(std::make_unique<qt::QtDrawObject>());
         map.SetClientSize(1920, 1080);
         ApplyViewerSetup(map);
-        InstallViewerHooks(map, hooks);
+        if (viewerHooks) InstallViewerHooks(map, hooks);
         LoadMapForViewing(map, path);
     }
 
@@ -49,7 +51,7 @@ Setup& setup() {
         bench::CityMapParams params;
         params.objects = g_objects;
         return bench::cachedCityMap(KESTRUM_BENCH_DATA_DIR, params);
-    }());
+    }(), false);
     return s;
 }
 
@@ -59,7 +61,7 @@ Setup& labelSetup(bool labelled) {
         params.objects = 100'000;
         return bench::cachedLabelledMap(KESTRUM_BENCH_DATA_DIR, params, withLabels);
     };
-    static Setup bare(path(false)), full(path(true));
+    static Setup bare(path(false), true), full(path(true), true);
     return labelled ? full : bare;
 }
 
