@@ -7,12 +7,14 @@
 #include "model/codepage.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <unordered_map>
 #include <vector>
 
 namespace kestrum {
@@ -42,7 +44,7 @@ char lowerAscii(char c) {
 bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+        if (a[i] != b[i] && lowerAscii(a[i]) != lowerAscii(b[i])) return false;
     return true;
 }
 
@@ -98,42 +100,96 @@ int dataLevel(std::string_view name) {
     return level;
 }
 
-// Millionths of a degree from a number of degrees. The usual form, "-12.34567" with at most six
-// decimals, is read exactly as an integer (it is nearly all of a file's bytes); other forms go
-// through from_chars and are rounded to the nearest millionth.
+// The six decimal digits at p in one go, as nearly every coordinate has exactly six decimals;
+// false when one of the six bytes is no digit. The bytes make a little-endian word on any machine.
+bool sixDigits(const char* p, int32_t& value) {
+    uint64_t v = 0;
+    if constexpr (std::endian::native == std::endian::little)
+        std::memcpy(&v, p, 6);
+    else
+        for (int i = 5; i >= 0; --i)
+            v = v << 8 | static_cast<uint8_t>(p[i]);
+    // Every byte 0x30..0x39: high nibble 3, and adding 6 keeps it 3.
+    constexpr uint64_t kHigh = 0xF0F0F0F0F0F0;
+    if (((v & kHigh) | (((v + 0x060606060606) & kHigh) >> 4)) != 0x333333333333) return false;
+    // Digit values, the first one in the third byte so that eight-digit arithmetic reads two
+    // leading zeros; then pairs, fours and eights combine in three multiplications.
+    v = (v - 0x303030303030) << 16;
+    v = (v * 10) + (v >> 8);
+    v = (((v & 0x000000FF000000FF) * (100 + (1000000ULL << 32))) +
+         (((v >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32)))) >>
+        32;
+    value = static_cast<int32_t>(v);
+    return true;
+}
+
+// The usual form of a coordinate, "-12.34567": a sign, at most four whole digits and at most
+// six decimals, read exactly as an integer number of millionths. Returns where the number ends
+// (the caller checks what follows), or nullptr when there is no digit.
+const char* readPlainMicro(const char* p, const char* const e, int64_t& micro) {
+    static constexpr int32_t kScale[7] = {1000000, 100000, 10000, 1000, 100, 10, 1};
+    const bool negative = p < e && *p == '-';
+    if (negative) ++p;
+    const char* const start = p;
+    int32_t whole = 0, fraction = 0;
+    for (const char* stop = p + std::min<std::ptrdiff_t>(e - p, 4); p < stop; ++p) {
+        const auto d = static_cast<unsigned>(*p - '0');
+        if (d > 9) break;
+        whole = whole * 10 + static_cast<int32_t>(d);
+    }
+    bool digits = p != start;
+    if (p < e && *p == '.') {
+        const char* const first = ++p;
+        if (e - p >= 6 && sixDigits(p, fraction)) {
+            p += 6;
+        } else {
+            for (const char* stop = p + std::min<std::ptrdiff_t>(e - p, 6); p < stop; ++p) {
+                const auto d = static_cast<unsigned>(*p - '0');
+                if (d > 9) break;
+                fraction = fraction * 10 + static_cast<int32_t>(d);
+            }
+        }
+        digits = digits || p != first;
+        fraction *= kScale[p - first];
+    }
+    if (!digits) return nullptr;
+    micro = int64_t{whole} * 1000000 + fraction;
+    if (negative) micro = -micro;
+    return p;
+}
+
+// Millionths of a degree from a number of degrees. The usual form is read exactly (it is nearly
+// all of a file's bytes); other forms go through from_chars and are rounded to the nearest
+// millionth.
 bool readMicroDegrees(std::string_view s, float& out) {
     s = trimSpaces(s);
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     if (s.empty()) return false;
-    static constexpr int64_t kScale[7] = {1000000, 100000, 10000, 1000, 100, 10, 1};
-    const char* p = s.data();
-    const char* const e = p + s.size();
-    const bool negative = *p == '-';
-    if (negative) ++p;
-    int64_t whole = 0, fraction = 0;
-    int wholeDigits = 0, fractionDigits = 0;
-    while (p < e && *p >= '0' && *p <= '9' && wholeDigits < 4)
-        whole = whole * 10 + (*p++ - '0'), ++wholeDigits;
-    if (p < e && *p == '.') {
-        ++p;
-        while (p < e && *p >= '0' && *p <= '9' && fractionDigits < 6)
-            fraction = fraction * 10 + (*p++ - '0'), ++fractionDigits;
-    }
+    const char* const e = s.data() + s.size();
     int64_t micro = 0;
-    if (p == e && wholeDigits + fractionDigits > 0) {
-        micro = whole * 1000000 + fraction * kScale[fractionDigits];
-        if (negative) micro = -micro;
-    } else {
+    if (readPlainMicro(s.data(), e, micro) != e) {
         double degrees = 0;
-        const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), degrees);
-        if (ec != std::errc{} || end != s.data() + s.size() || !std::isfinite(degrees) ||
-            std::fabs(degrees) > kMaxDegrees)
+        const auto [end, ec] = std::from_chars(s.data(), e, degrees);
+        if (ec != std::errc{} || end != e || !std::isfinite(degrees) || std::fabs(degrees) > kMaxDegrees)
             return false;
         micro = static_cast<int64_t>(std::nearbyint(degrees * 1e6));
     }
     if (micro > kMaxMicro || micro < -kMaxMicro) return false;
     out = static_cast<float>(micro);
     return true;
+}
+
+// "(lat,lon)" of two plain numbers with nothing around them, as nearly every writer puts it:
+// returns the end of the pair, or nullptr for any other spelling, which the general reader takes.
+const char* readPlainPair(const char* p, const char* const e, float& lat, float& lon) {
+    int64_t la = 0, lo = 0;
+    p = readPlainMicro(p + 1, e, la);
+    if (!p || p == e || *p != ',') return nullptr;
+    p = readPlainMicro(p + 1, e, lo);
+    if (!p || p == e || *p != ')') return nullptr;
+    if (la > kMaxMicro || la < -kMaxMicro || lo > kMaxMicro || lo < -kMaxMicro) return nullptr;
+    lat = static_cast<float>(la), lon = static_cast<float>(lo);
+    return p + 1;
 }
 
 uint8_t penStyleOf(int32_t v) {
@@ -229,6 +285,7 @@ class PolishImporter {
     void closeSection();
     void makeObjects();
     void resolveStyle();
+    int styleRow(uint32_t code);
     const std::string& typeName();
     void post(const TMapPoint* points, std::size_t count);
     void recode(std::string_view in, std::string& out, int64_t line);
@@ -274,6 +331,9 @@ class PolishImporter {
     std::string m_styleType;
     bool m_styleTypeBad = false;
     ResolvedStyle m_style;
+    // Rows of the types met so far: towns interleave a few types, and a table search per section
+    // was a visible part of importing. Capped, so that a file of ever new types cannot grow it.
+    std::unordered_map<uint64_t, int> m_rowOfType;
     std::vector<std::string> m_typeNames; // per style row, in the map's code page
     std::vector<bool> m_typeNameReady;
 
@@ -544,7 +604,13 @@ void PolishImporter::parseCoordinates(std::string_view value) {
         std::string_view lat, lon, pair;
         bool complete = false;
         const char* next = e;
+        float la = 0, lo = 0;
         if (*p == '(') {
+            if (const char* end = readPlainPair(p, e, la, lo)) {
+                m_points.push_back({lo, -la});
+                p = end;
+                continue;
+            }
             const auto* close =
                 static_cast<const char*>(std::memchr(p + 1, ')', static_cast<std::size_t>(e - p - 1)));
             const std::string_view group(p + 1, static_cast<std::size_t>((close ? close : e) - p - 1));
@@ -563,7 +629,6 @@ void PolishImporter::parseCoordinates(std::string_view value) {
             }
         }
         pair = std::string_view(p, static_cast<std::size_t>(next - p));
-        float la = 0, lo = 0;
         if (complete && readMicroDegrees(lat, la) && readMicroDegrees(lon, lo)) {
             m_points.push_back({lo, -la});
         } else if (bad++ == 0) {
@@ -602,7 +667,7 @@ void PolishImporter::resolveStyle() {
                            code <= static_cast<uint32_t>(INT32_MAX))) {
         s.code = static_cast<int32_t>(code);
         s.codeValid = true;
-        s.row = m_styles.indexOf(styleKey(code, m_section));
+        s.row = styleRow(code);
     } else {
         m_styleTypeBad = true;
     }
@@ -617,6 +682,15 @@ void PolishImporter::resolveStyle() {
         s.column7 = row.column7;
     }
     m_style = s;
+}
+
+int PolishImporter::styleRow(uint32_t code) {
+    constexpr std::size_t kMaxRemembered = 4096;
+    const uint64_t key = uint64_t{code} << 8 | static_cast<uint8_t>(m_section);
+    if (const auto it = m_rowOfType.find(key); it != m_rowOfType.end()) return it->second;
+    const int row = m_styles.indexOf(styleKey(code, m_section));
+    if (m_rowOfType.size() < kMaxRemembered) m_rowOfType.emplace(key, row);
+    return row;
 }
 
 const std::string& PolishImporter::typeName() {

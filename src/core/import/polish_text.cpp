@@ -125,6 +125,14 @@ void LabelRecoder::setSource(LabelEncoding source) {
     }
     for (int b = 0; b < 0x100; ++b)
         m_sourceChar[static_cast<std::size_t>(b)] = toUnicode(cp, static_cast<uint8_t>(b));
+    for (std::size_t b = 0; b < 0x100; ++b) {
+        m_direct[b] = b < 0x80 ? static_cast<int16_t>(b) : -1;
+        if (b < 0x80 || source == LabelEncoding::Unsupported) continue;
+        std::string one;
+        Outcome o;
+        appendChar(m_sourceChar[b], one, o);
+        if (!o.approximated && one.size() == 1) m_direct[b] = static_cast<uint8_t>(one[0]);
+    }
 }
 
 void LabelRecoder::appendChar(char32_t ch, std::string& out, Outcome& o) const {
@@ -236,7 +244,16 @@ LabelRecoder::Outcome LabelRecoder::recode(std::string_view in, std::string& out
         out.assign(in);
         return o;
     }
-    for (const char c : in) {
+    out.resize(in.size());
+    std::size_t i = 0;
+    for (; i < in.size(); ++i) {
+        const int16_t mapped = m_direct[static_cast<uint8_t>(in[i])];
+        if (mapped < 0) break;
+        out[i] = static_cast<char>(mapped);
+    }
+    if (i == in.size()) return o;
+    out.resize(i);
+    for (const char c : in.substr(i)) {
         const auto b = static_cast<uint8_t>(c);
         if (b < 0x80) {
             out += c;

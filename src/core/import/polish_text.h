@@ -57,6 +57,9 @@ class LabelRecoder {
     LabelEncoding m_source = LabelEncoding::MapCodePage;
     std::array<char32_t, 256> m_sourceChar{};            // source byte -> Unicode (single-byte sources)
     std::vector<std::pair<char32_t, uint8_t>> m_reverse; // Unicode -> map byte above 0x7F, sorted
+    // Single-byte sources: the map byte of each source byte whose character the map's code page
+    // has, -1 for the others; labels made only of such bytes are recoded by this table alone.
+    std::array<int16_t, 256> m_direct{};
 };
 
 // True when `s` is well-formed UTF-8 and holds at least one multi-byte character.
