@@ -162,6 +162,12 @@ std::string toUpper(CodePage cp, std::string_view bytes) {
     return out;
 }
 
+void toUpperInto(CodePage cp, std::string_view bytes, char* out) {
+    const auto& t = upperTables().of(cp);
+    for (const char ch : bytes)
+        *out++ = static_cast<char>(t[static_cast<uint8_t>(ch)]);
+}
+
 std::string_view trimmed(std::string_view s) {
     std::size_t b = 0, e = s.size();
     while (b < e && static_cast<uint8_t>(s[b]) <= ' ') ++b;

@@ -23,7 +23,21 @@ bool nameLess(CodePage cp, std::string_view a, std::string_view b) {
     return a.size() < b.size();
 }
 
+// A longer name (damage, mostly) builds its key on the heap.
+constexpr std::size_t kStackKeyBytes = 256;
+
 } // namespace
+
+template <class F> auto TMapDictionary::withKey(std::string_view name, F&& f) const {
+    name = trimmed(name);
+    if (name.size() <= kStackKeyBytes) {
+        char buf[kStackKeyBytes];
+        toUpperInto(m_cp, name, buf);
+        return f(std::string_view(buf, name.size()));
+    }
+    const std::string k = toUpper(m_cp, name);
+    return f(std::string_view(k));
+}
 
 void TMapDictionary::clear() {
     m_entries.clear();
@@ -49,29 +63,32 @@ void TMapDictionary::insert(std::string name, std::string keyName, int32_t code)
 
 bool TMapDictionary::addLoaded(std::string_view name, int32_t code) {
     // Keyed like lookups (trimmed), so a name stored with blanks around it is still found.
-    std::string k = key(name);
-    if (m_byKey.contains(k)) return false;
-    insert(std::string(name), std::move(k), code);
-    return true;
+    return withKey(name, [&](std::string_view k) {
+        if (m_byKey.contains(k)) return false;
+        insert(std::string(name), std::string(k), code);
+        return true;
+    });
 }
 
 int32_t TMapDictionary::codeOf(std::string_view name, int32_t& nextCode, bool* added) {
     if (added) *added = false;
-    std::string k = key(name);
-    if (k.empty()) return -1;
-    if (auto it = m_byKey.find(k); it != m_byKey.end()) return m_entries[static_cast<std::size_t>(it->second)].code;
-    const int32_t code = nextCode++;
-    std::string stored = k;
-    insert(std::move(stored), std::move(k), code);
-    if (added) *added = true;
-    return code;
+    return withKey(name, [&](std::string_view k) -> int32_t {
+        if (k.empty()) return -1;
+        if (auto it = m_byKey.find(k); it != m_byKey.end())
+            return m_entries[static_cast<std::size_t>(it->second)].code;
+        const int32_t code = nextCode++;
+        insert(std::string(k), std::string(k), code);
+        if (added) *added = true;
+        return code;
+    });
 }
 
 int32_t TMapDictionary::find(std::string_view name) const {
-    const std::string k = key(name);
-    if (k.empty()) return -1;
-    auto it = m_byKey.find(k);
-    return it == m_byKey.end() ? -1 : m_entries[static_cast<std::size_t>(it->second)].code;
+    return withKey(name, [&](std::string_view k) -> int32_t {
+        if (k.empty()) return -1;
+        auto it = m_byKey.find(k);
+        return it == m_byKey.end() ? -1 : m_entries[static_cast<std::size_t>(it->second)].code;
+    });
 }
 
 std::string_view TMapDictionary::name(int32_t code) const {

@@ -5,6 +5,7 @@
 #include "model/codepage.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -43,13 +44,22 @@ class TMapDictionary {
     const std::vector<Entry>& entries() const { return m_entries; }
 
   private:
-    std::string key(std::string_view name) const { return toUpper(m_cp, trimmed(name)); }
+    // Looked up by string_view: importers ask for a code per object, and a key string built
+    // per lookup was a large part of importing.
+    struct KeyHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+    };
+
+    // Calls f with the key of a name (trimmed, upper case), built on the stack when it is short.
+    template <class F> auto withKey(std::string_view name, F&& f) const;
     void insert(std::string name, std::string keyName, int32_t code);
 
     CodePage m_cp;
-    std::vector<Entry> m_entries;                    // insertion order
-    std::unordered_map<std::string, int32_t> m_byKey; // upper-case trimmed name -> entry
-    std::vector<int32_t> m_byCode;                    // code -> entry, first entry wins
+    std::vector<Entry> m_entries;  // insertion order
+    std::vector<int32_t> m_byCode; // code -> entry, first entry wins
+    // Upper-case trimmed name -> entry.
+    std::unordered_map<std::string, int32_t, KeyHash, std::equal_to<>> m_byKey;
 };
 
 } // namespace kestrum
