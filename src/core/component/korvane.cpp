@@ -347,7 +347,15 @@ void TKorvane::EncodeNote(TQEVMapObjectMem& obj, const TQEVMapZametka& note) con
     obj.setNote(note);
 }
 
-void TKorvane::UpdateCorners(TQEVMapObjectMem& obj) const { ComputeCorners(obj, Measurer(), Fonts()); }
+void TKorvane::UpdateCorners(TQEVMapObjectMem& obj) const {
+    // Only texts are measured (a group may hold some): the font names are copied for them alone,
+    // not for every object an importer posts.
+    static const FontNames unused;
+    if (obj.Kind == cText || obj.Kind == cGroup)
+        ComputeCorners(obj, Measurer(), Fonts());
+    else
+        ComputeCorners(obj, Measurer(), unused);
+}
 
 // --- edit buffer ---------------------------------------------------------------------------------
 
@@ -429,14 +437,15 @@ bool TKorvane::PostBuffer(AfterPost after) {
     const bool emptyText = obj.Kind == cText && (!obj.text() || obj.text()->Text.empty());
     if (obj.DataCount > 0 && !emptyText) {
         // A house number alone is no address.
-        std::string town(trimmed(BufferTown)), street(trimmed(BufferStreet)), street1(trimmed(BufferStreet1));
-        std::string house(trimmed(BufferHouse)), house1(trimmed(BufferHouse1));
+        const std::string_view town = trimmed(BufferTown);
+        std::string_view street = trimmed(BufferStreet), street1 = trimmed(BufferStreet1);
+        std::string_view house = trimmed(BufferHouse), house1 = trimmed(BufferHouse1);
         if (town.empty() && street.empty() && street1.empty()) {
             obj.clearAddress();
         } else {
             if (street.empty() && !street1.empty()) {
-                street = std::move(street1), house = std::move(house1);
-                street1.clear(), house1.clear();
+                street = street1, house = house1;
+                street1 = {}, house1 = {};
             }
             TAddressCode code;
             code.TownCode = static_cast<int16_t>(TownCodeOf(town));
