@@ -72,8 +72,9 @@ std::size_t FileSource::read(void* dst, std::size_t n) {
     while (done < n) {
         if (m_bufPos == m_bufLen) {
             const std::size_t want = n - done;
-            if (want >= m_buf.size()) {
-                // Large blocks (point arrays) skip the buffer.
+            // Large blocks skip the buffer: point arrays, and the text importers' blocks, which
+            // ask for nearly a buffer's worth each time and would otherwise be copied twice.
+            if (want >= m_buf.size() / 2) {
                 const uint64_t at = position();
                 const std::size_t got = readAt(m_file, m_filePos, at, out + done, want, m_path);
                 done += got;
