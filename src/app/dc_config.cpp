@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QXmlStreamReader>
 
@@ -121,7 +122,7 @@ std::optional<Layout> locate(const QString& text, const WlxPluginEntry& plugin, 
         error = QStringLiteral("not well-formed XML at line %1, column %2: %3")
                     .arg(reader.lineNumber())
                     .arg(reader.columnNumber())
-                    .arg(reader.errorString());
+                    .arg(reader.errorString().remove(QRegularExpression(QStringLiteral("\\.$"))));
         return std::nullopt;
     }
     if (layout.root.name != QLatin1String("doublecmd")) {
