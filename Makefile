@@ -58,12 +58,19 @@ test: test-release test-asan fuzz
 
 demo: build
 	build/bin/kestrum info $(SAMPLE)
-	build/bin/kestrum render $(SAMPLE) -o build/demo.png --size 1280x900
-	@echo "The sample map is drawn in build/demo.png"
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  echo "Opening the sample map in the viewer (wheel zooms, arrows pan, click shows an address; close the window to end)"; \
+	  build/bin/kestrum view $(SAMPLE); \
+	else \
+	  build/bin/kestrum render $(SAMPLE) -o build/demo.png --size 1280x900 && \
+	  echo "No display: the sample map is drawn in build/demo.png"; \
+	fi
 
 
 bench: build
 	build/bin/bench_load
+	build/bin/bench_viewer
+	build/bin/bench_import
 	build/bin/bench_render --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 install: build
