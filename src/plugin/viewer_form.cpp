@@ -43,7 +43,9 @@ void TfmMain::CreateKestrum() {
 
 void TfmMain::resizeEvent(QResizeEvent* e) {
     m_mapWidget->setGeometry(QRect(QPoint(0, 0), e->size()));
-    if (m_fitOnResize && !Korvane().Objects().empty()) {
+    // Showing the form delivers the size it was opened at: the map is fitted to that already.
+    const bool sameSize = e->size() == QSize(Korvane().Width(), Korvane().Height());
+    if (m_fitOnResize && !sameSize && !Korvane().Objects().empty()) {
         TKorvane& map = Korvane();
         map.SetClientSize(e->size().width(), e->size().height());
         map.DisableDrawing();
