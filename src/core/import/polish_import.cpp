@@ -104,11 +104,18 @@ int dataLevel(std::string_view name) {
 // false when one of the six bytes is no digit. The bytes make a little-endian word on any machine.
 bool sixDigits(const char* p, int32_t& value) {
     uint64_t v = 0;
-    if constexpr (std::endian::native == std::endian::little)
-        std::memcpy(&v, p, 6);
-    else
+    if constexpr (std::endian::native == std::endian::little) {
+        // Two whole loads: six bytes copied into an eight-byte word would be three stores read
+        // back by one load, which the processor cannot forward and stalls on.
+        uint32_t low = 0;
+        uint16_t high = 0;
+        std::memcpy(&low, p, 4);
+        std::memcpy(&high, p + 4, 2);
+        v = low | uint64_t{high} << 32;
+    } else {
         for (int i = 5; i >= 0; --i)
             v = v << 8 | static_cast<uint8_t>(p[i]);
+    }
     // Every byte 0x30..0x39: high nibble 3, and adding 6 keeps it 3.
     constexpr uint64_t kHigh = 0xF0F0F0F0F0F0;
     if (((v & kHigh) | (((v + 0x060606060606) & kHigh) >> 4)) != 0x333333333333) return false;

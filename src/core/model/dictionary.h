@@ -45,10 +45,12 @@ class TMapDictionary {
 
   private:
     // Looked up by string_view: importers ask for a code per object, and a key string built
-    // per lookup was a large part of importing.
+    // per lookup was a large part of importing. Not noexcept on purpose: libstdc++ then keeps
+    // each key's hash in its node, as for std::hash<std::string>, instead of hashing the
+    // neighbours of a bucket again at every lookup.
     struct KeyHash {
         using is_transparent = void;
-        std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
 
     // Calls f with the key of a name (trimmed, upper case), built on the stack when it is short.
