@@ -112,11 +112,7 @@ Qt::BrushStyle qtBrushStyle(TBrushStyle s) {
     }
 }
 
-QPolygon polygon(std::span<const TPoint> pts) {
-    QPolygon poly(int(pts.size()));
-    for (std::size_t i = 0; i < pts.size(); ++i) poly.setPoint(int(i), pts[i].X, pts[i].Y);
-    return poly;
-}
+
 
 // Cell height (ascent + descent) of a face per pixel of em, measured once per face.
 double cellRatio(const QString& family) {
@@ -236,13 +232,13 @@ void QtDrawObject::applyBrush() {
 void QtDrawObject::doPolygon(std::span<const TPoint> pts) {
     applyPen();
     applyBrush();
-    painter().drawPolygon(polygon(pts));
+    painter().drawPolygon(points(pts), int(pts.size()));
 }
 
 void QtDrawObject::doPolyline(std::span<const TPoint> pts) {
     applyPen();
     painter().setBrush(Qt::NoBrush);
-    painter().drawPolyline(polygon(pts));
+    painter().drawPolyline(points(pts), int(pts.size()));
 }
 
 QPainterPath QtDrawObject::bezierPath(std::span<const TPoint> pts) const {
@@ -302,6 +298,14 @@ const QFont& QtDrawObject::font(int32_t angle) {
     f.setStyleStrategy(plus ? QFont::PreferAntialias : QFont::NoAntialias);
     f.setHintingPreference(QFont::PreferFullHinting);
     return m_fonts.insert(key, f);
+}
+
+const QPoint* QtDrawObject::points(std::span<const TPoint> pts) {
+    // One buffer for every call: its capacity settles at the largest object drawn.
+    m_points.resize(int(pts.size()));
+    QPoint* out = m_points.data();
+    for (const TPoint& p : pts) *out++ = QPoint(p.X, p.Y);
+    return m_points.constData();
 }
 
 QtDrawObject::ShapedText& QtDrawObject::shaped(std::string_view bytes, bool forDrawing) {

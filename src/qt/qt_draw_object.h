@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
+#include <QVector>
 #include <QStaticText>
 
 #include <memory>
@@ -74,6 +75,7 @@ class QtDrawObject final : public TDrawObject {
     QString text(std::string_view bytes) const;
     QPainterPath bezierPath(std::span<const TPoint> pts) const;
     const QImage& prepared(const TImage& image);
+    const QPoint* points(std::span<const TPoint> pts);
 
     QPainter m_own;
     QPainter* m_external = nullptr;
@@ -89,6 +91,7 @@ class QtDrawObject final : public TDrawObject {
     };
     TObjectCache<PreparedImage> m_images{100};
     QImage m_scratch;
+    QVector<QPoint> m_points;
     std::unordered_map<std::string, ShapedText> m_shaped;
     std::string m_shapeKey;
 };
