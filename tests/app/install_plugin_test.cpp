@@ -5,6 +5,8 @@
 #include "plugin_location.h"
 
 #include <QXmlStreamReader>
+#include "support/run_tool.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -112,23 +114,9 @@ void writeFile(const fs::path& p, const std::string& text) {
     std::ofstream(p, std::ios::binary) << text;
 }
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-};
+using kestrum::test::ToolRun;
 
-ToolRun tool(const std::string& args) {
-    ToolRun r;
-    const std::string cmd =
-        "ASAN_OPTIONS=detect_leaks=0 " + std::string(KESTRUM_TOOL) + " install-plugin " + args + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, p))
-        r.out += buf;
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+ToolRun tool(const std::string& args) { return kestrum::test::runTool("install-plugin " + args); }
 
 std::string q(const fs::path& p) {
     return "'" + p.string() + "'";

@@ -6,6 +6,8 @@
 #include "icons/qev_icon.h"
 #include "io/byte_source.h"
 
+#include "support/run_tool.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -20,24 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-    int status = -1;
-    std::string out; // stdout and stderr together
-};
+using test::ToolRun;
 
-ToolRun iconlib(const std::string& args) {
-    ToolRun r;
-    // Leak reports of the sanitizers belong to other tests; keep them out of exit codes here.
-    const std::string cmd =
-        "ASAN_OPTIONS=detect_leaks=0 " + std::string(KESTRUM_TOOL) + " iconlib " + args + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, p))
-        r.out += buf;
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+ToolRun iconlib(const std::string& args) { return test::runTool("iconlib " + args); }
 
 fs::path tempDir() {
     // One folder per test and process: the test runner runs tests side by side.

@@ -1,0 +1,30 @@
+#pragma once
+// Runs the command-line tool as a user would, with its exit status and everything it printed.
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+namespace kestrum::test {
+
+struct ToolRun {
+    int status = -1;
+    std::string out; // stdout and stderr together
+};
+
+// `args` follows the program name as a shell would split it: quote paths.
+inline ToolRun runTool(const std::string& args) {
+    ToolRun r;
+    // Leak reports of the sanitizers belong to other tests; keep them out of exit codes here.
+    const std::string cmd = "ASAN_OPTIONS=detect_leaks=0 " + std::string(KESTRUM_TOOL) + " " + args + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[512];
+    while (std::fgets(buf, sizeof buf, p)) r.out += buf;
+    const int status = pclose(p);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+} // namespace kestrum::test
