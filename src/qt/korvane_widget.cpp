@@ -1,5 +1,7 @@
 #include "korvane_widget.h"
 
+#include "cursors.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
@@ -35,46 +37,9 @@ TShiftState shiftOf(Qt::KeyboardModifiers m) {
     return {m.testFlag(Qt::ShiftModifier), m.testFlag(Qt::ControlModifier), m.testFlag(Qt::AltModifier)};
 }
 
-// The component's own cursors stand for arrows, a magnifier and a hand: the nearest shapes the
-// desktop offers.
-Qt::CursorShape shapeOf(int cursor) {
-    switch (cursor) {
-    case crZoneLeft:
-    case crZoneRight:
-    case crScrollLeft:
-    case crScrollRight:
-        return Qt::SizeHorCursor;
-    case crZoneUp:
-    case crZoneDown:
-    case crScrollUp:
-    case crScrollDown:
-        return Qt::SizeVerCursor;
-    case crZoneLeftUp:
-    case crZoneRightDown:
-    case crScrollLeftUp:
-    case crScrollRightDown:
-        return Qt::SizeFDiagCursor;
-    case crZoneRightUp:
-    case crZoneLeftDown:
-    case crScrollRightUp:
-    case crScrollLeftDown:
-        return Qt::SizeBDiagCursor;
-    case crLinza:
-    case crEyeDropper:
-        return Qt::CrossCursor;
-    case crHand:
-        return Qt::OpenHandCursor;
-    case crRotate:
-    case crMovePixel:
-        return Qt::SizeAllCursor;
-    default:
-        return Qt::ArrowCursor;
-    }
-}
-
 } // namespace
 
-void KorvaneWidget::SetCursor(int cursor) { setCursor(shapeOf(cursor)); }
+void KorvaneWidget::SetCursor(int cursor) { setCursor(cursorFor(cursor)); }
 
 void KorvaneWidget::StartRepeat(TRepeat kind, int ms) {
     QTimer& t = kind == TRepeat::AutoScroll ? m_autoScroll : m_middlePan;
