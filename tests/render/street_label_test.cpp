@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace kestrum;
 
 namespace {
@@ -117,4 +119,47 @@ TEST(StreetLabels, LabelsLieAboveLaterObjectsAndFollowTheViewersRules) {
     EXPECT_TRUE(tooShort.texts().empty());
     noStreet.add(cLine, {{20, 150}, {380, 150}}, "");
     EXPECT_TRUE(noStreet.texts().empty());
+}
+
+TEST(StreetLabels, PlacementModesChooseTheirSegments) {
+    Viewer v;
+    TextExtent e;
+    {
+        TDrawObject& d = v.map.DrawObjectBackend();
+        d.TextFace = "Arial";
+        d.TextHeight = 14;
+        e = d.MeasureText(cp("Ленина"));
+    }
+    const float label = std::round(1.1f * static_cast<float>(e.width)); // world units at scale 100
+    // Segments of 0.8, 1.2 and 2 label lengths, left to right.
+    float x = 10;
+    PointArray pts{{x, 100}};
+    for (const float f : {0.8f, 1.2f, 2.0f}) pts.push_back({x += f * label, 100});
+    const TQEVMapObjectMem& line = v.add(cLine, pts, "ЛЕНИНА");
+
+    auto labels = [&](int mode) {
+        TStreetLabels l;
+        l.Settings.HaloMode = 0; // one draw per label
+        l.Add(v.map, line, mode, v.map.DrawObjectBackend());
+        RecordingDrawObject out;
+        TImage canvas(8, 8);
+        out.SetCanvas(&canvas);
+        l.Paint(out);
+        std::vector<std::pair<int, bool>> placed; // x of each label, spaced or not
+        for (const auto& c : out.calls) placed.push_back({c.points[0].X, c.text.find(' ') != std::string::npos});
+        return placed;
+    };
+    const float third = 10 + 2.0f * label; // where the longest segment starts
+    auto m0 = labels(0), m1 = labels(1), m2 = labels(2);
+    ASSERT_EQ(m0.size(), 1u); // the longest, spaced as it has room
+    EXPECT_TRUE(m0[0].second);
+    EXPECT_GT(m0[0].first, third);
+    ASSERT_EQ(m1.size(), 2u); // every segment longer than the label; only the long one spaced
+    EXPECT_FALSE(m1[0].second);
+    EXPECT_TRUE(m1[1].second);
+    ASSERT_EQ(m2.size(), 1u); // the longest, never spaced
+    EXPECT_FALSE(m2[0].second);
+    EXPECT_TRUE(labels(-1).empty());
+    v.map.SetScale(3); // mode 0 waits for a closer view
+    EXPECT_TRUE(labels(0).empty());
 }
