@@ -519,9 +519,13 @@ TEST(PolishImport, LineEndsCommentsCaseAndUnknownSections) {
 
 TEST(PolishImport, LinesSplitAcrossReadBlocksReadTheSame) {
     std::string text = "\xEF\xBB\xBF[IMG ID]\r\nCodePage=1252\r\n[END-IMG ID]\r\n";
-    for (int i = 0; i < 40; ++i)
-        text += "[POLYGON]\r\nType=0x4C\r\nLabel=Area " + std::to_string(i) +
-                "\r\nData0=(48.8566,2.3522),(48.8577,2.3533),(48.8588,2.3522)\r\n[END]\r\n";
+    // Line ends change from feature to feature: where a block ends must not decide whether a
+    // CR is seen.
+    for (int i = 0; i < 40; ++i) {
+        const std::string eol = i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\n" : "\r";
+        text += "[POLYGON]" + eol + "Type=0x4C" + eol + "Label=Area " + std::to_string(i) + eol +
+                "Data0=(48.8566,2.3522),(48.8577,2.3533),(48.8588,2.3522)" + eol + "[END]" + eol;
+    }
     const Imported reference = importText(text);
     ASSERT_EQ(reference.result.objects, 40);
     for (std::size_t block = 16; block <= 80; block += 7) {

@@ -371,14 +371,26 @@ void PolishImporter::readBlocks() {
     std::size_t begin = 0, end = 0;
     uint64_t base = 0; // offset of buf[0] in the input
     bool eof = false, first = true, skipping = false;
+    // buf[begin, noCrBefore) holds no CR: one search per block instead of one per line in
+    // files with plain LF line ends (nearly all of their bytes are long coordinate lines).
+    std::size_t noCrBefore = 0;
     // A line longer than the cap is skipped whole, wherever the block reads cut it.
     auto lineOf = [&](std::string_view text) {
         if (text.size() > maxLine) {
             overlongLine();
-        } else {
-            m_lineOffset = base + begin;
-            rawLine(text);
+            return;
         }
+        m_lineOffset = base + begin;
+        const std::size_t lineEnd = begin + text.size();
+        if (lineEnd > noCrBefore) {
+            const std::size_t from = std::max(begin, noCrBefore);
+            const auto* cr = static_cast<const char*>(std::memchr(buf.data() + from, '\r', end - from));
+            noCrBefore = cr ? static_cast<std::size_t>(cr - buf.data()) : end;
+        }
+        if (lineEnd > noCrBefore)
+            rawLine(text);
+        else
+            line(text);
     };
     while (!m_stop) {
         while (begin < end && !m_stop) {
@@ -403,12 +415,13 @@ void PolishImporter::readBlocks() {
             base += begin;
             end -= begin;
             begin = 0;
+            noCrBefore = 0;
         }
         if (!skipping && end > maxLine) {
             overlongLine();
             skipping = true;
         }
-        if (skipping) base += end, end = 0;
+        if (skipping) base += end, end = 0, noCrBefore = 0;
         // The bytes of a long line are in the file already: growing is bounded by the file and
         // by the cap.
         if (end == buf.size())
