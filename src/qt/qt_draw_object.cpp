@@ -316,7 +316,10 @@ QtDrawObject::ShapedText& QtDrawObject::shaped(std::string_view bytes, bool forD
     auto it = m_shaped.find(m_shapeKey);
     if (it == m_shaped.end()) {
         // Every label of a map may pass through here; the cache must not grow with the map.
-        if (m_shaped.size() >= kShapedTextLimit) m_shaped.clear();
+        if (m_shaped.size() >= kShapedTextLimit || m_spriteBytes > kSpriteBudget) {
+            m_shaped.clear();
+            m_spriteBytes = 0;
+        }
         const QFont& f = font(0);
         const QFontMetricsF m(f);
         ShapedText t;
@@ -344,55 +347,91 @@ const QPainterPath& QtDrawObject::ShapedText::outline(const QFont& f, double bas
     return outlinePath;
 }
 
+const QPainterPath& QtDrawObject::ShapedText::halo(const QFont& f) {
+    if (!hasHalo) {
+        QPainterPathStroker stroker;
+        stroker.setWidth(3);
+        stroker.setCapStyle(Qt::RoundCap);
+        stroker.setJoinStyle(Qt::RoundJoin);
+        haloPath = stroker.createStroke(outline(f, ascent));
+        hasHalo = true;
+    }
+    return haloPath;
+}
+
 void QtDrawObject::doText(int32_t x, int32_t y, bool halo, std::string_view bytes, int32_t angle) {
     QPainter& p = painter();
     const QFont& f = font(angle);
     ShapedText& t = shaped(bytes, true);
+    const TextLook look{color(TextColor), color(Brush.Color), halo, !halo && Brush.Style == bsSolid};
     p.save();
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    p.translate(x, y);
-    if (angle != 0) p.rotate(-angle / 10.0);
-    p.setFont(f);
-    const QColor ink = color(TextColor);
-    const QColor back = color(Brush.Color);
-    if (!GDIPlus()) {
-        if (halo) {
-            if (!t.hasHalo) {
-                QPainterPathStroker stroker;
-                stroker.setWidth(3);
-                stroker.setCapStyle(Qt::RoundCap);
-                stroker.setJoinStyle(Qt::RoundJoin);
-                t.haloPath = stroker.createStroke(t.outline(f, t.ascent));
-                t.hasHalo = true;
-            }
-            p.fillPath(t.haloPath, back);
-        } else if (Brush.Style == bsSolid) {
-            p.fillRect(QRectF(0, 0, t.advance, t.ascent + t.descent), back);
-        }
-        p.setPen(ink);
-        p.drawStaticText(QPointF(0, 0), t.glyphs);
+    // A halo costs a path fill or four extra draws: unrotated haloed labels (house numbers) are
+    // drawn once into a picture and copied. A translucent halo under translucent letters
+    // cannot be flattened into one picture first.
+    if (halo && angle == 0 && !(GDIPlus() && Opacity != 255)) {
+        const Sprite& sprite = spriteOf(t, f, look);
+        p.drawImage(x + sprite.offset.x(), y + sprite.offset.y(), sprite.image);
     } else {
-        // The anti-aliased text sits one descent lower than its cell, as its engine places it.
-        const double d = t.descent;
-        if (halo && Opacity == 255) {
-            p.setPen(back);
-            p.drawStaticText(QPointF(-1, d), t.glyphs);
-            p.drawStaticText(QPointF(0, d - 1), t.glyphs);
-            p.drawStaticText(QPointF(1, d), t.glyphs);
-            p.drawStaticText(QPointF(0, d + 1), t.glyphs);
-        } else if (halo) {
-            const QPainterPath& path = t.outline(f, d + t.ascent);
-            p.strokePath(path, QPen(back, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            p.fillPath(path, ink);
-            p.restore();
-            return;
-        } else if (Brush.Style == bsSolid) {
-            p.fillRect(QRectF(0, d, t.advance, t.ascent + t.descent), back);
-        }
-        p.setPen(ink);
-        p.drawStaticText(QPointF(0, d), t.glyphs);
+        p.translate(x, y);
+        if (angle != 0) p.rotate(-angle / 10.0);
+        p.setFont(f);
+        paintText(p, t, f, look);
     }
     p.restore();
+}
+
+void QtDrawObject::paintText(QPainter& p, ShapedText& t, const QFont& f, const TextLook& look) {
+    if (!GDIPlus()) {
+        if (look.halo) {
+            p.fillPath(t.halo(f), look.back);
+        } else if (look.box) {
+            p.fillRect(QRectF(0, 0, t.advance, t.ascent + t.descent), look.back);
+        }
+        p.setPen(look.ink);
+        p.drawStaticText(QPointF(0, 0), t.glyphs);
+        return;
+    }
+    // The anti-aliased text sits one descent lower than its cell, as its engine places it.
+    const double d = t.descent;
+    if (look.halo && Opacity == 255) {
+        p.setPen(look.back);
+        p.drawStaticText(QPointF(-1, d), t.glyphs);
+        p.drawStaticText(QPointF(0, d - 1), t.glyphs);
+        p.drawStaticText(QPointF(1, d), t.glyphs);
+        p.drawStaticText(QPointF(0, d + 1), t.glyphs);
+    } else if (look.halo) {
+        const QPainterPath& path = t.outline(f, d + t.ascent);
+        p.strokePath(path, QPen(look.back, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.fillPath(path, look.ink);
+        return;
+    } else if (look.box) {
+        p.fillRect(QRectF(0, d, t.advance, t.ascent + t.descent), look.back);
+    }
+    p.setPen(look.ink);
+    p.drawStaticText(QPointF(0, d), t.glyphs);
+}
+
+const QtDrawObject::Sprite& QtDrawObject::spriteOf(ShapedText& t, const QFont& f, const TextLook& look) {
+    for (const Sprite& s : t.sprites)
+        if (s.ink == look.ink.rgba() && s.back == look.back.rgba() && s.halo == look.halo && s.box == look.box) return s;
+    // Drawn on the same whole-pixel grid as on the map: the copy looks exactly as if the label
+    // were drawn in place.
+    QRectF area(-4, -4, t.advance + 8, t.ascent + 2 * t.descent + 8);
+    if (look.halo && !GDIPlus()) area = area.united(t.halo(f).boundingRect().adjusted(-1, -1, 1, 1));
+    const QRect r = area.toAlignedRect();
+    Sprite s{look.ink.rgba(), look.back.rgba(), look.halo, look.box, r.topLeft(),
+             QImage(r.size(), QImage::Format_ARGB32_Premultiplied)};
+    s.image.fill(Qt::transparent);
+    QPainter sp(&s.image);
+    sp.setRenderHints(painter().renderHints());
+    sp.translate(-r.left(), -r.top());
+    sp.setFont(f);
+    paintText(sp, t, f, look);
+    sp.end();
+    m_spriteBytes += static_cast<std::size_t>(s.image.sizeInBytes());
+    t.sprites.push_back(std::move(s));
+    return t.sprites.back();
 }
 
 void QtDrawObject::doGraphic(int32_t x, int32_t y, const TImage& image) {

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace kestrum::qt {
 
@@ -59,6 +60,18 @@ class QtDrawObject final : public TDrawObject {
     const QFont& font(int32_t angle);
     uint32_t textFontKey(int32_t angle = 0) const;
 
+    // How a text is drawn: its colours, a halo or an opaque box.
+    struct TextLook {
+        QColor ink, back;
+        bool halo, box;
+    };
+    // An unrotated text with its halo or box, drawn once into a picture of its own.
+    struct Sprite {
+        QRgb ink, back;
+        bool halo, box;
+        QPoint offset; // of the picture's corner from the text's top-left
+        QImage image;
+    };
     // A text laid out once in a font and reused for every later measure and draw of it: maps
     // repeat their labels, and every pan or zoom draws them all again.
     struct ShapedText {
@@ -66,12 +79,17 @@ class QtDrawObject final : public TDrawObject {
         double advance = 0, ascent = 0, descent = 0;
         QStaticText glyphs; // laid out on the first draw; measuring alone does not need it
         bool prepared = false;
+        std::vector<Sprite> sprites; // one per look it was drawn in
         const QPainterPath& outline(const QFont& f, double baseline);
+        const QPainterPath& halo(const QFont& f); // a 3-pixel stroke round the outline
         QPainterPath outlinePath, haloPath;
         bool hasOutline = false, hasHalo = false;
     };
     ShapedText& shaped(std::string_view bytes, bool forDrawing);
+    void paintText(QPainter& p, ShapedText& t, const QFont& f, const TextLook& look);
+    const Sprite& spriteOf(ShapedText& t, const QFont& f, const TextLook& look);
     static constexpr std::size_t kShapedTextLimit = 16384;
+    static constexpr std::size_t kSpriteBudget = 32u << 20; // bytes of pictures kept
     QString text(std::string_view bytes) const;
     QPainterPath bezierPath(std::span<const TPoint> pts) const;
     const QImage& prepared(const TImage& image);
@@ -93,6 +111,7 @@ class QtDrawObject final : public TDrawObject {
     QImage m_scratch;
     QVector<QPoint> m_points;
     std::unordered_map<std::string, ShapedText> m_shaped;
+    std::size_t m_spriteBytes = 0;
     std::string m_shapeKey;
 };
 
