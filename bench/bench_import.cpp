@@ -56,11 +56,17 @@ ImportResult importOnce(const Input& in, TKorvane& map) {
     return ImportMIFFile(map, in.path);
 }
 
-void importFile(benchmark::State& state, const Input* in) {
-    int64_t objects = 0;
+// With `progress`, a handler listens as the viewer's does: what the events cost the import.
+void importFile(benchmark::State& state, const Input* in, bool progress) {
+    int64_t objects = 0, events = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto map = std::make_unique<TKorvane>();
+        if (progress)
+            map->OnProgress = [&events](TKorvane&, int position) {
+                ++events;
+                benchmark::DoNotOptimize(position);
+            };
         state.ResumeTiming();
         const ImportResult r = importOnce(*in, *map);
         if (r.firstProblem) state.SkipWithError(r.firstProblem->message.c_str());
@@ -74,6 +80,7 @@ void importFile(benchmark::State& state, const Input* in) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(in->bytes));
     state.counters["objects"] = static_cast<double>(objects);
+    if (progress) state.counters["events"] = static_cast<double>(events) / static_cast<double>(state.iterations());
 }
 
 long currentRssKb() {
@@ -212,12 +219,14 @@ int main(int argc, char** argv) {
     if (memoryOnly) return mp.ok && mif.ok ? 0 : 1;
 
     for (const Input* in : {&g_mp, &g_mif})
-        benchmark::RegisterBenchmark((std::string("import/") + in->name).c_str(), importFile, in)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime()
-            ->MinTime(1)
-            ->Repetitions(3)
-            ->ReportAggregatesOnly(true);
+        for (const bool progress : {false, true})
+            benchmark::RegisterBenchmark((std::string("import/") + in->name + (progress ? "+progress" : "")).c_str(),
+                                         importFile, in, progress)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->MinTime(1)
+                ->Repetitions(5)
+                ->ReportAggregatesOnly(true);
 
     int bargc = static_cast<int>(rest.size());
     benchmark::Initialize(&bargc, rest.data());
