@@ -71,6 +71,14 @@ void fitWhole(TKorvane& map) {
     map.EnableDrawing();
 }
 
+// A quarter of the width and of the height: a sixteenth of the area, about the centre.
+void zoomToSixteenth(TKorvane& map) {
+    const TMapPoint c = map.ViewCenter();
+    map.DisableDrawing();
+    map.ZoomAt(c.X, c.Y, map.Scale() * 4);
+    map.EnableDrawing();
+}
+
 void BM_FullExtent(benchmark::State& state) {
     Setup& s = setup();
     s.mode(state.range(0) != 0);
@@ -86,11 +94,7 @@ void BM_ZoomedSixteenth(benchmark::State& state) {
     Setup& s = setup();
     s.mode(state.range(0) != 0);
     fitWhole(s.map);
-    // A quarter of the width and of the height: a sixteenth of the area, about the centre.
-    const TMapPoint c = s.map.ViewCenter();
-    s.map.DisableDrawing();
-    s.map.ZoomAt(c.X, c.Y, s.map.Scale() * 4);
-    s.map.EnableDrawing();
+    zoomToSixteenth(s.map);
     for (auto _ : state) {
         s.map.NeedsFullRedraw = true;
         s.map.RebuildBuffer();
@@ -101,10 +105,7 @@ void BM_PanStep(benchmark::State& state) {
     Setup& s = setup();
     s.mode(state.range(0) != 0);
     fitWhole(s.map);
-    const TMapPoint c = s.map.ViewCenter();
-    s.map.DisableDrawing();
-    s.map.ZoomAt(c.X, c.Y, s.map.Scale() * 4);
-    s.map.EnableDrawing();
+    zoomToSixteenth(s.map);
     bool right = true;
     for (auto _ : state) {
         s.map.ScrollView(right ? sdRight : sdLeft, 50, 0);
@@ -118,12 +119,7 @@ void BM_Labels(benchmark::State& state) {
     Setup& s = labelSetup(state.range(0) != 0);
     s.mode(state.range(1) != 0);
     fitWhole(s.map);
-    if (state.range(2) != 0) {
-        const TMapPoint c = s.map.ViewCenter();
-        s.map.DisableDrawing();
-        s.map.ZoomAt(c.X, c.Y, s.map.Scale() * 4);
-        s.map.EnableDrawing();
-    }
+    if (state.range(2) != 0) zoomToSixteenth(s.map);
     for (auto _ : state) {
         s.map.NeedsFullRedraw = true;
         s.map.RebuildBuffer();
