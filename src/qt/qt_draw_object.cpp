@@ -151,12 +151,15 @@ void QtDrawObject::doSetCanvas(TImage* target) {
     applyHints();
 }
 
+bool QtDrawObject::antialiased() const {
+    return GDIPlus() && Smoothing() != qevSmoothingModeNone && Smoothing() != qevSmoothingModeHighSpeed &&
+           Smoothing() != qevSmoothingModeDefault;
+}
+
 void QtDrawObject::applyHints() {
     QPainter& p = painter();
     if (!p.isActive()) return;
-    const bool aa = GDIPlus() && Smoothing() != qevSmoothingModeNone && Smoothing() != qevSmoothingModeHighSpeed &&
-                    Smoothing() != qevSmoothingModeDefault;
-    p.setRenderHint(QPainter::Antialiasing, aa);
+    p.setRenderHint(QPainter::Antialiasing, antialiased());
     p.setRenderHint(QPainter::TextAntialiasing, GDIPlus());
     p.setRenderHint(QPainter::SmoothPixmapTransform, GDIPlus());
 }
@@ -164,6 +167,7 @@ void QtDrawObject::applyHints() {
 void QtDrawObject::doSetMode() { applyHints(); }
 
 void QtDrawObject::doSetClip(std::optional<TRect> rect) {
+    m_clip = rect;
     if (rect)
         painter().setClipRect(QRect(rect->Left, rect->Top, rect->width(), rect->height()));
     else
@@ -229,13 +233,70 @@ void QtDrawObject::applyBrush() {
     painter().setBrush(*brush);
 }
 
+bool QtDrawObject::ownFill() const {
+    return !m_external && Canvas() && !antialiased() && Pen.Mode == pmCopy && !Brush.Bitmap;
+}
+
+bool QtDrawObject::ownHairline() const {
+    // The pens the painter would draw one pixel wide, solid.
+    const bool hairline = GDIPlus() ? Pen.Width <= 1 : !Pen.Geometric && Pen.Width <= 1;
+    return ownFill() && hairline && (Pen.Style == psSolid || Pen.Style == psInsideFrame);
+}
+
+TRect QtDrawObject::clipRect() const {
+    const TRect all = raster::bounds(*Canvas());
+    return m_clip ? TRect{std::max(m_clip->Left, 0), std::max(m_clip->Top, 0), std::min(m_clip->Right, all.Right),
+                          std::min(m_clip->Bottom, all.Bottom)}
+                  : all;
+}
+
+raster::Paint QtDrawObject::fillPaint() {
+    if (!m_hatchesRead) {
+        // Hatches exactly as the painter lays them, so that both paths give the same picture.
+        for (std::size_t style = bsHorizontal; style <= bsDiagCross; ++style) {
+            QImage tile(8, 8, QImage::Format_RGB32);
+            tile.fill(Qt::white);
+            QPainter p(&tile);
+            p.fillRect(0, 0, 8, 8, QBrush(Qt::black, qtBrushStyle(TBrushStyle(style))));
+            p.end();
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 8; ++x)
+                    if (qRed(tile.pixel(x, y)) < 128) m_hatches[style][std::size_t(y)] |= uint8_t(1u << x);
+        }
+        m_hatchesRead = true;
+    }
+    const QColor c = color(Brush.Color);
+    const auto style = static_cast<std::size_t>(Brush.Style);
+    return {0xFF000000u | c.rgb(), static_cast<uint8_t>(c.alpha()), style >= bsHorizontal ? &m_hatches[style] : nullptr};
+}
+
+raster::Paint QtDrawObject::penPaint() const {
+    const QColor c = color(Pen.Color);
+    return {0xFF000000u | c.rgb(), static_cast<uint8_t>(c.alpha()), nullptr};
+}
+
 void QtDrawObject::doPolygon(std::span<const TPoint> pts) {
-    applyPen();
-    applyBrush();
+    if (ownFill()) {
+        if (brushVisible()) m_raster.fillPolygon(*Canvas(), pts, clipRect(), fillPaint());
+        if (!penVisible()) return;
+        if (ownHairline()) {
+            m_raster.strokeHairline(*Canvas(), pts, true, clipRect(), penPaint());
+            return;
+        }
+        applyPen();
+        painter().setBrush(Qt::NoBrush);
+    } else {
+        applyPen();
+        applyBrush();
+    }
     painter().drawPolygon(points(pts), int(pts.size()));
 }
 
 void QtDrawObject::doPolyline(std::span<const TPoint> pts) {
+    if (ownHairline()) {
+        m_raster.strokeHairline(*Canvas(), pts, false, clipRect(), penPaint());
+        return;
+    }
     applyPen();
     painter().setBrush(Qt::NoBrush);
     painter().drawPolyline(points(pts), int(pts.size()));
@@ -249,16 +310,29 @@ QPainterPath QtDrawObject::bezierPath(std::span<const TPoint> pts) const {
 }
 
 void QtDrawObject::doPolyBezier(std::span<const TPoint> pts) {
+    if (ownHairline()) {
+        m_raster.strokeBezierHairline(*Canvas(), pts, false, clipRect(), penPaint());
+        return;
+    }
     applyPen();
     painter().setBrush(Qt::NoBrush);
     painter().drawPath(bezierPath(pts));
 }
 
 void QtDrawObject::doClosedBezier(std::span<const TPoint> pts) {
+    if (ownFill()) {
+        if (brushVisible()) m_raster.fillClosedBezier(*Canvas(), pts, clipRect(), fillPaint());
+        if (!penVisible()) return;
+        if (ownHairline()) {
+            m_raster.strokeBezierHairline(*Canvas(), pts, true, clipRect(), penPaint());
+            return;
+        }
+    }
     QPainterPath path = bezierPath(pts);
     path.closeSubpath();
     applyPen();
-    applyBrush();
+    if (ownFill()) painter().setBrush(Qt::NoBrush);
+    else applyBrush();
     painter().drawPath(path);
 }
 

@@ -5,6 +5,7 @@
 
 #include "render/draw_object.h"
 #include "render/object_cache.h"
+#include "render/raster.h"
 
 #include <QBrush>
 #include <QFont>
@@ -15,7 +16,9 @@
 #include <QVector>
 #include <QStaticText>
 
+#include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -52,6 +55,15 @@ class QtDrawObject final : public TDrawObject {
     TextExtent doMeasureText(std::string_view text) override;
 
     QPainter& painter() { return m_external ? *m_external : m_own; }
+    // Aliased fills and hairlines on our own image go through our scan converter; whatever it
+    // does not cover (anti-aliasing, wide or dashed pens, raster modes, picture brushes) stays
+    // with the painter.
+    bool antialiased() const;
+    bool ownFill() const;
+    bool ownHairline() const;
+    raster::Paint fillPaint();
+    raster::Paint penPaint() const;
+    TRect clipRect() const;
     void applyHints();
     void applyPen();
     void applyBrush();
@@ -98,6 +110,10 @@ class QtDrawObject final : public TDrawObject {
     QPainter m_own;
     QPainter* m_external = nullptr;
     QImage m_target;
+    std::optional<TRect> m_clip;
+    raster::Rasterizer m_raster;
+    std::array<std::array<uint8_t, 8>, 8> m_hatches{}; // by brush style, read off the painter once
+    bool m_hatchesRead = false;
     TObjectCache<QFont> m_fonts{100};
     TObjectCache<QPen> m_pens{100};
     TObjectCache<QBrush> m_brushes{100};

@@ -5,12 +5,6 @@
 
 namespace kestrum {
 
-int32_t roundScreen(double v) {
-    if (!(v == v)) return 0; // NaN: park the point at the origin rather than overflow
-    v = std::clamp(v, -double{kScreenLimit}, double{kScreenLimit});
-    return static_cast<int32_t>(std::nearbyint(v));
-}
-
 void ViewTransform::MapToScreenClamped(float& x, float& y) const {
     MapToScreen(x, y);
     x = std::clamp(x, -kClampLimit, kClampLimit);

@@ -1,0 +1,252 @@
+#include "render/raster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace kestrum::raster {
+
+namespace {
+
+constexpr int64_t kOne = int64_t{1} << kSubpixelBits; // a pixel
+constexpr int64_t kHalf = kOne / 2;                    // from a pixel's edge to its centre
+
+// Exact floor(n / d) for d > 0. A floating-point quotient is off by a unit at most for the
+// magnitudes here (below 2^60) and is corrected; an integer division costs several times more.
+int64_t floorDiv(int64_t n, int64_t d) {
+    const double f = static_cast<double>(n) / static_cast<double>(d);
+    auto q = static_cast<int64_t>(f); // towards zero; no library call on the way
+    while (q * d > n) --q;
+    while ((q + 1) * d <= n) ++q;
+    return q;
+}
+int64_t ceilDiv(int64_t n, int64_t d) { return -floorDiv(-n, d); }
+// The same by a whole pixel: a shift (arithmetic for negative values).
+int64_t ceilPixels(int64_t n) { return -((-n) >> kSubpixelBits); }
+// Nearest integer, halves up.
+int64_t roundToInt(double v) {
+    const double t = v + 0.5;
+    const auto i = static_cast<int64_t>(t);
+    return i - (t < static_cast<double>(i) ? 1 : 0);
+}
+
+TRect intersect(TRect a, const TImage& image) {
+    return {std::max(a.Left, 0), std::max(a.Top, 0), std::min(a.Right, image.width()),
+            std::min(a.Bottom, image.height())};
+}
+
+// Over-operator of one channel set, rounded as an 8-bit compositor does.
+uint32_t blend(uint32_t dst, uint32_t src, uint32_t alpha) {
+    const uint32_t inv = 255 - alpha;
+    auto channel = [&](int shift) {
+        const uint32_t v = ((src >> shift) & 0xFF) * alpha + ((dst >> shift) & 0xFF) * inv + 127;
+        return (v / 255) << shift;
+    };
+    return 0xFF000000u | channel(16) | channel(8) | channel(0);
+}
+
+void paintSpan(uint32_t* row, int32_t y, int32_t from, int32_t to, const Paint& paint) {
+    if (from >= to) return;
+    if (!paint.pattern) {
+        if (paint.alpha == 255) {
+            std::fill(row + from, row + to, paint.pixel);
+        } else {
+            for (int32_t x = from; x < to; ++x) row[x] = blend(row[x], paint.pixel, paint.alpha);
+        }
+        return;
+    }
+    const uint32_t mask = (*paint.pattern)[static_cast<std::size_t>(y & 7)];
+    if (mask == 0) return;
+    for (int32_t x = from; x < to; ++x)
+        if ((mask >> (x & 7)) & 1u) row[x] = paint.alpha == 255 ? paint.pixel : blend(row[x], paint.pixel, paint.alpha);
+}
+
+} // namespace
+
+void Rasterizer::addEdge(SubPoint a, SubPoint b, const TRect& clip) {
+    if (a.Y == b.Y) return;
+    if (a.Y > b.Y) std::swap(a, b);
+    // Rows whose centre line y + 1/2 lies in [a.Y, b.Y).
+    const int64_t first = std::max<int64_t>(ceilPixels(a.Y - kHalf), clip.Top);
+    const int64_t end = std::min<int64_t>(ceilPixels(b.Y - kHalf), clip.Bottom);
+    if (first >= end) return;
+    // Pixels from ceil(x - 1/2) on lie right of a crossing at x.
+    if (ceilPixels(std::min(a.X, b.X) - kHalf) >= clip.Right) return; // ends only spans we never see
+    if (ceilPixels(std::max(a.X, b.X) - kHalf) <= clip.Left) {
+        // Wholly left of the clip: it only flips inside and outside for its rows.
+        m_leftParity[static_cast<std::size_t>(first - clip.Top)] ^= 1;
+        m_leftParity[static_cast<std::size_t>(end - clip.Top)] ^= 1;
+        m_leftRows = {std::min(m_leftRows.first, int32_t(first)), std::max(m_leftRows.second, int32_t(end))};
+        return;
+    }
+    const int64_t dy = b.Y - a.Y, dx = b.X - a.X, den = kOne * dy;
+    // The first pixel right of the crossing on row y is ceil(n / den), with
+    // n = a.X * dy + dx * (y * kOne + kHalf - a.Y) - kHalf * dy; kept as x * den - rem.
+    const int64_t n = a.X * dy + dx * (first * kOne + kHalf - a.Y) - kHalf * dy;
+    const int64_t x = ceilDiv(n, den);
+    const int64_t s = kOne * dx, step = floorDiv(s, den);
+    m_edges.push_back({int32_t(first), int32_t(end), x, x * den - n, step, s - step * den, den});
+}
+
+void Rasterizer::fillEdges(TImage& image, TRect clip, const Paint& paint) {
+    int32_t top = m_leftRows.first, bottom = m_leftRows.second;
+    for (const Edge& e : m_edges) top = std::min(top, e.firstRow), bottom = std::max(bottom, e.endRow);
+    if (top >= bottom) return;
+    // Edges in order of their first row: a counting sort, linear in edges and rows.
+    m_rowStart.assign(static_cast<std::size_t>(bottom - top) + 1, 0);
+    for (const Edge& e : m_edges) ++m_rowStart[static_cast<std::size_t>(e.firstRow - top) + 1];
+    for (std::size_t i = 1; i < m_rowStart.size(); ++i) m_rowStart[i] += m_rowStart[i - 1];
+    m_sorted.resize(m_edges.size());
+    for (const Edge& e : m_edges) m_sorted[m_rowStart[static_cast<std::size_t>(e.firstRow - top)]++] = e;
+    m_edges.swap(m_sorted);
+    uint32_t* const pixels = image.data();
+    const std::size_t stride = static_cast<std::size_t>(image.width());
+    std::size_t next = 0;
+    m_active.clear();
+    uint8_t leftParity = 0;
+    for (int32_t y = clip.Top; y < top; ++y) leftParity ^= m_leftParity[static_cast<std::size_t>(y - clip.Top)];
+    for (int32_t y = top; y < bottom; ++y) {
+        leftParity ^= m_leftParity[static_cast<std::size_t>(y - clip.Top)];
+        while (next < m_edges.size() && m_edges[next].firstRow == y) m_active.push_back(int32_t(next++));
+        m_crossings.clear();
+        std::size_t kept = 0;
+        for (const int32_t index : m_active) {
+            Edge& e = m_edges[static_cast<std::size_t>(index)];
+            if (e.endRow <= y) continue;
+            m_active[kept++] = index;
+            m_crossings.push_back(e.x);
+            e.x += e.step;
+            e.rem -= e.stepRem;
+            if (e.rem < 0) e.rem += e.den, ++e.x;
+        }
+        m_active.resize(kept);
+        if (m_crossings.empty() && !leftParity) continue;
+        // A handful of crossings per row: insertion sort beats the general one here.
+        for (std::size_t i = 1; i < m_crossings.size(); ++i) {
+            const int64_t v = m_crossings[i];
+            std::size_t j = i;
+            for (; j > 0 && m_crossings[j - 1] > v; --j) m_crossings[j] = m_crossings[j - 1];
+            m_crossings[j] = v;
+        }
+        uint32_t* row = pixels + static_cast<std::size_t>(y) * stride;
+        bool inside = leftParity != 0;
+        int32_t from = clip.Left;
+        for (const int64_t c : m_crossings) {
+            const auto x = static_cast<int32_t>(std::clamp<int64_t>(c, clip.Left, clip.Right));
+            if (inside) paintSpan(row, y, from, x, paint);
+            from = x;
+            inside = !inside;
+        }
+        if (inside) paintSpan(row, y, from, clip.Right, paint);
+    }
+}
+
+void Rasterizer::fillPolygon(TImage& image, std::span<const TPoint> pts, TRect clip, const Paint& paint) {
+    clip = intersect(clip, image);
+    if (pts.size() < 3 || clip.empty()) return;
+    m_edges.clear();
+    m_leftParity.assign(static_cast<std::size_t>(clip.height()) + 1, 0);
+    m_leftRows = {clip.Bottom, clip.Top};
+    auto sub = [](TPoint p) { return SubPoint{int64_t{p.X} * kOne, int64_t{p.Y} * kOne}; };
+    for (std::size_t i = 0; i < pts.size(); ++i)
+        addEdge(sub(pts[i]), sub(pts[i + 1 == pts.size() ? 0 : i + 1]), clip);
+    fillEdges(image, clip, paint);
+}
+
+void Rasterizer::flattenCubic(SubPoint p0, SubPoint p1, SubPoint p2, SubPoint p3) {
+    // Uniform steps, as many as keep the chords within a quarter pixel of the curve: the
+    // deviation is at most 3/4 of the larger second difference over the square of the steps.
+    auto second = [](SubPoint a, SubPoint b, SubPoint c) {
+        const auto x = double(a.X - 2 * b.X + c.X), y = double(a.Y - 2 * b.Y + c.Y);
+        return x * x + y * y;
+    };
+    const double dd2 = std::max(second(p0, p1, p2), second(p1, p2, p3));
+    constexpr double tolerance = kOne / 4.0;
+    if (dd2 <= (tolerance / 0.75) * (tolerance / 0.75)) { // within tolerance as a single chord
+        m_path.push_back(p3);
+        return;
+    }
+    const int steps = static_cast<int>(std::min(std::ceil(std::sqrt(0.75 / tolerance * std::sqrt(dd2))), 4096.0));
+    for (int i = 1; i < steps; ++i) {
+        const double t = double(i) / steps, u = 1 - t;
+        const double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
+        m_path.push_back({roundToInt(a * double(p0.X) + b * double(p1.X) + c * double(p2.X) + d * double(p3.X)),
+                          roundToInt(a * double(p0.Y) + b * double(p1.Y) + c * double(p2.Y) + d * double(p3.Y))});
+    }
+    m_path.push_back(p3);
+}
+
+void Rasterizer::flattenChain(std::span<const TPoint> pts) {
+    auto sub = [](TPoint p) { return SubPoint{int64_t{p.X} * kOne, int64_t{p.Y} * kOne}; };
+    m_path.clear();
+    m_path.push_back(sub(pts[0]));
+    for (std::size_t i = 1; i + 2 < pts.size(); i += 3) flattenCubic(sub(pts[i - 1]), sub(pts[i]), sub(pts[i + 1]), sub(pts[i + 2]));
+}
+
+void Rasterizer::fillClosedBezier(TImage& image, std::span<const TPoint> pts, TRect clip, const Paint& paint) {
+    clip = intersect(clip, image);
+    if (pts.size() < 4 || clip.empty()) return;
+    flattenChain(pts);
+    m_edges.clear();
+    m_leftParity.assign(static_cast<std::size_t>(clip.height()) + 1, 0);
+    m_leftRows = {clip.Bottom, clip.Top};
+    for (std::size_t i = 0; i < m_path.size(); ++i) addEdge(m_path[i], m_path[i + 1 == m_path.size() ? 0 : i + 1], clip);
+    fillEdges(image, clip, paint);
+}
+
+void Rasterizer::strokeHairline(TImage& image, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint) {
+    clip = intersect(clip, image);
+    if (pts.empty() || clip.empty()) return;
+    uint32_t* const pixels = image.data();
+    const std::size_t stride = static_cast<std::size_t>(image.width());
+    auto plot = [&](int64_t x, int64_t y) {
+        if (x < clip.Left || x >= clip.Right || y < clip.Top || y >= clip.Bottom) return;
+        uint32_t& p = pixels[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x)];
+        p = paint.alpha == 255 ? paint.pixel : blend(p, paint.pixel, paint.alpha);
+    };
+    // Each segment covers its start and not its end, so that a joint is painted once.
+    auto segment = [&](TPoint a, TPoint b) {
+        const int64_t dx = int64_t{b.X} - a.X, dy = int64_t{b.Y} - a.Y;
+        const int64_t adx = std::abs(dx), ady = std::abs(dy);
+        if (adx == 0 && ady == 0) return;
+        const bool xMajor = adx >= ady;
+        const int64_t n = xMajor ? adx : ady; // pixels along the major axis
+        const int64_t major0 = xMajor ? a.X : a.Y, dir = (xMajor ? dx : dy) > 0 ? 1 : -1;
+        const int64_t minor0 = xMajor ? a.Y : a.X, dMinor = xMajor ? dy : dx;
+        // Only the steps whose major coordinate falls inside the clip are walked.
+        const int64_t lo = xMajor ? clip.Left : clip.Top, hi = (xMajor ? clip.Right : clip.Bottom) - 1;
+        const int64_t i0 = std::max<int64_t>(dir > 0 ? lo - major0 : major0 - hi, 0);
+        const int64_t i1 = std::min<int64_t>(dir > 0 ? hi - major0 : major0 - lo, n - 1);
+        if (i0 > i1) return;
+        // Step i lands on minor0 + floor((2 i dMinor + n) / 2n), kept as a quotient and remainder.
+        const int64_t den = 2 * n, step = 2 * dMinor;
+        const int64_t stepQ = floorDiv(step, den), stepR = step - stepQ * den;
+        const int64_t start = 2 * i0 * dMinor + n;
+        int64_t q = floorDiv(start, den), r = start - q * den;
+        int64_t major = major0 + dir * i0;
+        for (int64_t i = i0; i <= i1; ++i, major += dir) {
+            xMajor ? plot(major, minor0 + q) : plot(minor0 + q, major);
+            q += stepQ;
+            r += stepR;
+            if (r >= den) r -= den, ++q;
+        }
+    };
+    for (std::size_t i = 0; i + 1 < pts.size(); ++i) segment(pts[i], pts[i + 1]);
+    if (closed && pts.size() > 2) segment(pts.back(), pts.front());
+    else plot(pts.back().X, pts.back().Y);
+}
+
+void Rasterizer::strokeBezierHairline(TImage& image, std::span<const TPoint> pts, bool closed, TRect clip,
+                                      const Paint& paint) {
+    if (pts.size() < 4) return;
+    flattenChain(pts);
+    m_pixels.clear();
+    for (const SubPoint& p : m_path) {
+        const TPoint q{static_cast<int32_t>((p.X + kHalf) >> kSubpixelBits),
+                         static_cast<int32_t>((p.Y + kHalf) >> kSubpixelBits)};
+        if (m_pixels.empty() || !(m_pixels.back() == q)) m_pixels.push_back(q);
+    }
+    strokeHairline(image, m_pixels, closed, clip, paint);
+}
+
+} // namespace kestrum::raster
