@@ -103,10 +103,12 @@ void Rasterizer::fillEdges(TImage& image, TRect clip, const Paint& paint) {
     const std::size_t stride = static_cast<std::size_t>(image.width());
     std::size_t next = 0;
     m_active.clear();
+    // Differences are kept only over the rows the left edges span; zero everywhere else.
+    const bool anyLeft = m_leftRows.first < m_leftRows.second;
     uint8_t leftParity = 0;
-    for (int32_t y = clip.Top; y < top; ++y) leftParity ^= m_leftParity[static_cast<std::size_t>(y - clip.Top)];
+    for (int32_t y = m_leftRows.first; y < top; ++y) leftParity ^= m_leftParity[static_cast<std::size_t>(y - clip.Top)];
     for (int32_t y = top; y < bottom; ++y) {
-        leftParity ^= m_leftParity[static_cast<std::size_t>(y - clip.Top)];
+        if (anyLeft) leftParity ^= m_leftParity[static_cast<std::size_t>(y - clip.Top)];
         while (next < m_edges.size() && m_edges[next].firstRow == y) m_active.push_back(int32_t(next++));
         m_crossings.clear();
         std::size_t kept = 0;
@@ -139,14 +141,21 @@ void Rasterizer::fillEdges(TImage& image, TRect clip, const Paint& paint) {
         }
         if (inside) paintSpan(row, y, from, clip.Right, paint);
     }
+    if (anyLeft)
+        std::fill(m_leftParity.begin() + (m_leftRows.first - clip.Top), m_leftParity.begin() + (m_leftRows.second - clip.Top) + 1, 0);
+}
+
+void Rasterizer::startFill(const TRect& clip) {
+    m_edges.clear();
+    if (m_leftParity.size() < static_cast<std::size_t>(clip.height()) + 1)
+        m_leftParity.resize(static_cast<std::size_t>(clip.height()) + 1, 0);
+    m_leftRows = {clip.Bottom, clip.Top};
 }
 
 void Rasterizer::fillPolygon(TImage& image, std::span<const TPoint> pts, TRect clip, const Paint& paint) {
     clip = intersect(clip, image);
     if (pts.size() < 3 || clip.empty()) return;
-    m_edges.clear();
-    m_leftParity.assign(static_cast<std::size_t>(clip.height()) + 1, 0);
-    m_leftRows = {clip.Bottom, clip.Top};
+    startFill(clip);
     auto sub = [](TPoint p) { return SubPoint{int64_t{p.X} * kOne, int64_t{p.Y} * kOne}; };
     for (std::size_t i = 0; i < pts.size(); ++i)
         addEdge(sub(pts[i]), sub(pts[i + 1 == pts.size() ? 0 : i + 1]), clip);
@@ -187,9 +196,7 @@ void Rasterizer::fillClosedBezier(TImage& image, std::span<const TPoint> pts, TR
     clip = intersect(clip, image);
     if (pts.size() < 4 || clip.empty()) return;
     flattenChain(pts);
-    m_edges.clear();
-    m_leftParity.assign(static_cast<std::size_t>(clip.height()) + 1, 0);
-    m_leftRows = {clip.Bottom, clip.Top};
+    startFill(clip);
     for (std::size_t i = 0; i < m_path.size(); ++i) addEdge(m_path[i], m_path[i + 1 == m_path.size() ? 0 : i + 1], clip);
     fillEdges(image, clip, paint);
 }
@@ -209,6 +216,9 @@ void Rasterizer::strokeHairline(TImage& image, std::span<const TPoint> pts, bool
         const int64_t dx = int64_t{b.X} - a.X, dy = int64_t{b.Y} - a.Y;
         const int64_t adx = std::abs(dx), ady = std::abs(dy);
         if (adx == 0 && ady == 0) return;
+        if (std::max(a.X, b.X) < clip.Left || std::min(a.X, b.X) >= clip.Right || std::max(a.Y, b.Y) < clip.Top ||
+            std::min(a.Y, b.Y) >= clip.Bottom)
+            return;
         const bool xMajor = adx >= ady;
         const int64_t n = xMajor ? adx : ady; // pixels along the major axis
         const int64_t major0 = xMajor ? a.X : a.Y, dir = (xMajor ? dx : dy) > 0 ? 1 : -1;

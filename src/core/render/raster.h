@@ -52,6 +52,7 @@ class Rasterizer {
         int64_t X, Y; // sixteenths of a pixel
     };
 
+    void startFill(const TRect& clip);
     void addEdge(SubPoint a, SubPoint b, const TRect& clip);
     void fillEdges(TImage& image, TRect clip, const Paint& paint);
     void flattenCubic(SubPoint p0, SubPoint p1, SubPoint p2, SubPoint p3);

@@ -1,0 +1,141 @@
+// The scan converter: fills against a brute-force reference, answers that do not depend on
+// the clip, joints painted once, and coordinates far off the image.
+
+#include "render/raster.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <random>
+#include <set>
+#include <vector>
+
+using namespace kestrum;
+using raster::Paint;
+using raster::Rasterizer;
+
+namespace {
+
+constexpr uint32_t kWhite = 0xFFFFFFFFu;
+constexpr uint32_t kInk = 0xFF204080u;
+
+// Even-odd at the pixel centre, in doubled coordinates so that a centre never lies on a vertex
+// row: an edge counts when it crosses the centre's row at or left of the centre.
+bool insideReference(std::span<const TPoint> pts, int px, int py) {
+    const int64_t cx = 2 * int64_t{px} + 1, cy = 2 * int64_t{py} + 1;
+    bool in = false;
+    for (std::size_t i = 0; i < pts.size(); ++i) {
+        TPoint a = pts[i], b = pts[(i + 1) % pts.size()];
+        if (a.Y == b.Y) continue;
+        if (a.Y > b.Y) std::swap(a, b);
+        const int64_t ya = 2 * int64_t{a.Y}, yb = 2 * int64_t{b.Y}, xa = 2 * int64_t{a.X}, xb = 2 * int64_t{b.X};
+        if (cy < ya || cy >= yb) continue;
+        if ((cx - xa) * (yb - ya) >= (xb - xa) * (cy - ya)) in = !in;
+    }
+    return in;
+}
+
+std::vector<TPoint> randomPolygon(std::mt19937& rng, int w, int h) {
+    std::uniform_int_distribution<int> count(3, 12), far(0, 9);
+    std::vector<TPoint> pts(static_cast<std::size_t>(count(rng)));
+    for (TPoint& p : pts) {
+        // Mostly on and around the image, now and then far beyond it.
+        const int spread = far(rng) == 0 ? 100000 : 20;
+        p = {std::uniform_int_distribution<int>(-spread, w + spread)(rng),
+             std::uniform_int_distribution<int>(-spread, h + spread)(rng)};
+    }
+    return pts;
+}
+
+int countInk(const TImage& img) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) n += img.pixel(x, y) != kWhite;
+    return n;
+}
+
+} // namespace
+
+TEST(Raster, FillsExactlyThePixelsWhoseCentresAreInsideWhateverTheClip) {
+    std::mt19937 rng(7);
+    Rasterizer r;
+    const int w = 48, h = 36;
+    for (int round = 0; round < 400; ++round) {
+        const auto pts = randomPolygon(rng, w, h);
+        // A clip of its own each round: strips, corners, the whole image and beyond it.
+        std::uniform_int_distribution<int> cx(-5, w + 5), cy(-5, h + 5);
+        int x0 = cx(rng), x1 = cx(rng), y0 = cy(rng), y1 = cy(rng);
+        const TRect clip{std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
+        TImage img(w, h, kWhite);
+        r.fillPolygon(img, pts, clip, {kInk});
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const bool inClip = x >= clip.Left && x < clip.Right && y >= clip.Top && y < clip.Bottom;
+                const bool expected = inClip && insideReference(pts, x, y);
+                ASSERT_EQ(img.pixel(x, y) == kInk, expected) << "round " << round << " pixel " << x << "," << y;
+            }
+    }
+}
+
+TEST(Raster, TranslucentPaintReachesEachPixelOnce) {
+    Rasterizer r;
+    const Paint half{0xFF000000u, 128};
+    // A closed outline with a repeated vertex: its joints must not be blended twice.
+    const std::vector<TPoint> outline{{2, 2}, {30, 5}, {30, 5}, {34, 25}, {10, 28}, {3, 20}};
+    TImage img(40, 32, kWhite);
+    r.strokeHairline(img, outline, true, raster::bounds(img), half);
+    std::set<uint32_t> colours;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) colours.insert(img.pixel(x, y));
+    EXPECT_EQ(colours, (std::set<uint32_t>{kWhite, 0xFF7F7F7Fu}));
+    // Every vertex is on the line, the first and the last of an open one included.
+    TImage open(40, 32, kWhite);
+    r.strokeHairline(open, std::vector<TPoint>{{1, 1}, {17, 9}, {5, 30}}, false, raster::bounds(open), {kInk});
+    for (TPoint p : {TPoint{1, 1}, TPoint{17, 9}, TPoint{5, 30}}) EXPECT_EQ(open.pixel(p.X, p.Y), kInk);
+    EXPECT_EQ(countInk(open), 16 + 21 + 1); // a pixel per step along the longer axis, and the end
+}
+
+TEST(Raster, StripsDrawnApartEqualTheWhole) {
+    // Lines, curves and translucent hatched fills: what a pan stitches together must match.
+    std::mt19937 rng(11);
+    Rasterizer r;
+    const std::array<uint8_t, 8> hatch{0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81};
+    for (int round = 0; round < 60; ++round) {
+        auto pts = randomPolygon(rng, 64, 48);
+        while ((pts.size() - 1) % 3 != 0) pts.pop_back();
+        const Paint fill{0xFF10A030u, 200, round % 2 ? &hatch : nullptr}, pen{0xFF000000u, 255};
+        auto draw = [&](TImage& img, TRect clip) {
+            r.fillClosedBezier(img, pts, clip, fill);
+            r.strokeBezierHairline(img, pts, true, clip, pen);
+            r.strokeHairline(img, pts, false, clip, pen);
+        };
+        TImage whole(64, 48, kWhite), pieces(64, 48, kWhite);
+        draw(whole, raster::bounds(whole));
+        for (int x = 0; x < 64; x += 13)
+            for (int y = 0; y < 48; y += 7) draw(pieces, {x, y, x + 13, y + 7});
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x) ASSERT_EQ(whole.pixel(x, y), pieces.pixel(x, y)) << round << ": " << x << "," << y;
+    }
+}
+
+TEST(Raster, CurvesAndFarCoordinatesStayBounded) {
+    Rasterizer r;
+    // A circle of radius 40 from four arcs covers about pi r^2 pixels.
+    constexpr int c = 50, k = 22; // 0.5523 * 40
+    const std::vector<TPoint> circle{{c + 40, c}, {c + 40, c + k}, {c + k, c + 40}, {c, c + 40},
+                                     {c - k, c + 40}, {c - 40, c + k}, {c - 40, c}, {c - 40, c - k},
+                                     {c - k, c - 40}, {c, c - 40}, {c + k, c - 40}, {c + 40, c - k}, {c + 40, c}};
+    TImage img(100, 100, kWhite);
+    r.fillClosedBezier(img, circle, raster::bounds(img), {kInk});
+    EXPECT_NEAR(countInk(img), 3.14159 * 40 * 40, 60);
+    // Vertices at the edge of the drawable range: the whole image is inside, nothing overflows.
+    const int32_t far = 16777216;
+    const std::vector<TPoint> huge{{-far, -far}, {far, -far + 1}, {far - 3, far}, {-far, far}};
+    TImage full(30, 20, kWhite);
+    r.fillPolygon(full, huge, raster::bounds(full), {kInk});
+    EXPECT_EQ(countInk(full), 30 * 20);
+    TImage lines(30, 20, kWhite);
+    r.strokeHairline(lines, std::vector<TPoint>{{-far, -far}, {far, far}}, false, raster::bounds(lines), {kInk});
+    EXPECT_EQ(countInk(lines), 20); // the diagonal through the image, one pixel a row
+    r.strokeBezierHairline(lines, huge, false, {0, 0, 0, 0}, {kInk}); // empty clip: nothing, no crash
+}
