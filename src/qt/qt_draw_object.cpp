@@ -131,10 +131,12 @@ double cellRatio(const QString& family) {
 QtDrawObject::QtDrawObject() = default;
 
 QtDrawObject::~QtDrawObject() {
+    m_batch.flush();
     if (m_own.isActive()) m_own.end();
 }
 
 void QtDrawObject::bindPainter(QPainter* p) {
+    m_batch.flush();
     if (m_own.isActive()) m_own.end();
     m_external = p;
     setExternalTarget(p != nullptr);
@@ -142,10 +144,15 @@ void QtDrawObject::bindPainter(QPainter* p) {
 }
 
 void QtDrawObject::doSetCanvas(TImage* target) {
+    m_batch.flush();
     if (m_own.isActive()) m_own.end();
     m_external = nullptr;
     setExternalTarget(false);
+    m_surface = {};
+    m_batch.setSurface({});
     if (!target || target->empty()) return;
+    m_surface = raster::surfaceOf(*target);
+    m_batch.setSurface(m_surface);
     m_target = wrapImage(*target);
     m_own.begin(&m_target);
     applyHints();
@@ -234,17 +241,46 @@ void QtDrawObject::applyBrush() {
 }
 
 bool QtDrawObject::ownFill() const {
-    return !m_external && Canvas() && !antialiased() && Pen.Mode == pmCopy && !Brush.Bitmap;
+    return !m_external && m_surface.pixels && !antialiased() && Pen.Mode == pmCopy && !Brush.Bitmap;
 }
 
-bool QtDrawObject::ownHairline() const {
-    // The pens the painter would draw one pixel wide, solid.
-    const bool hairline = GDIPlus() ? Pen.Width <= 1 : !Pen.Geometric && Pen.Width <= 1;
-    return ownFill() && hairline && (Pen.Style == psSolid || Pen.Style == psInsideFrame);
+bool QtDrawObject::ownStroke(std::span<const TPoint> pts, bool closed, bool bezier) {
+    if (!ownFill() || Pen.Style == psClear) return false;
+    // Pens of one pixel (the painter draws those of its own width 1 as its hairlines), with its
+    // dashes: runs of 4 on and 2 off, dots 1 on and 2 off.
+    if (Pen.Width <= 1) {
+        raster::Paint paint = penPaint();
+        switch (Pen.Style) {
+        case psDash:
+            paint.dash = 0b001111, paint.dashPeriod = 6;
+            break;
+        case psDot:
+            paint.dash = 0b001, paint.dashPeriod = 3;
+            break;
+        case psDashDot:
+            paint.dash = 0b001001111, paint.dashPeriod = 9;
+            break;
+        case psDashDotDot:
+            paint.dash = 0b001001001111, paint.dashPeriod = 12;
+            break;
+        default:
+            break;
+        }
+        if (bezier) m_batch.strokeBezierHairline(pts, closed, clipRect(), paint);
+        else m_batch.strokeHairline(pts, closed, clipRect(), paint);
+        return true;
+    }
+    if (Pen.Style != psSolid && Pen.Style != psInsideFrame) return false;
+    // Round ends and joints; square ends with mitred joints stay with the painter.
+    const bool square = GDIPlus() ? CapsMode == 1 : Pen.Geometric && Pen.SquareCaps;
+    if (square || Pen.Width > 1024) return false;
+    if (bezier) m_batch.strokeBezierWide(pts, closed, Pen.Width, clipRect(), penPaint());
+    else m_batch.strokeWide(pts, closed, Pen.Width, clipRect(), penPaint());
+    return true;
 }
 
 TRect QtDrawObject::clipRect() const {
-    const TRect all = raster::bounds(*Canvas());
+    const TRect all = raster::bounds(m_surface);
     return m_clip ? TRect{std::max(m_clip->Left, 0), std::max(m_clip->Top, 0), std::min(m_clip->Right, all.Right),
                           std::min(m_clip->Bottom, all.Bottom)}
                   : all;
@@ -277,12 +313,8 @@ raster::Paint QtDrawObject::penPaint() const {
 
 void QtDrawObject::doPolygon(std::span<const TPoint> pts) {
     if (ownFill()) {
-        if (brushVisible()) m_raster.fillPolygon(*Canvas(), pts, clipRect(), fillPaint());
-        if (!penVisible()) return;
-        if (ownHairline()) {
-            m_raster.strokeHairline(*Canvas(), pts, true, clipRect(), penPaint());
-            return;
-        }
+        if (brushVisible()) m_batch.fillPolygon(pts, clipRect(), fillPaint());
+        if (!penVisible() || ownStroke(pts, true, false)) return;
         applyPen();
         painter().setBrush(Qt::NoBrush);
     } else {
@@ -293,10 +325,7 @@ void QtDrawObject::doPolygon(std::span<const TPoint> pts) {
 }
 
 void QtDrawObject::doPolyline(std::span<const TPoint> pts) {
-    if (ownHairline()) {
-        m_raster.strokeHairline(*Canvas(), pts, false, clipRect(), penPaint());
-        return;
-    }
+    if (ownStroke(pts, false, false)) return;
     applyPen();
     painter().setBrush(Qt::NoBrush);
     painter().drawPolyline(points(pts), int(pts.size()));
@@ -310,10 +339,7 @@ QPainterPath QtDrawObject::bezierPath(std::span<const TPoint> pts) const {
 }
 
 void QtDrawObject::doPolyBezier(std::span<const TPoint> pts) {
-    if (ownHairline()) {
-        m_raster.strokeBezierHairline(*Canvas(), pts, false, clipRect(), penPaint());
-        return;
-    }
+    if (ownStroke(pts, false, true)) return;
     applyPen();
     painter().setBrush(Qt::NoBrush);
     painter().drawPath(bezierPath(pts));
@@ -321,12 +347,8 @@ void QtDrawObject::doPolyBezier(std::span<const TPoint> pts) {
 
 void QtDrawObject::doClosedBezier(std::span<const TPoint> pts) {
     if (ownFill()) {
-        if (brushVisible()) m_raster.fillClosedBezier(*Canvas(), pts, clipRect(), fillPaint());
-        if (!penVisible()) return;
-        if (ownHairline()) {
-            m_raster.strokeBezierHairline(*Canvas(), pts, true, clipRect(), penPaint());
-            return;
-        }
+        if (brushVisible()) m_batch.fillClosedBezier(pts, clipRect(), fillPaint());
+        if (!penVisible() || ownStroke(pts, true, true)) return;
     }
     QPainterPath path = bezierPath(pts);
     path.closeSubpath();

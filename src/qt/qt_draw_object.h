@@ -5,7 +5,7 @@
 
 #include "render/draw_object.h"
 #include "render/object_cache.h"
-#include "render/raster.h"
+#include "render/raster_batch.h"
 
 #include <QBrush>
 #include <QFont>
@@ -54,13 +54,18 @@ class QtDrawObject final : public TDrawObject {
     void doFillRect(TRect rect, const TCanvasBrush& brush) override;
     TextExtent doMeasureText(std::string_view text) override;
 
-    QPainter& painter() { return m_external ? *m_external : m_own; }
+    // Whatever the scan converter still holds is drawn before the painter touches the picture.
+    QPainter& painter() {
+        m_batch.flush();
+        return m_external ? *m_external : m_own;
+    }
     // Aliased fills and hairlines on our own image go through our scan converter; whatever it
     // does not cover (anti-aliasing, wide or dashed pens, raster modes, picture brushes) stays
     // with the painter.
     bool antialiased() const;
     bool ownFill() const;
-    bool ownHairline() const;
+    // Draws the pen's line through the scan converter when it can; false leaves it to the painter.
+    bool ownStroke(std::span<const TPoint> pts, bool closed, bool bezier);
     raster::Paint fillPaint();
     raster::Paint penPaint() const;
     TRect clipRect() const;
@@ -111,7 +116,8 @@ class QtDrawObject final : public TDrawObject {
     QPainter* m_external = nullptr;
     QImage m_target;
     std::optional<TRect> m_clip;
-    raster::Rasterizer m_raster;
+    raster::RasterBatch m_batch;
+    raster::Surface m_surface; // the canvas, while there is one
     std::array<std::array<uint8_t, 8>, 8> m_hatches{}; // by brush style, read off the painter once
     bool m_hatchesRead = false;
     TObjectCache<QFont> m_fonts{100};

@@ -1,7 +1,7 @@
 // The scan converter: fills against a brute-force reference, answers that do not depend on
 // the clip, joints painted once, and coordinates far off the image.
 
-#include "render/raster.h"
+#include "render/raster_batch.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +67,7 @@ TEST(Raster, FillsExactlyThePixelsWhoseCentresAreInsideWhateverTheClip) {
         int x0 = cx(rng), x1 = cx(rng), y0 = cy(rng), y1 = cy(rng);
         const TRect clip{std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
         TImage img(w, h, kWhite);
-        r.fillPolygon(img, pts, clip, {kInk});
+        r.fillPolygon(raster::surfaceOf(img), pts, clip, {kInk});
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const bool inClip = x >= clip.Left && x < clip.Right && y >= clip.Top && y < clip.Bottom;
@@ -83,14 +83,29 @@ TEST(Raster, TranslucentPaintReachesEachPixelOnce) {
     // A closed outline with a repeated vertex: its joints must not be blended twice.
     const std::vector<TPoint> outline{{2, 2}, {30, 5}, {30, 5}, {34, 25}, {10, 28}, {3, 20}};
     TImage img(40, 32, kWhite);
-    r.strokeHairline(img, outline, true, raster::bounds(img), half);
+    r.strokeHairline(raster::surfaceOf(img), outline, true, TRect{0, 0, img.width(), img.height()}, half);
     std::set<uint32_t> colours;
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) colours.insert(img.pixel(x, y));
     EXPECT_EQ(colours, (std::set<uint32_t>{kWhite, 0xFF7F7F7Fu}));
+    // A wide line crossing itself, with round joints overlapping the bands: still once each.
+    TImage wide(40, 32, kWhite);
+    r.strokeWide(raster::surfaceOf(wide), std::vector<TPoint>{{3, 3}, {35, 28}, {35, 4}, {4, 27}}, false, 5,
+                 TRect{0, 0, 40, 32}, half);
+    colours.clear();
+    for (int y = 0; y < wide.height(); ++y)
+        for (int x = 0; x < wide.width(); ++x) colours.insert(wide.pixel(x, y));
+    EXPECT_EQ(colours, (std::set<uint32_t>{kWhite, 0xFF7F7F7Fu}));
+    // Width 4 along a row: the centres within 2 pixels of it, rows 8 to 11, and round ends.
+    TImage bar(40, 20, kWhite);
+    r.strokeWide(raster::surfaceOf(bar), std::vector<TPoint>{{10, 10}, {30, 10}}, false, 4, TRect{0, 0, 40, 20}, {kInk});
+    for (int y = 6; y < 14; ++y) EXPECT_EQ(bar.pixel(20, y) == kInk, y >= 8 && y <= 11) << y;
+    EXPECT_EQ(bar.pixel(31, 10), kInk);
+    EXPECT_EQ(bar.pixel(32, 10), kWhite);
+    EXPECT_EQ(bar.pixel(31, 8), kWhite); // the cap is round, not square
     // Every vertex is on the line, the first and the last of an open one included.
     TImage open(40, 32, kWhite);
-    r.strokeHairline(open, std::vector<TPoint>{{1, 1}, {17, 9}, {5, 30}}, false, raster::bounds(open), {kInk});
+    r.strokeHairline(raster::surfaceOf(open), std::vector<TPoint>{{1, 1}, {17, 9}, {5, 30}}, false, TRect{0, 0, open.width(), open.height()}, {kInk});
     for (TPoint p : {TPoint{1, 1}, TPoint{17, 9}, TPoint{5, 30}}) EXPECT_EQ(open.pixel(p.X, p.Y), kInk);
     EXPECT_EQ(countInk(open), 16 + 21 + 1); // a pixel per step along the longer axis, and the end
 }
@@ -105,12 +120,12 @@ TEST(Raster, StripsDrawnApartEqualTheWhole) {
         while ((pts.size() - 1) % 3 != 0) pts.pop_back();
         const Paint fill{0xFF10A030u, 200, round % 2 ? &hatch : nullptr}, pen{0xFF000000u, 255};
         auto draw = [&](TImage& img, TRect clip) {
-            r.fillClosedBezier(img, pts, clip, fill);
-            r.strokeBezierHairline(img, pts, true, clip, pen);
-            r.strokeHairline(img, pts, false, clip, pen);
+            r.fillClosedBezier(raster::surfaceOf(img), pts, clip, fill);
+            r.strokeBezierHairline(raster::surfaceOf(img), pts, true, clip, pen);
+            r.strokeHairline(raster::surfaceOf(img), pts, false, clip, pen);
         };
         TImage whole(64, 48, kWhite), pieces(64, 48, kWhite);
-        draw(whole, raster::bounds(whole));
+        draw(whole, TRect{0, 0, whole.width(), whole.height()});
         for (int x = 0; x < 64; x += 13)
             for (int y = 0; y < 48; y += 7) draw(pieces, {x, y, x + 13, y + 7});
         for (int y = 0; y < 48; ++y)
@@ -126,16 +141,39 @@ TEST(Raster, CurvesAndFarCoordinatesStayBounded) {
                                      {c - k, c + 40}, {c - 40, c + k}, {c - 40, c}, {c - 40, c - k},
                                      {c - k, c - 40}, {c, c - 40}, {c + k, c - 40}, {c + 40, c - k}, {c + 40, c}};
     TImage img(100, 100, kWhite);
-    r.fillClosedBezier(img, circle, raster::bounds(img), {kInk});
+    r.fillClosedBezier(raster::surfaceOf(img), circle, TRect{0, 0, img.width(), img.height()}, {kInk});
     EXPECT_NEAR(countInk(img), 3.14159 * 40 * 40, 60);
     // Vertices at the edge of the drawable range: the whole image is inside, nothing overflows.
     const int32_t far = 16777216;
     const std::vector<TPoint> huge{{-far, -far}, {far, -far + 1}, {far - 3, far}, {-far, far}};
     TImage full(30, 20, kWhite);
-    r.fillPolygon(full, huge, raster::bounds(full), {kInk});
+    r.fillPolygon(raster::surfaceOf(full), huge, TRect{0, 0, full.width(), full.height()}, {kInk});
     EXPECT_EQ(countInk(full), 30 * 20);
     TImage lines(30, 20, kWhite);
-    r.strokeHairline(lines, std::vector<TPoint>{{-far, -far}, {far, far}}, false, raster::bounds(lines), {kInk});
+    r.strokeHairline(raster::surfaceOf(lines), std::vector<TPoint>{{-far, -far}, {far, far}}, false, TRect{0, 0, lines.width(), lines.height()}, {kInk});
     EXPECT_EQ(countInk(lines), 20); // the diagonal through the image, one pixel a row
-    r.strokeBezierHairline(lines, huge, false, {0, 0, 0, 0}, {kInk}); // empty clip: nothing, no crash
+    r.strokeBezierHairline(raster::surfaceOf(lines), huge, false, {0, 0, 0, 0}, {kInk}); // empty clip: nothing, no crash
+}
+
+TEST(Raster, ABatchDrawnInTwoBandsMatchesOnePass) {
+    // Enough work to be split between two threads, in an order where later shapes cover earlier.
+    std::mt19937 rng(5);
+    raster::RasterBatch batch;
+    Rasterizer direct;
+    TImage banded(160, 120, kWhite), single(160, 120, kWhite);
+    batch.setSurface(raster::surfaceOf(banded));
+    const TRect all{0, 0, 160, 120};
+    std::size_t points = 0;
+    for (int i = 0; points < raster::RasterBatch::kParallelPoints * 2; ++i) {
+        auto pts = randomPolygon(rng, 160, 120);
+        points += pts.size();
+        const Paint paint{0xFF000000u | uint32_t(rng() & 0xFFFFFF), uint8_t(i % 3 ? 255 : 90)};
+        batch.fillPolygon(pts, all, paint);
+        batch.strokeWide(pts, i % 2 == 0, 1 + i % 5, all, paint);
+        direct.fillPolygon(raster::surfaceOf(single), pts, all, paint);
+        direct.strokeWide(raster::surfaceOf(single), pts, i % 2 == 0, 1 + i % 5, all, paint);
+    }
+    batch.flush();
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x) ASSERT_EQ(banded.pixel(x, y), single.pixel(x, y)) << x << "," << y;
 }

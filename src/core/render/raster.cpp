@@ -30,9 +30,8 @@ int64_t roundToInt(double v) {
     return i - (t < static_cast<double>(i) ? 1 : 0);
 }
 
-TRect intersect(TRect a, const TImage& image) {
-    return {std::max(a.Left, 0), std::max(a.Top, 0), std::min(a.Right, image.width()),
-            std::min(a.Bottom, image.height())};
+TRect intersect(TRect a, const Surface image) {
+    return {std::max(a.Left, 0), std::max(a.Top, 0), std::min(a.Right, image.width), std::min(a.Bottom, image.height)};
 }
 
 // Over-operator of one channel set, rounded as an 8-bit compositor does.
@@ -65,6 +64,7 @@ void paintSpan(uint32_t* row, int32_t y, int32_t from, int32_t to, const Paint& 
 
 void Rasterizer::addEdge(SubPoint a, SubPoint b, const TRect& clip) {
     if (a.Y == b.Y) return;
+    const int32_t winding = a.Y < b.Y ? 1 : -1;
     if (a.Y > b.Y) std::swap(a, b);
     // Rows whose centre line y + 1/2 lies in [a.Y, b.Y).
     const int64_t first = std::max<int64_t>(ceilPixels(a.Y - kHalf), clip.Top);
@@ -73,9 +73,9 @@ void Rasterizer::addEdge(SubPoint a, SubPoint b, const TRect& clip) {
     // Pixels from ceil(x - 1/2) on lie right of a crossing at x.
     if (ceilPixels(std::min(a.X, b.X) - kHalf) >= clip.Right) return; // ends only spans we never see
     if (ceilPixels(std::max(a.X, b.X) - kHalf) <= clip.Left) {
-        // Wholly left of the clip: it only flips inside and outside for its rows.
-        m_leftParity[static_cast<std::size_t>(first - clip.Top)] ^= 1;
-        m_leftParity[static_cast<std::size_t>(end - clip.Top)] ^= 1;
+        // Wholly left of the clip: it only counts towards the winding of its rows.
+        m_leftWinding[static_cast<std::size_t>(first - clip.Top)] += winding;
+        m_leftWinding[static_cast<std::size_t>(end - clip.Top)] -= winding;
         m_leftRows = {std::min(m_leftRows.first, int32_t(first)), std::max(m_leftRows.second, int32_t(end))};
         return;
     }
@@ -85,10 +85,10 @@ void Rasterizer::addEdge(SubPoint a, SubPoint b, const TRect& clip) {
     const int64_t n = a.X * dy + dx * (first * kOne + kHalf - a.Y) - kHalf * dy;
     const int64_t x = ceilDiv(n, den);
     const int64_t s = kOne * dx, step = floorDiv(s, den);
-    m_edges.push_back({int32_t(first), int32_t(end), x, x * den - n, step, s - step * den, den});
+    m_edges.push_back({int32_t(first), int32_t(end), winding, x, x * den - n, step, s - step * den, den});
 }
 
-void Rasterizer::fillEdges(TImage& image, TRect clip, const Paint& paint) {
+void Rasterizer::fillEdges(Surface image, TRect clip, const Paint& paint, bool nonZero) {
     int32_t top = m_leftRows.first, bottom = m_leftRows.second;
     for (const Edge& e : m_edges) top = std::min(top, e.firstRow), bottom = std::max(bottom, e.endRow);
     if (top >= bottom) return;
@@ -99,60 +99,59 @@ void Rasterizer::fillEdges(TImage& image, TRect clip, const Paint& paint) {
     m_sorted.resize(m_edges.size());
     for (const Edge& e : m_edges) m_sorted[m_rowStart[static_cast<std::size_t>(e.firstRow - top)]++] = e;
     m_edges.swap(m_sorted);
-    uint32_t* const pixels = image.data();
-    const std::size_t stride = static_cast<std::size_t>(image.width());
+    uint32_t* const pixels = image.pixels;
+    const std::size_t stride = static_cast<std::size_t>(image.width);
     std::size_t next = 0;
     m_active.clear();
     // Differences are kept only over the rows the left edges span; zero everywhere else.
     const bool anyLeft = m_leftRows.first < m_leftRows.second;
-    uint8_t leftParity = 0;
-    for (int32_t y = m_leftRows.first; y < top; ++y) leftParity ^= m_leftParity[static_cast<std::size_t>(y - clip.Top)];
+    int32_t leftWinding = 0;
+    for (int32_t y = m_leftRows.first; y < top; ++y) leftWinding += m_leftWinding[static_cast<std::size_t>(y - clip.Top)];
+    auto inside = [nonZero](int32_t w) { return nonZero ? w != 0 : (w & 1) != 0; };
     for (int32_t y = top; y < bottom; ++y) {
-        if (anyLeft) leftParity ^= m_leftParity[static_cast<std::size_t>(y - clip.Top)];
+        if (anyLeft) leftWinding += m_leftWinding[static_cast<std::size_t>(y - clip.Top)];
         while (next < m_edges.size() && m_edges[next].firstRow == y) m_active.push_back(int32_t(next++));
-        m_crossings.clear();
         std::size_t kept = 0;
+        for (const int32_t index : m_active)
+            if (m_edges[static_cast<std::size_t>(index)].endRow > y) m_active[kept++] = index;
+        m_active.resize(kept);
+        if (m_active.empty() && !inside(leftWinding)) continue;
+        // Kept in order of their crossings: from one row to the next that order barely changes,
+        // so an insertion sort has next to nothing to do.
+        for (std::size_t i = 1; i < m_active.size(); ++i) {
+            const int32_t index = m_active[i];
+            const int64_t v = m_edges[static_cast<std::size_t>(index)].x;
+            std::size_t j = i;
+            for (; j > 0 && m_edges[static_cast<std::size_t>(m_active[j - 1])].x > v; --j) m_active[j] = m_active[j - 1];
+            m_active[j] = index;
+        }
+        uint32_t* row = pixels + static_cast<std::size_t>(y) * stride;
+        int32_t winding = leftWinding;
+        int32_t from = clip.Left;
         for (const int32_t index : m_active) {
             Edge& e = m_edges[static_cast<std::size_t>(index)];
-            if (e.endRow <= y) continue;
-            m_active[kept++] = index;
-            m_crossings.push_back(e.x);
+            const auto x = static_cast<int32_t>(std::clamp<int64_t>(e.x, clip.Left, clip.Right));
+            if (inside(winding)) paintSpan(row, y, from, x, paint);
+            from = x;
+            winding += e.winding;
             e.x += e.step;
             e.rem -= e.stepRem;
             if (e.rem < 0) e.rem += e.den, ++e.x;
         }
-        m_active.resize(kept);
-        if (m_crossings.empty() && !leftParity) continue;
-        // A handful of crossings per row: insertion sort beats the general one here.
-        for (std::size_t i = 1; i < m_crossings.size(); ++i) {
-            const int64_t v = m_crossings[i];
-            std::size_t j = i;
-            for (; j > 0 && m_crossings[j - 1] > v; --j) m_crossings[j] = m_crossings[j - 1];
-            m_crossings[j] = v;
-        }
-        uint32_t* row = pixels + static_cast<std::size_t>(y) * stride;
-        bool inside = leftParity != 0;
-        int32_t from = clip.Left;
-        for (const int64_t c : m_crossings) {
-            const auto x = static_cast<int32_t>(std::clamp<int64_t>(c, clip.Left, clip.Right));
-            if (inside) paintSpan(row, y, from, x, paint);
-            from = x;
-            inside = !inside;
-        }
-        if (inside) paintSpan(row, y, from, clip.Right, paint);
+        if (inside(winding)) paintSpan(row, y, from, clip.Right, paint);
     }
     if (anyLeft)
-        std::fill(m_leftParity.begin() + (m_leftRows.first - clip.Top), m_leftParity.begin() + (m_leftRows.second - clip.Top) + 1, 0);
+        std::fill(m_leftWinding.begin() + (m_leftRows.first - clip.Top), m_leftWinding.begin() + (m_leftRows.second - clip.Top) + 1, 0);
 }
 
 void Rasterizer::startFill(const TRect& clip) {
     m_edges.clear();
-    if (m_leftParity.size() < static_cast<std::size_t>(clip.height()) + 1)
-        m_leftParity.resize(static_cast<std::size_t>(clip.height()) + 1, 0);
+    if (m_leftWinding.size() < static_cast<std::size_t>(clip.height()) + 1)
+        m_leftWinding.resize(static_cast<std::size_t>(clip.height()) + 1, 0);
     m_leftRows = {clip.Bottom, clip.Top};
 }
 
-void Rasterizer::fillPolygon(TImage& image, std::span<const TPoint> pts, TRect clip, const Paint& paint) {
+void Rasterizer::fillPolygon(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint) {
     clip = intersect(clip, image);
     if (pts.size() < 3 || clip.empty()) return;
     startFill(clip);
@@ -192,7 +191,7 @@ void Rasterizer::flattenChain(std::span<const TPoint> pts) {
     for (std::size_t i = 1; i + 2 < pts.size(); i += 3) flattenCubic(sub(pts[i - 1]), sub(pts[i]), sub(pts[i + 1]), sub(pts[i + 2]));
 }
 
-void Rasterizer::fillClosedBezier(TImage& image, std::span<const TPoint> pts, TRect clip, const Paint& paint) {
+void Rasterizer::fillClosedBezier(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint) {
     clip = intersect(clip, image);
     if (pts.size() < 4 || clip.empty()) return;
     flattenChain(pts);
@@ -201,13 +200,18 @@ void Rasterizer::fillClosedBezier(TImage& image, std::span<const TPoint> pts, TR
     fillEdges(image, clip, paint);
 }
 
-void Rasterizer::strokeHairline(TImage& image, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint) {
+void Rasterizer::strokeHairline(Surface image, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint) {
     clip = intersect(clip, image);
     if (pts.empty() || clip.empty()) return;
-    uint32_t* const pixels = image.data();
-    const std::size_t stride = static_cast<std::size_t>(image.width());
-    auto plot = [&](int64_t x, int64_t y) {
+    uint32_t* const pixels = image.pixels;
+    const std::size_t stride = static_cast<std::size_t>(image.width);
+    // Dashes run on from segment to segment, one position per step along the longer axis,
+    // counted from the start of the line whatever the clip.
+    int64_t position = 0;
+    const int64_t period = paint.dashPeriod;
+    auto plot = [&](int64_t x, int64_t y, int64_t at) {
         if (x < clip.Left || x >= clip.Right || y < clip.Top || y >= clip.Bottom) return;
+        if (period != 0 && !((paint.dash >> (at % period)) & 1u)) return;
         uint32_t& p = pixels[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x)];
         p = paint.alpha == 255 ? paint.pixel : blend(p, paint.pixel, paint.alpha);
     };
@@ -216,6 +220,8 @@ void Rasterizer::strokeHairline(TImage& image, std::span<const TPoint> pts, bool
         const int64_t dx = int64_t{b.X} - a.X, dy = int64_t{b.Y} - a.Y;
         const int64_t adx = std::abs(dx), ady = std::abs(dy);
         if (adx == 0 && ady == 0) return;
+        const int64_t at = position;
+        position = period != 0 ? (position + std::max(adx, ady)) % period : 0;
         if (std::max(a.X, b.X) < clip.Left || std::min(a.X, b.X) >= clip.Right || std::max(a.Y, b.Y) < clip.Top ||
             std::min(a.Y, b.Y) >= clip.Bottom)
             return;
@@ -235,7 +241,7 @@ void Rasterizer::strokeHairline(TImage& image, std::span<const TPoint> pts, bool
         int64_t q = floorDiv(start, den), r = start - q * den;
         int64_t major = major0 + dir * i0;
         for (int64_t i = i0; i <= i1; ++i, major += dir) {
-            xMajor ? plot(major, minor0 + q) : plot(minor0 + q, major);
+            xMajor ? plot(major, minor0 + q, at + i) : plot(minor0 + q, major, at + i);
             q += stepQ;
             r += stepR;
             if (r >= den) r -= den, ++q;
@@ -243,10 +249,10 @@ void Rasterizer::strokeHairline(TImage& image, std::span<const TPoint> pts, bool
     };
     for (std::size_t i = 0; i + 1 < pts.size(); ++i) segment(pts[i], pts[i + 1]);
     if (closed && pts.size() > 2) segment(pts.back(), pts.front());
-    else plot(pts.back().X, pts.back().Y);
+    else plot(pts.back().X, pts.back().Y, position);
 }
 
-void Rasterizer::strokeBezierHairline(TImage& image, std::span<const TPoint> pts, bool closed, TRect clip,
+void Rasterizer::strokeBezierHairline(Surface image, std::span<const TPoint> pts, bool closed, TRect clip,
                                       const Paint& paint) {
     if (pts.size() < 4) return;
     flattenChain(pts);
@@ -257,6 +263,64 @@ void Rasterizer::strokeBezierHairline(TImage& image, std::span<const TPoint> pts
         if (m_pixels.empty() || !(m_pixels.back() == q)) m_pixels.push_back(q);
     }
     strokeHairline(image, m_pixels, closed, clip, paint);
+}
+
+void Rasterizer::strokePath(Surface image, bool closed, int32_t width, TRect clip, const Paint& paint) {
+    // The union of a band along every segment and a disc on every vertex, all turning the same
+    // way, so that the non-zero rule paints their overlaps once.
+    const double r = width * double(kOne) / 2;
+    constexpr double tolerance = kOne / 5.0;
+    const int sides = std::clamp(static_cast<int>(std::ceil(3.14159265 / std::sqrt(2 * tolerance / r))), 8, 128);
+    startFill(clip);
+    // The stroke reaches this far beyond its vertices: segments wholly farther off are skipped.
+    const auto reach = static_cast<int64_t>(r) + kOne;
+    const int64_t left = int64_t{clip.Left} * kOne - reach, right = int64_t{clip.Right} * kOne + reach;
+    const int64_t top = int64_t{clip.Top} * kOne - reach, bottom = int64_t{clip.Bottom} * kOne + reach;
+    auto near = [&](SubPoint a, SubPoint b) {
+        return std::max(a.X, b.X) >= left && std::min(a.X, b.X) <= right && std::max(a.Y, b.Y) >= top &&
+               std::min(a.Y, b.Y) <= bottom;
+    };
+    auto disc = [&](SubPoint c) {
+        if (!near(c, c)) return;
+        SubPoint prev{c.X + roundToInt(r), c.Y};
+        for (int k = 1; k <= sides; ++k) {
+            const double t = -2 * 3.14159265358979 * k / sides;
+            const SubPoint p = k == sides ? SubPoint{c.X + roundToInt(r), c.Y}
+                                          : SubPoint{c.X + roundToInt(r * std::cos(t)), c.Y + roundToInt(r * std::sin(t))};
+            addEdge(prev, p, clip);
+            prev = p;
+        }
+    };
+    const std::size_t n = m_path.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        disc(m_path[i]);
+        if (i + 1 == n && !closed) break;
+        const SubPoint a = m_path[i], b = m_path[i + 1 == n ? 0 : i + 1];
+        if ((a.X == b.X && a.Y == b.Y) || !near(a, b)) continue;
+        const double dx = double(b.X - a.X), dy = double(b.Y - a.Y), len = std::hypot(dx, dy);
+        const SubPoint off{roundToInt(-dy / len * r), roundToInt(dx / len * r)};
+        const SubPoint q[4] = {{a.X + off.X, a.Y + off.Y}, {b.X + off.X, b.Y + off.Y}, {b.X - off.X, b.Y - off.Y},
+                               {a.X - off.X, a.Y - off.Y}};
+        for (int k = 0; k < 4; ++k) addEdge(q[k], q[(k + 1) % 4], clip);
+    }
+    fillEdges(image, clip, paint, true);
+}
+
+void Rasterizer::strokeWide(Surface image, std::span<const TPoint> pts, bool closed, int32_t width, TRect clip,
+                            const Paint& paint) {
+    clip = intersect(clip, image);
+    if (pts.empty() || clip.empty() || width <= 0) return;
+    m_path.clear();
+    for (const TPoint& p : pts) m_path.push_back({int64_t{p.X} * kOne, int64_t{p.Y} * kOne});
+    strokePath(image, closed, width, clip, paint);
+}
+
+void Rasterizer::strokeBezierWide(Surface image, std::span<const TPoint> pts, bool closed, int32_t width, TRect clip,
+                                  const Paint& paint) {
+    clip = intersect(clip, image);
+    if (pts.size() < 4 || clip.empty() || width <= 0) return;
+    flattenChain(pts);
+    strokePath(image, closed, width, clip, paint);
 }
 
 } // namespace kestrum::raster

@@ -28,24 +28,41 @@ struct Paint {
     uint32_t pixel = 0xFF000000u; // 0xFFRRGGBB
     uint8_t alpha = 255;
     const std::array<uint8_t, 8>* pattern = nullptr; // row y & 7, bit x & 7; nullptr paints all
+    // Lines only: position k along the line is drawn when bit k % dashPeriod is set; 0 is solid.
+    uint32_t dash = 0;
+    uint8_t dashPeriod = 0;
 };
 
 constexpr int kSubpixelBits = 4;
 
+// The pixels drawn on: rows top to bottom, `width` words each.
+struct Surface {
+    uint32_t* pixels = nullptr;
+    int32_t width = 0, height = 0;
+};
+inline Surface surfaceOf(TImage& image) { return {image.data(), image.width(), image.height()}; }
+inline TRect bounds(const Surface& s) { return {0, 0, s.width, s.height}; }
+
 class Rasterizer {
   public:
     // Whole-pixel vertices; the polygon closes itself.
-    void fillPolygon(TImage& image, std::span<const TPoint> pts, TRect clip, const Paint& paint);
+    void fillPolygon(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint);
     // A cubic Bezier chain (1 + 3k points), closed back to its start and filled.
-    void fillClosedBezier(TImage& image, std::span<const TPoint> pts, TRect clip, const Paint& paint);
+    void fillClosedBezier(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint);
     // One-pixel lines through the points; `closed` adds the segment back to the first.
-    void strokeHairline(TImage& image, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
+    void strokeHairline(Surface image, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
     // The same along a cubic Bezier chain (1 + 3k points).
-    void strokeBezierHairline(TImage& image, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
+    void strokeBezierHairline(Surface image, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
+    // Lines `width` pixels wide with round ends and joints: every pixel whose centre lies within
+    // width / 2 of the path, painted once.
+    void strokeWide(Surface image, std::span<const TPoint> pts, bool closed, int32_t width, TRect clip, const Paint& paint);
+    void strokeBezierWide(Surface image, std::span<const TPoint> pts, bool closed, int32_t width, TRect clip,
+                          const Paint& paint);
 
   private:
     struct Edge {
         int32_t firstRow, endRow; // rows whose centres the edge crosses: [firstRow, endRow)
+        int32_t winding;          // +1 downwards, -1 upwards
         int64_t x, rem, step, stepRem, den; // first pixel right of the crossing, as an exact fraction
     };
     struct SubPoint {
@@ -54,21 +71,19 @@ class Rasterizer {
 
     void startFill(const TRect& clip);
     void addEdge(SubPoint a, SubPoint b, const TRect& clip);
-    void fillEdges(TImage& image, TRect clip, const Paint& paint);
+    // Even-odd for shapes as drawn; non-zero for strokes built of overlapping pieces.
+    void fillEdges(Surface image, TRect clip, const Paint& paint, bool nonZero = false);
+    void strokePath(Surface image, bool closed, int32_t width, TRect clip, const Paint& paint); // m_path
     void flattenCubic(SubPoint p0, SubPoint p1, SubPoint p2, SubPoint p3);
     void flattenChain(std::span<const TPoint> pts); // into m_path
 
     std::vector<Edge> m_edges, m_sorted;
     std::vector<uint32_t> m_rowStart;
     std::vector<int32_t> m_active;
-    std::vector<int64_t> m_crossings;
-    std::vector<uint8_t> m_leftParity; // per clip row, as differences: edges wholly left of the clip
+    std::vector<int32_t> m_leftWinding; // per clip row, as differences: edges wholly left of the clip
     std::pair<int32_t, int32_t> m_leftRows; // rows those edges span
     std::vector<SubPoint> m_path;
     std::vector<TPoint> m_pixels;
 };
-
-// Clip rectangle of a whole image.
-inline TRect bounds(const TImage& image) { return {0, 0, image.width(), image.height()}; }
 
 } // namespace kestrum::raster

@@ -1,0 +1,73 @@
+#pragma once
+// Scan-converter work kept in order until the picture is needed, then drawn in two bands of
+// rows at once: the upper band on the calling thread, the lower on a helper thread.
+//
+// Each band draws every command clipped to its rows, and the converter's answer for a pixel
+// never depends on the clip, so the picture is the one a single pass would give. Small batches
+// (a building between two house numbers) are drawn in place: waking a thread costs more.
+
+#include "render/raster.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <span>
+#include <thread>
+#include <vector>
+
+namespace kestrum::raster {
+
+class RasterBatch {
+  public:
+    RasterBatch();
+    ~RasterBatch();
+    RasterBatch(const RasterBatch&) = delete;
+    RasterBatch& operator=(const RasterBatch&) = delete;
+
+    // As Rasterizer's, drawn on the next flush. A paint's pattern must live until then.
+    void fillPolygon(std::span<const TPoint> pts, TRect clip, const Paint& paint);
+    void fillClosedBezier(std::span<const TPoint> pts, TRect clip, const Paint& paint);
+    void strokeHairline(std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
+    void strokeBezierHairline(std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
+    void strokeWide(std::span<const TPoint> pts, bool closed, int32_t width, TRect clip, const Paint& paint);
+    void strokeBezierWide(std::span<const TPoint> pts, bool closed, int32_t width, TRect clip, const Paint& paint);
+
+    // Where the commands draw; a change draws what was queued for the old surface first.
+    void setSurface(Surface surface);
+    bool empty() const { return m_commands.empty(); }
+    // Draws everything queued, in order, and empties the batch.
+    void flush();
+    // Batches with fewer points than this are drawn on the calling thread alone.
+    static constexpr std::size_t kParallelPoints = 8192;
+    // A batch is drawn when it holds this many points, so that its memory stays small.
+    static constexpr std::size_t kMaxPoints = std::size_t{1} << 19;
+
+  private:
+    enum class Op : uint8_t { Fill, FillBezier, Stroke, StrokeBezier, Wide, WideBezier };
+    struct Command {
+        Op op;
+        bool closed;
+        int32_t width;
+        Paint paint;
+        TRect clip;
+        uint32_t first, count; // in m_points
+    };
+    void queue(Op op, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint, int32_t width = 1);
+    void draw(Rasterizer& r, Surface surface, int32_t top, int32_t bottom) const;
+    bool startHelper(Surface surface);
+    void helperLoop();
+
+    Surface m_target;
+    std::vector<Command> m_commands;
+    std::vector<TPoint> m_points;
+    Rasterizer m_here, m_there;
+
+    // The helper thread, started on the first large batch.
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_wake, m_done;
+    bool m_pending = false, m_stop = false, m_failed = false;
+    Surface m_surface;
+    int32_t m_bandTop = 0, m_bandBottom = 0;
+};
+
+} // namespace kestrum::raster
