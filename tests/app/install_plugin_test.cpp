@@ -6,15 +6,13 @@
 
 #include <QXmlStreamReader>
 #include "support/run_tool.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -93,27 +91,9 @@ std::vector<std::string> tokensBesideKestrum(const QByteArray& xml) {
 
 const Entry kExpected{"True", "Kestrum", "/opt/k&k/lib/Kestrum.wlx", R"(EXT="MAP" | EXT="MP" | EXT="MIF")"};
 
-fs::path tempDir() {
-    // One folder per test and process: the test runner runs tests side by side.
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const fs::path dir =
-        fs::temp_directory_path() /
-        ("kestrum-install-" + std::string(info ? info->name() : "x") + "-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-std::string readFile(const fs::path& p) {
-    std::ostringstream s;
-    s << std::ifstream(p, std::ios::binary).rdbuf();
-    return s.str();
-}
-
-void writeFile(const fs::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
-
+using kestrum::test::readFile;
+using kestrum::test::TempDir;
+using kestrum::test::writeFile;
 using kestrum::test::ToolRun;
 
 ToolRun tool(const std::string& args) { return kestrum::test::runTool("install-plugin " + args); }
@@ -254,7 +234,7 @@ TEST(DcConfig, RefusesTextItCannotParse) {
 }
 
 TEST(InstallPluginCommand, CreatesReplacesAndRemovesWithABackup) {
-    const fs::path dir = tempDir();
+    const TempDir dir;
     const fs::path config = dir / "home/.config/doublecmd/doublecmd.xml";
 
     // No file yet: one is made, with its folders, naming the plug-in of the build tree.
@@ -287,11 +267,10 @@ TEST(InstallPluginCommand, CreatesReplacesAndRemovesWithABackup) {
     r = tool("--config " + q(link) + " --uninstall");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(readFile(real), user);
-    fs::remove_all(dir);
 }
 
 TEST(InstallPluginCommand, LeavesAFileItCannotParseUntouchedAndReportsUsageErrors) {
-    const fs::path dir = tempDir();
+    const TempDir dir;
     const fs::path config = dir / "doublecmd.xml";
     const std::string broken = "<doublecmd>\n  <Plugins>\n    <WlxPlugins>\n  </Plugins>\n</doublecmd>\n";
     writeFile(config, broken);
@@ -312,11 +291,10 @@ TEST(InstallPluginCommand, LeavesAFileItCannotParseUntouchedAndReportsUsageError
     r = tool("--config " + q(dir / "new.xml") + " --plugin " + q(dir / "missing.wlx"));
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(fs::exists(dir / "new.xml"));
-    fs::remove_all(dir);
 }
 
 TEST(PluginLocation, PrefersTheInstalledModuleOverOneBesideTheProgram) {
-    const fs::path dir = tempDir();
+    const TempDir dir;
     const fs::path bin = dir / "bin", installed = dir / "lib/kestrum/plugins/wlx/Kestrum/Kestrum.wlx";
     fs::create_directories(bin);
     fs::create_directories(installed.parent_path());
@@ -325,5 +303,4 @@ TEST(PluginLocation, PrefersTheInstalledModuleOverOneBesideTheProgram) {
     EXPECT_EQ(findInstalledPlugin(bin).path, bin / "Kestrum.wlx");
     writeFile(installed, "x");
     EXPECT_EQ(findInstalledPlugin(bin).path, installed);
-    fs::remove_all(dir);
 }

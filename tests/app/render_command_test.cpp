@@ -1,6 +1,7 @@
 // kestrum render as a user runs it: a picture of the map, clear failures, exit codes.
 
 #include "headless.h"
+#include "support/temp_dir.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace {
@@ -21,18 +21,12 @@ int run(const std::string& args) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-fs::path tempDir() {
-    const fs::path dir = fs::temp_directory_path() / "kestrum-render-test";
-    fs::create_directories(dir);
-    return dir;
-}
-
 } // namespace
 
 TEST(RenderCommand, DrawsTheSampleMapFittedOnWhite) {
     static const auto app = kestrum::qt::makeHeadlessApplication();
-    const fs::path out = tempDir() / "sample.png";
-    fs::remove(out);
+    const kestrum::test::TempDir dir;
+    const fs::path out = dir / "sample.png";
     ASSERT_EQ(run(std::string(KESTRUM_DATA_DIR) + "/sample.map -o " + out.string() + " --size 400x300"), 0);
     QImage img(QString::fromStdString(out.string()));
     ASSERT_EQ(img.width(), 400);
@@ -46,7 +40,7 @@ TEST(RenderCommand, DrawsTheSampleMapFittedOnWhite) {
 }
 
 TEST(RenderCommand, ReportsUsageAndFileProblems) {
-    const fs::path dir = tempDir();
+    const kestrum::test::TempDir dir;
     EXPECT_EQ(run("--help >/dev/null"), 0);
     EXPECT_EQ(run(std::string(KESTRUM_DATA_DIR) + "/sample.map"), 1); // no output named
     EXPECT_EQ(run((dir / "missing.map").string() + " -o " + (dir / "x.png").string()), 1);

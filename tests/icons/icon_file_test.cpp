@@ -135,46 +135,12 @@ TEST(BmpCodec, BitFieldsSixteenBitsAndTheCoreHeader) {
     EXPECT_EQ(img.pixels, (std::vector<uint32_t>{0xFFFF0000u, 0xFF00FF00u}));
 
     // OS/2 core header: 16-bit sizes and a colour table of 3-byte entries; 1 x 2, 1 bit.
-    std::vector<uint8_t> core = {'B',
-                                 'M',
-                                 0,
-                                 0,
-                                 0,
-                                 0,
-                                 0,
-                                 0,
-                                 0,
-                                 0,
-                                 32,
-                                 0,
-                                 0,
-                                 0,
-                                 12,
-                                 0,
-                                 0,
-                                 0,
-                                 1,
-                                 0,
-                                 2,
-                                 0,
-                                 1,
-                                 0,
-                                 1,
-                                 0,
-                                 /* table */ 0,
-                                 0,
-                                 255,
-                                 255,
-                                 0,
-                                 0,
-                                 /* rows, bottom first */ 0x80,
-                                 0,
-                                 0,
-                                 0,
-                                 0x00,
-                                 0,
-                                 0,
-                                 0};
+    // clang-format off
+    const std::vector<uint8_t> core = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 32, 0, 0, 0,
+                                       12, 0, 0, 0, 1, 0, 2, 0, 1, 0, 1, 0,
+                                       /* table */ 0, 0, 255, 255, 0, 0,
+                                       /* rows, bottom first */ 0x80, 0, 0, 0, 0x00, 0, 0, 0};
+    // clang-format on
     ASSERT_TRUE(decodeBmp(core, img));
     EXPECT_EQ(img.pixels, (std::vector<uint32_t>{0xFFFF0000u /* top: index 0 */, 0xFF0000FFu}));
 }

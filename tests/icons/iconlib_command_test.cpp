@@ -7,13 +7,12 @@
 #include "io/byte_source.h"
 
 #include "support/run_tool.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 using namespace kestrum;
@@ -26,20 +25,8 @@ using test::ToolRun;
 
 ToolRun iconlib(const std::string& args) { return test::runTool("iconlib " + args); }
 
-fs::path tempDir() {
-    // One folder per test and process: the test runner runs tests side by side.
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const fs::path dir = fs::temp_directory_path() /
-                         ("kestrum-iconlib-" + std::string(info ? info->name() : "x") + "-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+using test::TempDir;
+using test::writeFile;
 
 // A picture on a background colour (its lower-left pixel) with a mark in the middle.
 std::vector<uint8_t> bitmap(int size, uint32_t background, uint32_t mark, int bpp) {
@@ -62,7 +49,7 @@ std::string q(const fs::path& p) {
 } // namespace
 
 TEST(IconlibCommand, PackedBitmapsReadBackAsALibraryTheViewerUses) {
-    const fs::path dir = tempDir();
+    const TempDir dir;
     const auto fuel = bitmap(32, 0x00FFFF, 0xFF0000, 8), cafe = bitmap(24, 0x123456, 0x00FF00, 24);
     writeFile(dir / "fuel.bmp", fuel);
     writeFile(dir / "кафе.bmp", cafe); // a Cyrillic file name becomes a Windows-1251 picture name
@@ -103,13 +90,12 @@ TEST(IconlibCommand, PackedBitmapsReadBackAsALibraryTheViewerUses) {
     ASSERT_EQ(iconlib("pack " + q(lib) + " --name T --transparent '#FF8000' " + q(dir / "fuel.bmp")).status,
               0);
     EXPECT_EQ(readIconLibrary(readWholeFile(lib.string())).pictures[0].header.transparentColor, 0x000080FF);
-    fs::remove_all(dir);
 }
 
 TEST(IconlibCommand, FailuresNameTheFileAndSetTheExitCode) {
-    const fs::path dir = tempDir();
+    const TempDir dir;
     writeFile(dir / "good.bmp", bitmap(8, 0, 0xFFFFFF, 24));
-    writeFile(dir / "text.bmp", {'h', 'e', 'l', 'l', 'o'});
+    writeFile(dir / "text.bmp", "hello");
     writeFile(dir / (std::string(31, 'x') + ".bmp"), bitmap(8, 0, 0xFFFFFF, 24));
     const std::string out = q(dir / "out.lib");
 
@@ -139,5 +125,4 @@ TEST(IconlibCommand, FailuresNameTheFileAndSetTheExitCode) {
     EXPECT_EQ(cut.status, 2);
     EXPECT_NE(cut.out.find("\"good\""), std::string::npos) << cut.out; // the first picture is still listed
     EXPECT_NE(cut.out.find("damaged at byte"), std::string::npos) << cut.out;
-    fs::remove_all(dir);
 }

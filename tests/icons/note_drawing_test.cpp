@@ -2,11 +2,8 @@
 // "Error!" mark when the picture cannot be found; the map draws from an attached icon
 // component while there is one, else from its built-in library.
 
-#include "component/korvane.h"
-#include "headless.h"
 #include "icons/bmp_codec.h"
-#include "qt_draw_object.h"
-#include "render/recording_draw_object.h"
+#include "support/draw_map.h"
 
 #include <gtest/gtest.h>
 
@@ -16,17 +13,8 @@ namespace {
 
 constexpr int32_t kBackground = 0x336699, kWhite = 0xFFFFFF, kRed = 0x0000FF, kYellow = 0x00FFFF, kBlack = 0;
 
-struct NoteMap {
-    TKorvane map;
-
-    explicit NoteMap(std::unique_ptr<TDrawObject> draw = nullptr) {
-        static const auto app = qt::makeHeadlessApplication();
-        map.SetDrawObject(draw ? std::move(draw) : std::make_unique<qt::QtDrawObject>());
-        map.BackgroundColor = kBackground;
-        map.Options.mpGuideLines(false);
-        map.SetClientSize(200, 150);
-        map.SetScale(100); // one world unit a pixel, origin at the top-left
-    }
+struct NoteMap : test::DrawMap {
+    explicit NoteMap(Backend backend = Pixels) : DrawMap(backend, kBackground) {}
     TQEVMapObjectMem& note(float x, float y, std::string_view lib, std::string_view icon) {
         TQEVMapObjectMem o;
         o.Kind = cZametka;
@@ -35,14 +23,7 @@ struct NoteMap {
         z.LibName.assign(lib);
         z.IconName.assign(icon);
         o.setNote(std::move(z));
-        map.UpdateCorners(o);
-        map.Objects().Add(std::move(o));
-        return map.Objects()[map.Objects().count() - 1];
-    }
-    const TImage& redraw() {
-        map.NeedsFullRedraw = true;
-        map.RebuildBuffer();
-        return map.BackBuffer();
+        return add(std::move(o));
     }
 };
 
@@ -109,20 +90,15 @@ TEST(NoteDrawing, ABuiltInPictureIsCentredWithItsKeyColourLeftOut) {
 }
 
 TEST(NoteDrawing, TheHookAndTheMapOpacityReachThePicture) {
-    auto rec = std::make_unique<RecordingDrawObject>();
-    RecordingDrawObject* calls = rec.get();
-    NoteMap m(std::move(rec));
+    NoteMap m(NoteMap::Recording);
     m.note(50, 50, "Default", "61");
     m.map.Options.AlphaBlending(200);
     m.map.OnPaintObject = [](const TQEVMapObjectMem&, uint8_t& alpha, TCanvasPen&, TCanvasBrush& brush) {
         EXPECT_EQ(brush.Style, bsClear);
         alpha = 128;
     };
-    calls->calls.clear();
     m.redraw();
-    std::vector<RecordedCall> pictures;
-    for (const RecordedCall& c : calls->calls)
-        if (c.op == "bitmapInRect") pictures.push_back(c);
+    const std::vector<RecordedCall> pictures = m.calls("bitmapInRect");
     ASSERT_EQ(pictures.size(), 1u);
     EXPECT_EQ(pictures[0].opacity, 100); // 200 x 128 / 255
     EXPECT_EQ(pictures[0].points, (std::vector<TPoint>{{34, 34}, {66, 66}}));

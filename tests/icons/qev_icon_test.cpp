@@ -6,11 +6,12 @@
 #include "icons/builtin_library.h"
 #include "icons/qev_icon.h"
 #include "io/byte_source.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
+#include <functional>
+
 
 using namespace kestrum;
 
@@ -212,27 +213,20 @@ TEST(IconCache, TheThirtySecondPictureEvictsTheLeastUsedCountingFromEntryZero) {
 TEST(IconCache, EveryChangeOfTheLibraryEmptiesTheCache) {
     TQevIconList lib;
     fill(lib, 2);
-    auto cached = [&] {
-        lib.GetBitmapByIndex(0);
-        return lib.Cache().size();
+    const auto loaded = libraryBytes("Loaded");
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"add", [&] { lib.AddPicture(named("new"), solid(5)); }},
+        {"delete", [&] { lib.Delete(2); }},
+        {"rename", [&] { lib.NameLibrary("Renamed"); }},
+        {"load", [&] { MemorySource src(loaded); lib.LoadFromStream(src); }},
+        {"clear", [&] { lib.Clear(); }},
     };
-    ASSERT_EQ(cached(), 1u);
-    lib.AddPicture(named("new"), solid(5));
-    EXPECT_TRUE(lib.Cache().empty());
-    ASSERT_EQ(cached(), 1u);
-    lib.Delete(2);
-    EXPECT_TRUE(lib.Cache().empty());
-    ASSERT_EQ(cached(), 1u);
-    lib.NameLibrary("Renamed");
-    EXPECT_TRUE(lib.Cache().empty());
-    ASSERT_EQ(cached(), 1u);
-    const auto bytes = libraryBytes("Loaded");
-    MemorySource src(bytes);
-    lib.LoadFromStream(src);
-    EXPECT_TRUE(lib.Cache().empty());
-    ASSERT_EQ(cached(), 1u);
-    lib.Clear();
-    EXPECT_TRUE(lib.Cache().empty());
+    for (const auto& [what, change] : changes) {
+        lib.GetBitmapByIndex(0);
+        ASSERT_EQ(lib.Cache().size(), 1u) << what;
+        change();
+        EXPECT_TRUE(lib.Cache().empty()) << what;
+    }
     EXPECT_EQ(lib.Header().pictureCount, 0);
 }
 
@@ -257,15 +251,9 @@ TEST(IconLibrary, LoadingKeepsWhatADamagedStreamHoldsAndAFutureVersionOnlyItsNam
 }
 
 TEST(IconComponent, LoadLibraryAppendsFilesUnderTheirOwnNameAndNotifiesClients) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / "kestrum-icon-test";
-    fs::create_directories(dir);
-    const fs::path file = dir / "icons.lib";
-    {
-        const auto bytes = libraryBytes("FromFile");
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    }
+    const test::TempDir dir;
+    const auto file = dir / "icons.lib";
+    test::writeFile(file, libraryBytes("FromFile"));
     TQevIcon icons;
     RecordingClient a, b;
     icons.AddClient(&a);
@@ -288,5 +276,4 @@ TEST(IconComponent, LoadLibraryAppendsFilesUnderTheirOwnNameAndNotifiesClients) 
     icons.AddClient(&a);
     ASSERT_EQ(icons.Clients().size(), 2u);
     EXPECT_EQ(icons.Clients()[0], &b); // removal closes the gap in order
-    fs::remove_all(dir);
 }

@@ -5,66 +5,26 @@
 #include "component/korvane.h"
 #include "import/mif_import.h"
 #include "io/byte_source.h"
+#include "support/largest_allocation.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
-#include <unistd.h>
 #include <vector>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define KESTRUM_MIF_ALLOCATION_HOOKS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KESTRUM_MIF_ALLOCATION_HOOKS 1
-#endif
-#endif
-
-#ifdef KESTRUM_MIF_ALLOCATION_HOOKS
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*, std::size_t),
-                                                         void (*free_hook)(const volatile void*));
-#endif
 
 namespace kestrum {
 namespace {
 
-// Largest single allocation while alive. Only sanitizer builds can watch allocations; elsewhere
-// it reports 0 and the tests still check the diagnostics.
-class LargestAllocation {
-  public:
-    LargestAllocation() {
-#ifdef KESTRUM_MIF_ALLOCATION_HOOKS
-        static const int installed = __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
-        (void)installed;
-#endif
-        s_largest = 0;
-        s_watching = true;
-    }
-    ~LargestAllocation() { s_watching = false; }
-    std::size_t bytes() const { return s_largest; }
-
-  private:
-    static void onMalloc(const volatile void*, std::size_t n) {
-        if (!s_watching) return;
-        std::size_t seen = s_largest.load();
-        while (n > seen && !s_largest.compare_exchange_weak(seen, n)) {
-        }
-    }
-    static void onFree(const volatile void*) {}
-    static inline std::atomic<bool> s_watching{false};
-    static inline std::atomic<std::size_t> s_largest{0};
-};
-
+using test::LargestAllocation;
 namespace fs = std::filesystem;
 
 const fs::path kOurs = fs::path(KESTRUM_TEST_DATA_DIR) / "mif";
@@ -421,29 +381,34 @@ TEST(MifCharset, Utf8TextLandsInTheMapCodePage) {
     EXPECT_EQ(m[0].text()->Angle, 310);
 }
 
-TEST(MifCharset, DeclaredSingleByteSetsAreConverted) {
-    // ISO 8859-5 "Дом" and Latin-1 "é" (which Windows-1251 lacks).
-    const Imported cyr = importText(projected("Text \"\xB4\xDE\xDC\"\n 0 0 1 1\n").insert(0, "Charset \"ISO8859_5\"\n"));
-    EXPECT_EQ(cyr[0].text()->Text, "\xC4\xEE\xEC");
-    EXPECT_EQ(cyr.result.warnings, 0);
-    const Imported latin = importText(projected("Text \"caf\xE9\"\n 0 0 1 1\n").insert(0, "Charset \"WindowsLatin1\"\n"));
-    EXPECT_EQ(latin[0].text()->Text, "caf?");
-    EXPECT_EQ(latin.result.warnings, 1);
-}
-
-TEST(MifCharset, NeutralTextIsGuessedOnceWithAWarning) {
-    // Valid UTF-8 is read as UTF-8; other bytes are taken to be Windows-1251 already.
-    const Imported utf = importText(projected("Text \"\xD0\x94\xD0\xBE\xD0\xBC\"\n 0 0 1 1\n").insert(0, "Charset \"Neutral\"\n"));
-    EXPECT_EQ(utf[0].text()->Text, "\xC4\xEE\xEC");
-    const Imported cp = importText(projected("Text \"\xC4\xEE\xEC\"\n 0 0 1 1\nText \"\xC4\"\n 0 0 1 1\n")
-                                       .insert(0, "Charset \"Neutral\"\n"));
-    EXPECT_EQ(cp[0].text()->Text, "\xC4\xEE\xEC");
-    EXPECT_EQ(cp.result.warnings, 1);
-    ASSERT_TRUE(cp.result.firstWarning);
-    EXPECT_NE(cp.result.firstWarning->message.find("Neutral"), std::string::npos);
-    // Plain ASCII needs no guess.
-    const Imported ascii = importText(projected("Text \"abc\"\n 0 0 1 1\n"));
-    EXPECT_EQ(ascii.result.warnings, 0);
+TEST(MifCharset, DeclaredSetsAreConvertedAndNeutralTextIsGuessedOnce) {
+    struct Case {
+        const char* charset; // "": no Charset line
+        std::string texts; // one or more Text clauses
+        const char* first;
+        int warnings;
+    };
+    const Case cases[] = {
+        {"ISO8859_5", "Text \"\xB4\xDE\xDC\"\n 0 0 1 1\n", "\xC4\xEE\xEC", 0}, // Дом
+        {"WindowsLatin1", "Text \"caf\xE9\"\n 0 0 1 1\n", "caf?", 1},          // 1251 has no é
+        // Neutral: valid UTF-8 is read as UTF-8, other bytes are taken to be Windows-1251 already,
+        // with one warning for the whole file. Plain ASCII (here with no Charset line) needs no guess.
+        {"Neutral", "Text \"\xD0\x94\xD0\xBE\xD0\xBC\"\n 0 0 1 1\n", "\xC4\xEE\xEC", 1},
+        {"Neutral", "Text \"\xC4\xEE\xEC\"\n 0 0 1 1\nText \"\xC4\"\n 0 0 1 1\n", "\xC4\xEE\xEC", 1},
+        {"", "Text \"abc\"\n 0 0 1 1\n", "abc", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.charset) + " " + c.first);
+        const std::string charset = *c.charset ? "Charset \"" + std::string(c.charset) + "\"\n" : "";
+        const Imported m = importText(charset + projected(c.texts));
+        ASSERT_GE(m.count(), 1);
+        EXPECT_EQ(m[0].text()->Text, c.first);
+        EXPECT_EQ(m.result.warnings, c.warnings);
+        if (c.warnings && std::string_view(c.charset) == "Neutral") {
+            ASSERT_TRUE(m.result.firstWarning);
+            EXPECT_NE(m.result.firstWarning->message.find("Neutral"), std::string::npos);
+        }
+    }
 }
 
 // --- damage --------------------------------------------------------------------------------------
@@ -603,15 +568,13 @@ TEST(MifProgress, CancelStopsAndKeepsWhatWasPosted) {
 // --- files beside each other, and the real-world corpus ------------------------------------------
 
 TEST(MifFiles, MidIsFoundBesideItsMifInAnyCase) {
-    const fs::path dir = fs::temp_directory_path() / ("kestrum_mif_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const auto touch = [&](const std::string& name) { std::ofstream(dir / name) << "x\n"; };
+    const test::TempDir dir;
+    const auto touch = [&](const std::string& name) { test::writeFile(dir / name, "x\n"); };
     touch("a.MIF"), touch("a.MID"), touch("b.mif"), touch("b.mId"), touch("c.mif"), touch("noext"), touch("noext.mid");
     EXPECT_EQ(findMidBeside(dir / "a.MIF"), dir / "a.MID");
     EXPECT_EQ(findMidBeside(dir / "b.mif"), dir / "b.mId");
     EXPECT_EQ(findMidBeside(dir / "c.mif"), std::nullopt);
     EXPECT_EQ(findMidBeside(dir / "noext"), dir / "noext.mid");
-    fs::remove_all(dir);
     EXPECT_TRUE(sniffMIF("\xEF\xBB\xBFVERSION 300\n"));
     EXPECT_FALSE(sniffMIF("[IMG ID]\n"));
 }

@@ -55,23 +55,9 @@ TEST(MifLineReader, OverlongLinesAreCutAndTheNextLineIsIntact) {
 TEST(MifTokens, NumbersAreReadExactlyAsFromChars) {
     // The plain-decimal shortcut must give the very double from_chars gives, and hand the
     // rest to it: exponents, more than 19 digits, integers beyond 2^53, long fractions.
-    const char* cases[] = {"0",
-                           "-0",
-                           "0.1",
-                           "-37.612345",
-                           "2470841.56265077",
-                           "7404648.72",
-                           "123456789012345678",
-                           "9007199254740993",
-                           "0.3000000000000000000004",
-                           "0.0000000000000000000001",
-                           "1e5",
-                           "1.5E-3",
-                           ".5",
-                           "-.5",
-                           "5.",
-                           "179.99999999999999",
-                           "12345678901234567890123"};
+    const char* cases[] = {"0", "-0", "0.1", "-37.612345", "2470841.56265077", "7404648.72", "123456789012345678",
+                           "9007199254740993", "0.3000000000000000000004", "0.0000000000000000000001", "1e5",
+                           "1.5E-3", ".5", "-.5", "5.", "179.99999999999999", "12345678901234567890123"};
     for (const char* c : cases) {
         std::string_view s = c;
         double got = -1;

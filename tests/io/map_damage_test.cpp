@@ -3,70 +3,24 @@
 // the objects it could read completely.
 
 #include "io/map_reader.h"
+#include "support/largest_allocation.h"
 #include "support/map_bytes.h"
 #include "support/map_compare.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
-#include <unistd.h>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define KESTRUM_ALLOCATION_HOOKS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KESTRUM_ALLOCATION_HOOKS 1
-#endif
-#endif
-
-#ifdef KESTRUM_ALLOCATION_HOOKS
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*,
-                                                                             std::size_t),
-                                                         void (*free_hook)(const volatile void*));
-#endif
 
 namespace kestrum {
 namespace {
 
 using test::Bytes;
+using test::LargestAllocation;
 using test::Pt;
 using test::Rec;
-
-// Largest single allocation while alive. Only sanitizer builds can watch allocations; elsewhere
-// it reports 0 and the tests still check the diagnostics.
-class LargestAllocation {
-  public:
-    LargestAllocation() {
-#ifdef KESTRUM_ALLOCATION_HOOKS
-        static const int installed = __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
-        (void)installed;
-#endif
-        s_largest = 0;
-        s_watching = true;
-    }
-    ~LargestAllocation() {
-        s_watching = false;
-    }
-    std::size_t bytes() const {
-        return s_largest;
-    }
-
-  private:
-    static void onMalloc(const volatile void*, std::size_t n) {
-        if (!s_watching) return;
-        std::size_t seen = s_largest.load();
-        while (n > seen && !s_largest.compare_exchange_weak(seen, n)) {
-        }
-    }
-    static void onFree(const volatile void*) {}
-    static inline std::atomic<bool> s_watching{false};
-    static inline std::atomic<std::size_t> s_largest{0};
-};
 
 constexpr std::size_t kSmallAllocation = 1 << 20;
 
@@ -184,14 +138,11 @@ TEST_P(EveryVersionCut, EveryPrefixKeepsTheCompleteObjectsAndReportsTheCut) {
     ASSERT_EQ(static_cast<std::size_t>(full.doc.objects.count()), s.ends.size());
     {
         // The same file through the buffered file reader, which steps over skipped bytes by seeking.
-        const std::string path = ::testing::TempDir() + "kestrum_cut_" + std::to_string(::getpid()) + ".map";
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(s.bytes.data()),
-                   static_cast<std::streamsize>(s.bytes.size()));
+        const test::TempDir dir;
+        test::writeFile(dir / "cut.map", s.bytes);
         MapDocument fromFile;
-        FileSource src(path);
+        FileSource src((dir / "cut.map").string());
         const MapReadResult r = readMap(src, fromFile);
-        std::filesystem::remove(path);
         EXPECT_FALSE(r.damage);
         test::expectSameObjects(fromFile.objects, full.doc.objects);
     }

@@ -4,6 +4,7 @@
 #include "balloon.h"
 #include "headless.h"
 #include "progress_window.h"
+#include "support/temp_dir.h"
 #include "viewer_form.h"
 
 #include <QKeyEvent>
@@ -87,9 +88,9 @@ TEST(PluginEntryPoints, OpensAndClosesWhicheverWayTheViewEnds) {
     Plugin p;
     auto load = p.get<LoadFn>("ListLoad");
     auto close = p.get<CloseFn>("ListCloseWindow");
-    const std::filesystem::path lower = std::filesystem::temp_directory_path() / "kestrum-lower.map";
-    std::filesystem::copy_file(kSample, lower, std::filesystem::copy_options::overwrite_existing);
-    std::string path = lower.string();
+    const test::TempDir dir;
+    std::filesystem::copy_file(kSample, dir / "lower.map");
+    std::string path = (dir / "lower.map").string();
     {
         QWidget parent;
         parent.resize(500, 400);
@@ -196,14 +197,10 @@ TEST(ViewerForm, ProgressMovesInStepsOfFiveAndEscCancels) {
     bar.setRange(0, 100);
     bar.setValue(0);
     form.SetProgressBar(&bar);
-    form.KorvaneProgress(3);
-    EXPECT_EQ(bar.value(), 0);
-    form.KorvaneProgress(5);
-    EXPECT_EQ(bar.value(), 5);
-    form.KorvaneProgress(9);
-    EXPECT_EQ(bar.value(), 5);
-    form.KorvaneProgress(100);
-    EXPECT_EQ(bar.value(), 100);
+    for (auto [percent, shown] : {std::pair{3, 0}, {5, 5}, {9, 5}, {100, 100}}) {
+        form.KorvaneProgress(percent);
+        EXPECT_EQ(bar.value(), shown) << percent;
+    }
     form.SetProgressBar(nullptr);
 
     bool cancel = false;

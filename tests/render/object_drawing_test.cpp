@@ -1,10 +1,7 @@
 // Drawing of single objects: what each kind sends to the back end, and the pictures of bitmaps.
 
-#include "component/korvane.h"
-#include "headless.h"
-#include "qt_draw_object.h"
 #include "qt_image_decoder.h"
-#include "render/recording_draw_object.h"
+#include "support/draw_map.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -16,37 +13,7 @@ using namespace kestrum;
 
 namespace {
 
-struct Fixture {
-    TKorvane map;
-    RecordingDrawObject* rec = nullptr;
-
-    Fixture() {
-        auto r = std::make_unique<RecordingDrawObject>();
-        rec = r.get();
-        map.SetDrawObject(std::move(r));
-        map.Options.mpGuideLines(false);
-        map.SetClientSize(200, 150);
-        map.SetScale(100);
-    }
-    TQEVMapObjectMem& add(TQEVMapObjectMem o) {
-        map.UpdateCorners(o);
-        ComputeCenter(o);
-        map.Objects().Add(std::move(o));
-        return map.Objects()[map.Objects().count() - 1];
-    }
-    void redraw() {
-        rec->calls.clear();
-        map.RecomputeExtent();
-        map.NeedsFullRedraw = true;
-        map.RebuildBuffer();
-    }
-    std::vector<RecordedCall> calls(const std::string& op) const {
-        std::vector<RecordedCall> out;
-        for (const auto& c : rec->calls)
-            if (c.op == op) out.push_back(c);
-        return out;
-    }
-};
+using Fixture = test::DrawMap;
 
 TQEVMapObjectMem shape(TObjectKind kind, PointArray pts, TQEVMapPen pen = {0, 0, 0, 0}, TQEVMapBrush brush = {0xFFFFFF, 0}) {
     TQEVMapObjectMem o;
@@ -201,15 +168,9 @@ TEST(ObjectDrawing, PicturesAreDecodedAtTheScaleTheyAreShownAt) {
 }
 
 TEST(ObjectDrawing, BitmapsShowTheirPictureOrAPlaceholder) {
-    static const auto app = qt::makeHeadlessApplication();
     qt::QtImageDecoder decoder;
-    TKorvane map;
-    map.SetImageDecoder(&decoder);
-    map.SetDrawObject(std::make_unique<qt::QtDrawObject>());
-    map.BackgroundColor = 0xFFFFFF;
-    map.Options.mpGuideLines(false);
-    map.SetClientSize(200, 150);
-    map.SetScale(100);
+    Fixture f(Fixture::Pixels);
+    f.map.SetImageDecoder(&decoder);
 
     QImage picture(40, 40, QImage::Format_RGB32);
     picture.fill(QColor(0, 0, 255));
@@ -225,15 +186,12 @@ TEST(ObjectDrawing, BitmapsShowTheirPictureOrAPlaceholder) {
         b.TransparentColor = rgbColor(0, 255, 0);
         b.ImageData = bytes;
         o.setBitmap(std::move(b));
-        map.UpdateCorners(o);
-        map.Objects().Add(std::move(o));
+        f.add(std::move(o));
     };
     bitmapAt(10, encoded(picture, "BMP"), 0);
     bitmapAt(80, {}, 0);
     bitmapAt(140, encoded(picture, "JPG"), 1);
-    map.NeedsFullRedraw = true;
-    map.RebuildBuffer();
-    const TImage& img = map.BackBuffer();
+    const TImage& img = f.redraw();
     EXPECT_EQ(img.colorAt(30, 40), rgbColor(0, 0, 255));
     EXPECT_EQ(img.colorAt(30, 20), 0xFFFFFF); // the transparent colour shows the background
     const int32_t jpegTop = img.colorAt(160, 20);

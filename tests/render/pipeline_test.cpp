@@ -1,22 +1,14 @@
 // The render pipeline: which objects reach the back end, in which order and passes, and what
 // the pixels look like with the real back ends.
 
-#include "component/korvane.h"
-#include "headless.h"
-#include "qt_draw_object.h"
 #include "render/object_cache.h"
-#include "render/recording_draw_object.h"
+#include "support/draw_map.h"
 
-#include <QGuiApplication>
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 
 using namespace kestrum;
 
 namespace {
-
-void guiApp() { static const auto app = qt::makeHeadlessApplication(); }
 
 constexpr int32_t kRed = rgbColor(255, 0, 0);
 constexpr int32_t kBlue = rgbColor(0, 0, 255);
@@ -31,8 +23,6 @@ TQEVMapObjectMem rect(float x0, float y0, float x1, float y1, int32_t fill, int3
     o.Brush = {fill, 0};
     o.Pen = {penColor, 0, penWidth, flags};
     o.setPoints(PointArray{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
-    ComputeCorners(o, defaultTextMeasurer(), {});
-    ComputeCenter(o);
     return o;
 }
 
@@ -41,43 +31,10 @@ TQEVMapObjectMem line(std::initializer_list<TMapPoint> pts, float width, int32_t
     o.Kind = cLine;
     o.Pen = {color, 0, width, 0};
     o.setPoints(PointArray(pts));
-    ComputeCorners(o, defaultTextMeasurer(), {});
-    ComputeCenter(o);
     return o;
 }
 
-// A map of 200 x 150 pixels at scale 100 (one world unit a pixel), origin at the top-left.
-struct Scene {
-    TKorvane map;
-    RecordingDrawObject* rec = nullptr;
-
-    explicit Scene(bool recording = true, int w = 200, int h = 150) {
-        if (recording) {
-            auto r = std::make_unique<RecordingDrawObject>();
-            rec = r.get();
-            map.SetDrawObject(std::move(r));
-        } else {
-            guiApp();
-            map.SetDrawObject(std::make_unique<qt::QtDrawObject>());
-        }
-        map.BackgroundColor = kWhite;
-        map.Options.mpGuideLines(false);
-        map.SetClientSize(w, h);
-        map.SetScale(100);
-    }
-    void add(TQEVMapObjectMem o) { map.Objects().Add(std::move(o)); }
-    void redraw() {
-        map.RecomputeExtent();
-        map.NeedsFullRedraw = true;
-        map.RebuildBuffer();
-    }
-    std::vector<RecordedCall> calls(const std::string& op) const {
-        std::vector<RecordedCall> out;
-        for (const auto& c : rec->calls)
-            if (c.op == op) out.push_back(c);
-        return out;
-    }
-};
+using Scene = test::DrawMap;
 
 } // namespace
 
@@ -118,22 +75,8 @@ TEST(ViewTransform, ThinningDropsOnlyLongListsOfClosePoints) {
     EXPECT_EQ(v.transformAll(pts, out.data()), 10u);
 }
 
-TEST(ViewTransform, ZoomToRectFitsAndCentres) {
-    Scene s;
-    // 400 x 100 into 200 x 150: the width decides (scale 50), the height is centred.
-    s.map.ZoomToRect(0, 0, 400, 100);
-    EXPECT_DOUBLE_EQ(s.map.Scale(), 50);
-    const TMapPoint c = s.map.ViewCenter();
-    EXPECT_FLOAT_EQ(c.X, 200);
-    EXPECT_FLOAT_EQ(c.Y, 50);
-    // A single point: zero extents count as 1, so the scale is 100 x the smaller side.
-    s.map.ZoomToRect(7, 9, 7, 9);
-    EXPECT_DOUBLE_EQ(s.map.Scale(), 100.0 * 150);
-    EXPECT_NEAR(s.map.ViewCenter().X, 7.0f, 1e-3); // the centre comes from the real, zero extent
-}
-
 TEST(Pipeline, HigherPlaneCoversLowerWhateverTheListOrder) {
-    Scene s(false);
+    Scene s(Scene::Pixels);
     s.add(rect(10, 10, 100, 100, kRed, 5));
     s.add(rect(50, 50, 150, 140, kBlue, 0));
     s.add(rect(120, 10, 190, 60, kGreen, -64));
@@ -148,7 +91,7 @@ TEST(Pipeline, HigherPlaneCoversLowerWhateverTheListOrder) {
 }
 
 TEST(Pipeline, BorderedPolygonsShowOnlyTheOuterBorder) {
-    Scene s(false);
+    Scene s(Scene::Pixels);
     // Two bordered neighbours: outlines in the main pass, fills in the second pass cover the
     // outlines where the two touch.
     s.add(rect(20, 20, 80, 80, kGreen, 0, kPenBorder, kRed, 4));
@@ -216,7 +159,7 @@ TEST(Pipeline, PanByStripsMatchesAFullRebuild) {
         s.add(line({{0, 140}, {90, 20}, {199, 130}}, 3, kRed));
         s.redraw();
     };
-    Scene panned(false), fresh(false);
+    Scene panned(Scene::Pixels), fresh(Scene::Pixels);
     build(panned);
     build(fresh);
     for (auto [dir, dx, dy] : {std::tuple{sdRight, 1, 0}, {sdDown, 0, 3}, {sdLeftUp, 5, 2}, {sdLeft, 30, 0}}) {
