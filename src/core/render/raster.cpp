@@ -184,17 +184,30 @@ void Rasterizer::flattenCubic(SubPoint p0, SubPoint p1, SubPoint p2, SubPoint p3
     m_path.push_back(p3);
 }
 
-void Rasterizer::flattenChain(std::span<const TPoint> pts) {
+void Rasterizer::flattenChain(std::span<const TPoint> pts, const TRect* cull, int64_t margin) {
     auto sub = [](TPoint p) { return SubPoint{int64_t{p.X} * kOne, int64_t{p.Y} * kOne}; };
+    // A curve whose control points all lie beyond one side of the clip (and the margin) stays
+    // there, and so would every point of its flattening: its chord has the same effect inside.
+    auto beyond = [&](std::initializer_list<TPoint> q) {
+        if (!cull) return false;
+        auto all = [&](auto far) { return std::all_of(q.begin(), q.end(), far); };
+        return all([&](TPoint p) { return p.X * kOne < cull->Left * kOne - margin; }) ||
+               all([&](TPoint p) { return p.X * kOne > cull->Right * kOne + margin; }) ||
+               all([&](TPoint p) { return p.Y * kOne < cull->Top * kOne - margin; }) ||
+               all([&](TPoint p) { return p.Y * kOne > cull->Bottom * kOne + margin; });
+    };
     m_path.clear();
     m_path.push_back(sub(pts[0]));
-    for (std::size_t i = 1; i + 2 < pts.size(); i += 3) flattenCubic(sub(pts[i - 1]), sub(pts[i]), sub(pts[i + 1]), sub(pts[i + 2]));
+    for (std::size_t i = 1; i + 2 < pts.size(); i += 3) {
+        if (beyond({pts[i - 1], pts[i], pts[i + 1], pts[i + 2]})) m_path.push_back(sub(pts[i + 2]));
+        else flattenCubic(sub(pts[i - 1]), sub(pts[i]), sub(pts[i + 1]), sub(pts[i + 2]));
+    }
 }
 
 void Rasterizer::fillClosedBezier(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint) {
     clip = intersect(clip, image);
     if (pts.size() < 4 || clip.empty()) return;
-    flattenChain(pts);
+    flattenChain(pts, &clip, kOne);
     startFill(clip);
     for (std::size_t i = 0; i < m_path.size(); ++i) addEdge(m_path[i], m_path[i + 1 == m_path.size() ? 0 : i + 1], clip);
     fillEdges(image, clip, paint);
@@ -235,10 +248,11 @@ void Rasterizer::strokeHairline(Surface image, std::span<const TPoint> pts, bool
         const int64_t i1 = std::min<int64_t>(dir > 0 ? hi - major0 : major0 - lo, n - 1);
         if (i0 > i1) return;
         // Step i lands on minor0 + floor((2 i dMinor + n) / 2n), kept as a quotient and remainder.
+        // |dMinor| <= n, so the step's quotient is -1, 0 or 1; only a clipped start divides.
         const int64_t den = 2 * n, step = 2 * dMinor;
-        const int64_t stepQ = floorDiv(step, den), stepR = step - stepQ * den;
+        const int64_t stepQ = step >= den ? 1 : step >= 0 ? 0 : -1, stepR = step - stepQ * den;
         const int64_t start = 2 * i0 * dMinor + n;
-        int64_t q = floorDiv(start, den), r = start - q * den;
+        int64_t q = i0 == 0 ? 0 : floorDiv(start, den), r = start - q * den;
         int64_t major = major0 + dir * i0;
         for (int64_t i = i0; i <= i1; ++i, major += dir) {
             xMajor ? plot(major, minor0 + q, at + i) : plot(minor0 + q, major, at + i);
@@ -254,8 +268,10 @@ void Rasterizer::strokeHairline(Surface image, std::span<const TPoint> pts, bool
 
 void Rasterizer::strokeBezierHairline(Surface image, std::span<const TPoint> pts, bool closed, TRect clip,
                                       const Paint& paint) {
-    if (pts.size() < 4) return;
-    flattenChain(pts);
+    clip = intersect(clip, image);
+    if (pts.size() < 4 || clip.empty()) return;
+    // Dashes count every step of the line, seen or not: only solid lines skip curves.
+    flattenChain(pts, paint.dashPeriod == 0 ? &clip : nullptr, kOne);
     m_pixels.clear();
     for (const SubPoint& p : m_path) {
         const TPoint q{static_cast<int32_t>((p.X + kHalf) >> kSubpixelBits),
@@ -280,15 +296,17 @@ void Rasterizer::strokePath(Surface image, bool closed, int32_t width, TRect cli
         return std::max(a.X, b.X) >= left && std::min(a.X, b.X) <= right && std::max(a.Y, b.Y) >= top &&
                std::min(a.Y, b.Y) <= bottom;
     };
+    // One disc outline for the whole path, moved to each vertex.
+    m_disc.clear();
+    for (int k = 0; k < sides; ++k) {
+        const double t = -2 * 3.14159265358979 * k / sides;
+        m_disc.push_back({roundToInt(r * std::cos(t)), roundToInt(r * std::sin(t))});
+    }
     auto disc = [&](SubPoint c) {
         if (!near(c, c)) return;
-        SubPoint prev{c.X + roundToInt(r), c.Y};
-        for (int k = 1; k <= sides; ++k) {
-            const double t = -2 * 3.14159265358979 * k / sides;
-            const SubPoint p = k == sides ? SubPoint{c.X + roundToInt(r), c.Y}
-                                          : SubPoint{c.X + roundToInt(r * std::cos(t)), c.Y + roundToInt(r * std::sin(t))};
-            addEdge(prev, p, clip);
-            prev = p;
+        for (std::size_t k = 0; k < m_disc.size(); ++k) {
+            const SubPoint a = m_disc[k], b = m_disc[k + 1 == m_disc.size() ? 0 : k + 1];
+            addEdge({c.X + a.X, c.Y + a.Y}, {c.X + b.X, c.Y + b.Y}, clip);
         }
     };
     const std::size_t n = m_path.size();
@@ -319,7 +337,7 @@ void Rasterizer::strokeBezierWide(Surface image, std::span<const TPoint> pts, bo
                                   const Paint& paint) {
     clip = intersect(clip, image);
     if (pts.size() < 4 || clip.empty() || width <= 0) return;
-    flattenChain(pts);
+    flattenChain(pts, &clip, (int64_t{width} + 4) * kOne / 2);
     strokePath(image, closed, width, clip, paint);
 }
 

@@ -75,14 +75,15 @@ class Rasterizer {
     void fillEdges(Surface image, TRect clip, const Paint& paint, bool nonZero = false);
     void strokePath(Surface image, bool closed, int32_t width, TRect clip, const Paint& paint); // m_path
     void flattenCubic(SubPoint p0, SubPoint p1, SubPoint p2, SubPoint p3);
-    void flattenChain(std::span<const TPoint> pts); // into m_path
+    // Into m_path; curves wholly beyond `cull` by more than `margin` sixteenths become chords.
+    void flattenChain(std::span<const TPoint> pts, const TRect* cull, int64_t margin);
 
     std::vector<Edge> m_edges, m_sorted;
     std::vector<uint32_t> m_rowStart;
     std::vector<int32_t> m_active;
     std::vector<int32_t> m_leftWinding; // per clip row, as differences: edges wholly left of the clip
     std::pair<int32_t, int32_t> m_leftRows; // rows those edges span
-    std::vector<SubPoint> m_path;
+    std::vector<SubPoint> m_path, m_disc;
     std::vector<TPoint> m_pixels;
 };
 
