@@ -241,13 +241,19 @@ void QtDrawObject::applyBrush() {
 }
 
 bool QtDrawObject::ownFill() const {
-    return !m_external && m_surface.pixels && !antialiased() && Pen.Mode == pmCopy && !Brush.Bitmap;
+    return !m_external && m_surface.pixels && Pen.Mode == pmCopy && !Brush.Bitmap;
 }
 
 bool QtDrawObject::ownStroke(std::span<const TPoint> pts, bool closed, bool bezier) {
     if (!ownFill() || Pen.Style == psClear) return false;
     // Pens of one pixel (the painter draws those of its own width 1 as its hairlines), with its
-    // dashes: runs of 4 on and 2 off, dots 1 on and 2 off.
+    // dashes: runs of 4 on and 2 off, dots 1 on and 2 off. Smoothed ones are drawn solid only.
+    if (Pen.Width <= 1 && antialiased()) {
+        if (Pen.Style != psSolid && Pen.Style != psInsideFrame) return false;
+        if (bezier) m_batch.strokeBezierHairline(pts, closed, clipRect(), penPaint());
+        else m_batch.strokeSmoothHairline(pts, closed, clipRect(), penPaint());
+        return true;
+    }
     if (Pen.Width <= 1) {
         raster::Paint paint = penPaint();
         switch (Pen.Style) {
@@ -274,8 +280,9 @@ bool QtDrawObject::ownStroke(std::span<const TPoint> pts, bool closed, bool bezi
     // Round ends and joints; square ends with mitred joints stay with the painter.
     const bool square = GDIPlus() ? CapsMode == 1 : Pen.Geometric && Pen.SquareCaps;
     if (square || Pen.Width > 1024) return false;
-    if (bezier) m_batch.strokeBezierWide(pts, closed, Pen.Width, clipRect(), penPaint());
-    else m_batch.strokeWide(pts, closed, Pen.Width, clipRect(), penPaint());
+    const int32_t width = std::max(Pen.Width, 1);
+    if (bezier) m_batch.strokeBezierWide(pts, closed, width, clipRect(), penPaint());
+    else m_batch.strokeWide(pts, closed, width, clipRect(), penPaint());
     return true;
 }
 
@@ -303,12 +310,16 @@ raster::Paint QtDrawObject::fillPaint() {
     }
     const QColor c = color(Brush.Color);
     const auto style = static_cast<std::size_t>(Brush.Style);
-    return {0xFF000000u | c.rgb(), static_cast<uint8_t>(c.alpha()), style >= bsHorizontal ? &m_hatches[style] : nullptr};
+    raster::Paint paint{0xFF000000u | c.rgb(), static_cast<uint8_t>(c.alpha()), style >= bsHorizontal ? &m_hatches[style] : nullptr};
+    paint.smooth = antialiased();
+    return paint;
 }
 
 raster::Paint QtDrawObject::penPaint() const {
     const QColor c = color(Pen.Color);
-    return {0xFF000000u | c.rgb(), static_cast<uint8_t>(c.alpha()), nullptr};
+    raster::Paint paint{0xFF000000u | c.rgb(), static_cast<uint8_t>(c.alpha()), nullptr};
+    paint.smooth = antialiased();
+    return paint;
 }
 
 void QtDrawObject::doPolygon(std::span<const TPoint> pts) {

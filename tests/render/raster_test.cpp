@@ -118,11 +118,14 @@ TEST(Raster, StripsDrawnApartEqualTheWhole) {
     for (int round = 0; round < 60; ++round) {
         auto pts = randomPolygon(rng, 64, 48);
         while ((pts.size() - 1) % 3 != 0) pts.pop_back();
-        const Paint fill{0xFF10A030u, 200, round % 2 ? &hatch : nullptr}, pen{0xFF000000u, 255};
+        Paint fill{0xFF10A030u, 200, round % 2 ? &hatch : nullptr}, pen{0xFF000000u, 255};
+        fill.smooth = pen.smooth = round % 3 == 0;
         auto draw = [&](TImage& img, TRect clip) {
             r.fillClosedBezier(raster::surfaceOf(img), pts, clip, fill);
             r.strokeBezierHairline(raster::surfaceOf(img), pts, true, clip, pen);
-            r.strokeHairline(raster::surfaceOf(img), pts, false, clip, pen);
+            if (pen.smooth) r.strokeSmoothHairline(raster::surfaceOf(img), pts, false, clip, pen);
+            else r.strokeHairline(raster::surfaceOf(img), pts, false, clip, pen);
+            r.strokeWide(raster::surfaceOf(img), pts, true, 3, clip, fill);
         };
         TImage whole(64, 48, kWhite), pieces(64, 48, kWhite);
         draw(whole, TRect{0, 0, whole.width(), whole.height()});
@@ -176,4 +179,25 @@ TEST(Raster, ABatchDrawnInTwoBandsMatchesOnePass) {
     batch.flush();
     for (int y = 0; y < 120; ++y)
         for (int x = 0; x < 160; ++x) ASSERT_EQ(banded.pixel(x, y), single.pixel(x, y)) << x << "," << y;
+}
+
+TEST(Raster, SmoothEdgesShareTheirPixels) {
+    Rasterizer r;
+    Paint ink{0xFF000000u};
+    ink.smooth = true;
+    auto grey = [](const TImage& img, int x, int y) { return img.pixel(x, y) & 0xFF; }; // 255 white .. 0 ink
+    // A diagonal edge through pixel centres covers them by half; edges on pixel boundaries stay crisp.
+    TImage tri(20, 20, kWhite);
+    r.fillPolygon(raster::surfaceOf(tri), std::vector<TPoint>{{0, 0}, {16, 0}, {0, 16}}, TRect{0, 0, 20, 20}, ink);
+    EXPECT_EQ(grey(tri, 3, 3), 0u);
+    EXPECT_NEAR(int(grey(tri, 10, 5)), 128, 24);
+    EXPECT_EQ(grey(tri, 12, 8), 255u);
+    EXPECT_EQ(grey(tri, 0, 10), 0u); // the left edge lies on x = 0
+    EXPECT_EQ(grey(tri, 17, 0), 255u); // nothing past the top-right corner
+    // A one-pixel line along a pixel boundary is shared by the two rows beside it.
+    TImage line(20, 20, kWhite);
+    r.strokeSmoothHairline(raster::surfaceOf(line), std::vector<TPoint>{{2, 10}, {18, 10}}, false, TRect{0, 0, 20, 20}, ink);
+    EXPECT_NEAR(int(grey(line, 8, 9)), 128, 2);
+    EXPECT_NEAR(int(grey(line, 8, 10)), 128, 2);
+    EXPECT_EQ(grey(line, 8, 11), 255u);
 }

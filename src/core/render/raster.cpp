@@ -21,8 +21,6 @@ int64_t floorDiv(int64_t n, int64_t d) {
     return q;
 }
 int64_t ceilDiv(int64_t n, int64_t d) { return -floorDiv(-n, d); }
-// The same by a whole pixel: a shift (arithmetic for negative values).
-int64_t ceilPixels(int64_t n) { return -((-n) >> kSubpixelBits); }
 // Nearest integer, halves up.
 int64_t roundToInt(double v) {
     const double t = v + 0.5;
@@ -62,30 +60,47 @@ void paintSpan(uint32_t* row, int32_t y, int32_t from, int32_t to, const Paint& 
 
 } // namespace
 
+void Rasterizer::startFill(const TRect& clip, bool smooth) {
+    // Aliased: one sample row per pixel through its centre, crossings rounded to the first pixel
+    // whose centre lies right of them. Smooth: four sample rows per pixel, crossings kept to a
+    // sixteenth of a pixel, and a pixel's coverage is the share of its sample spans inside.
+    m_grid = smooth ? Grid{4, 2, 1, 0} : Grid{1, 4, kOne, kHalf};
+    m_edges.clear();
+    const std::size_t rows = static_cast<std::size_t>(clip.height()) * static_cast<std::size_t>(m_grid.samples) + 1;
+    if (m_leftWinding.size() < rows) m_leftWinding.resize(rows, 0);
+    m_leftRows = {clip.Bottom * m_grid.samples, clip.Top * m_grid.samples};
+}
+
 void Rasterizer::addEdge(SubPoint a, SubPoint b, const TRect& clip) {
     if (a.Y == b.Y) return;
     const int32_t winding = a.Y < b.Y ? 1 : -1;
     if (a.Y > b.Y) std::swap(a, b);
-    // Rows whose centre line y + 1/2 lies in [a.Y, b.Y).
-    const int64_t first = std::max<int64_t>(ceilPixels(a.Y - kHalf), clip.Top);
-    const int64_t end = std::min<int64_t>(ceilPixels(b.Y - kHalf), clip.Bottom);
+    const int64_t rowHeight = int64_t{1} << m_grid.rowShift, rowHalf = rowHeight / 2;
+    auto ceilRows = [&](int64_t v) { return -((-v) >> m_grid.rowShift); };
+    // Sample rows whose line lies in [a.Y, b.Y).
+    const int64_t top = int64_t{clip.Top} * m_grid.samples, bottom = int64_t{clip.Bottom} * m_grid.samples;
+    const int64_t first = std::max<int64_t>(ceilRows(a.Y - rowHalf), top);
+    const int64_t end = std::min<int64_t>(ceilRows(b.Y - rowHalf), bottom);
     if (first >= end) return;
-    // Pixels from ceil(x - 1/2) on lie right of a crossing at x.
-    if (ceilPixels(std::min(a.X, b.X) - kHalf) >= clip.Right) return; // ends only spans we never see
-    if (ceilPixels(std::max(a.X, b.X) - kHalf) <= clip.Left) {
+    // A crossing at x is kept as ceil((x - offset) / unit): a pixel index, or sixteenths.
+    const int64_t unit = m_grid.unit, offset = m_grid.offset;
+    auto cell = [&](int64_t x) { return ceilDiv(x - offset, unit); };
+    const int64_t left = int64_t{clip.Left} * (kOne / unit), right = int64_t{clip.Right} * (kOne / unit);
+    if (cell(std::min(a.X, b.X)) >= right) return; // ends only spans we never see
+    if (cell(std::max(a.X, b.X)) <= left) {
         // Wholly left of the clip: it only counts towards the winding of its rows.
-        m_leftWinding[static_cast<std::size_t>(first - clip.Top)] += winding;
-        m_leftWinding[static_cast<std::size_t>(end - clip.Top)] -= winding;
+        m_leftWinding[static_cast<std::size_t>(first - top)] += winding;
+        m_leftWinding[static_cast<std::size_t>(end - top)] -= winding;
         m_leftRows = {std::min(m_leftRows.first, int32_t(first)), std::max(m_leftRows.second, int32_t(end))};
         return;
     }
-    const int64_t dy = b.Y - a.Y, dx = b.X - a.X, den = kOne * dy;
-    // The first pixel right of the crossing on row y is ceil(n / den), with
-    // n = a.X * dy + dx * (y * kOne + kHalf - a.Y) - kHalf * dy; kept as x * den - rem.
-    const int64_t n = a.X * dy + dx * (first * kOne + kHalf - a.Y) - kHalf * dy;
+    const int64_t dy = b.Y - a.Y, dx = b.X - a.X, den = unit * dy;
+    // On sample row r the crossing is ceil(n / den), with
+    // n = a.X * dy + dx * (r * rowHeight + rowHalf - a.Y) - offset * dy; kept as x * den - rem.
+    const int64_t n = a.X * dy + dx * (first * rowHeight + rowHalf - a.Y) - offset * dy;
     const int64_t x = ceilDiv(n, den);
-    const int64_t s = kOne * dx, step = floorDiv(s, den);
-    m_edges.push_back({int32_t(first), int32_t(end), winding, x, x * den - n, step, s - step * den, den});
+    const int64_t stepN = rowHeight * dx, step = floorDiv(stepN, den);
+    m_edges.push_back({int32_t(first), int32_t(end), winding, x, x * den - n, step, stepN - step * den, den});
 }
 
 void Rasterizer::fillEdges(Surface image, TRect clip, const Paint& paint, bool nonZero) {
@@ -101,15 +116,25 @@ void Rasterizer::fillEdges(Surface image, TRect clip, const Paint& paint, bool n
     m_edges.swap(m_sorted);
     uint32_t* const pixels = image.pixels;
     const std::size_t stride = static_cast<std::size_t>(image.width);
+    const bool smooth = m_grid.samples > 1;
+    const int32_t clipTop = clip.Top * m_grid.samples;
+    const auto left = static_cast<int32_t>(clip.Left * (kOne / m_grid.unit));
+    const auto right = static_cast<int32_t>(clip.Right * (kOne / m_grid.unit));
+    if (smooth) startCoverage(clip);
+    int32_t coverageRow = top >> 2;
     std::size_t next = 0;
     m_active.clear();
     // Differences are kept only over the rows the left edges span; zero everywhere else.
     const bool anyLeft = m_leftRows.first < m_leftRows.second;
     int32_t leftWinding = 0;
-    for (int32_t y = m_leftRows.first; y < top; ++y) leftWinding += m_leftWinding[static_cast<std::size_t>(y - clip.Top)];
+    for (int32_t y = m_leftRows.first; y < top; ++y) leftWinding += m_leftWinding[static_cast<std::size_t>(y - clipTop)];
     auto inside = [nonZero](int32_t w) { return nonZero ? w != 0 : (w & 1) != 0; };
     for (int32_t y = top; y < bottom; ++y) {
-        if (anyLeft) leftWinding += m_leftWinding[static_cast<std::size_t>(y - clip.Top)];
+        if (anyLeft) leftWinding += m_leftWinding[static_cast<std::size_t>(y - clipTop)];
+        if (smooth && (y >> 2) != coverageRow) {
+            paintCoverage(pixels + static_cast<std::size_t>(coverageRow) * stride, coverageRow, clip, paint);
+            coverageRow = y >> 2;
+        }
         while (next < m_edges.size() && m_edges[next].firstRow == y) m_active.push_back(int32_t(next++));
         std::size_t kept = 0;
         for (const int32_t index : m_active)
@@ -126,35 +151,75 @@ void Rasterizer::fillEdges(Surface image, TRect clip, const Paint& paint, bool n
             m_active[j] = index;
         }
         uint32_t* row = pixels + static_cast<std::size_t>(y) * stride;
+        auto span = [&](int32_t from, int32_t to) {
+            if (smooth) addCoverage(from, to, clip);
+            else paintSpan(row, y, from, to, paint);
+        };
         int32_t winding = leftWinding;
-        int32_t from = clip.Left;
+        int32_t from = left;
         for (const int32_t index : m_active) {
             Edge& e = m_edges[static_cast<std::size_t>(index)];
-            const auto x = static_cast<int32_t>(std::clamp<int64_t>(e.x, clip.Left, clip.Right));
-            if (inside(winding)) paintSpan(row, y, from, x, paint);
+            const auto x = static_cast<int32_t>(std::clamp<int64_t>(e.x, left, right));
+            if (inside(winding)) span(from, x);
             from = x;
             winding += e.winding;
             e.x += e.step;
             e.rem -= e.stepRem;
             if (e.rem < 0) e.rem += e.den, ++e.x;
         }
-        if (inside(winding)) paintSpan(row, y, from, clip.Right, paint);
+        if (inside(winding)) span(from, right);
     }
+    if (smooth) paintCoverage(pixels + static_cast<std::size_t>(coverageRow) * stride, coverageRow, clip, paint);
     if (anyLeft)
-        std::fill(m_leftWinding.begin() + (m_leftRows.first - clip.Top), m_leftWinding.begin() + (m_leftRows.second - clip.Top) + 1, 0);
+        std::fill(m_leftWinding.begin() + (m_leftRows.first - clipTop), m_leftWinding.begin() + (m_leftRows.second - clipTop) + 1, 0);
 }
 
-void Rasterizer::startFill(const TRect& clip) {
-    m_edges.clear();
-    if (m_leftWinding.size() < static_cast<std::size_t>(clip.height()) + 1)
-        m_leftWinding.resize(static_cast<std::size_t>(clip.height()) + 1, 0);
-    m_leftRows = {clip.Bottom, clip.Top};
+void Rasterizer::startCoverage(const TRect& clip) {
+    const auto width = static_cast<std::size_t>(clip.width()) + 2;
+    if (m_cover.size() < width) m_cover.assign(width, 0), m_run.assign(width, 0);
+    m_touched = {clip.Right, clip.Left};
+}
+
+void Rasterizer::addCoverage(int32_t from, int32_t to, const TRect& clip) {
+    // [from, to) in sixteenths: partial pixels at the ends, whole ones through a running sum.
+    if (from >= to) return;
+    const int32_t p0 = from >> kSubpixelBits, p1 = to >> kSubpixelBits;
+    const auto i0 = static_cast<std::size_t>(p0 - clip.Left), i1 = static_cast<std::size_t>(p1 - clip.Left);
+    constexpr int32_t one = kOne;
+    if (p0 == p1) {
+        m_cover[i0] += to - from;
+    } else {
+        m_cover[i0] += one - (from & (one - 1));
+        m_run[i0 + 1] += one;
+        m_run[i1] -= one;
+        m_cover[i1] += to & (one - 1);
+    }
+    m_touched = {std::min(m_touched.first, p0), std::max(m_touched.second, p1)};
+}
+
+void Rasterizer::paintCoverage(uint32_t* row, int32_t y, const TRect& clip, const Paint& paint) {
+    if (m_touched.first > m_touched.second) return;
+    const uint32_t mask = paint.pattern ? (*paint.pattern)[static_cast<std::size_t>(y & 7)] : 0xFFu;
+    constexpr int32_t full = 4 * static_cast<int32_t>(kOne); // four sample rows, each a whole pixel wide
+    int32_t run = 0;
+    for (int32_t x = m_touched.first; x <= m_touched.second; ++x) {
+        const auto i = static_cast<std::size_t>(x - clip.Left);
+        run += m_run[i];
+        const int32_t c = m_cover[i] + run;
+        m_cover[i] = 0;
+        m_run[i] = 0;
+        if (c <= 0 || x >= clip.Right || !((mask >> (x & 7)) & 1u)) continue;
+        const uint32_t a = c >= full ? paint.alpha : static_cast<uint32_t>((c * paint.alpha + full / 2) / full);
+        if (a == 255) row[x] = paint.pixel;
+        else if (a != 0) row[x] = blend(row[x], paint.pixel, a);
+    }
+    m_touched = {clip.Right, clip.Left};
 }
 
 void Rasterizer::fillPolygon(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint) {
     clip = intersect(clip, image);
     if (pts.size() < 3 || clip.empty()) return;
-    startFill(clip);
+    startFill(clip, paint.smooth);
     auto sub = [](TPoint p) { return SubPoint{int64_t{p.X} * kOne, int64_t{p.Y} * kOne}; };
     for (std::size_t i = 0; i < pts.size(); ++i)
         addEdge(sub(pts[i]), sub(pts[i + 1 == pts.size() ? 0 : i + 1]), clip);
@@ -208,7 +273,7 @@ void Rasterizer::fillClosedBezier(Surface image, std::span<const TPoint> pts, TR
     clip = intersect(clip, image);
     if (pts.size() < 4 || clip.empty()) return;
     flattenChain(pts, &clip, kOne);
-    startFill(clip);
+    startFill(clip, paint.smooth);
     for (std::size_t i = 0; i < m_path.size(); ++i) addEdge(m_path[i], m_path[i + 1 == m_path.size() ? 0 : i + 1], clip);
     fillEdges(image, clip, paint);
 }
@@ -266,6 +331,47 @@ void Rasterizer::strokeHairline(Surface image, std::span<const TPoint> pts, bool
     else plot(pts.back().X, pts.back().Y, position);
 }
 
+void Rasterizer::strokeSmoothHairline(Surface image, std::span<const TPoint> pts, bool closed, TRect clip,
+                                      const Paint& paint) {
+    clip = intersect(clip, image);
+    if (pts.size() < 2 || clip.empty()) return;
+    uint32_t* const pixels = image.pixels;
+    const std::size_t stride = static_cast<std::size_t>(image.width);
+    auto plot = [&](int64_t x, int64_t y, double share) {
+        if (x < clip.Left || x >= clip.Right || y < clip.Top || y >= clip.Bottom) return;
+        const auto a = static_cast<uint32_t>(share * paint.alpha + 0.5);
+        if (a == 0) return;
+        uint32_t& p = pixels[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x)];
+        p = a == 255 ? paint.pixel : blend(p, paint.pixel, a);
+    };
+    // A line one pixel wide centred on the path: each pixel column (or row) it crosses is shared
+    // between the two pixels its centre line passes between. Columns are taken from the start
+    // up to the end, not including it, so that a joint is shared once.
+    auto segment = [&](TPoint a, TPoint b) {
+        const int64_t dx = int64_t{b.X} - a.X, dy = int64_t{b.Y} - a.Y;
+        if (dx == 0 && dy == 0) return;
+        if (std::max(a.X, b.X) < clip.Left - 1 || std::min(a.X, b.X) > clip.Right + 1 ||
+            std::max(a.Y, b.Y) < clip.Top - 1 || std::min(a.Y, b.Y) > clip.Bottom + 1)
+            return;
+        const bool xMajor = std::abs(dx) >= std::abs(dy);
+        const int64_t major0 = xMajor ? a.X : a.Y, major1 = xMajor ? b.X : b.Y;
+        const int64_t minor0 = xMajor ? a.Y : a.X;
+        const double slope = double(xMajor ? dy : dx) / double(xMajor ? dx : dy);
+        const int64_t lo = std::max<int64_t>(std::min(major0, major1), xMajor ? clip.Left : clip.Top);
+        const int64_t hi = std::min<int64_t>(std::max(major0, major1), xMajor ? clip.Right : clip.Bottom);
+        for (int64_t k = lo; k < hi; ++k) {
+            const double at = double(minor0) + (double(k) + 0.5 - double(major0)) * slope - 0.5;
+            const double floorAt = std::floor(at);
+            const auto m = static_cast<int64_t>(floorAt);
+            const double share = at - floorAt;
+            xMajor ? plot(k, m, 1 - share) : plot(m, k, 1 - share);
+            xMajor ? plot(k, m + 1, share) : plot(m + 1, k, share);
+        }
+    };
+    for (std::size_t i = 0; i + 1 < pts.size(); ++i) segment(pts[i], pts[i + 1]);
+    if (closed && pts.size() > 2) segment(pts.back(), pts.front());
+}
+
 void Rasterizer::strokeBezierHairline(Surface image, std::span<const TPoint> pts, bool closed, TRect clip,
                                       const Paint& paint) {
     clip = intersect(clip, image);
@@ -278,7 +384,8 @@ void Rasterizer::strokeBezierHairline(Surface image, std::span<const TPoint> pts
                          static_cast<int32_t>((p.Y + kHalf) >> kSubpixelBits)};
         if (m_pixels.empty() || !(m_pixels.back() == q)) m_pixels.push_back(q);
     }
-    strokeHairline(image, m_pixels, closed, clip, paint);
+    if (paint.smooth) strokeSmoothHairline(image, m_pixels, closed, clip, paint);
+    else strokeHairline(image, m_pixels, closed, clip, paint);
 }
 
 void Rasterizer::strokePath(Surface image, bool closed, int32_t width, TRect clip, const Paint& paint) {
@@ -287,7 +394,7 @@ void Rasterizer::strokePath(Surface image, bool closed, int32_t width, TRect cli
     const double r = width * double(kOne) / 2;
     constexpr double tolerance = kOne / 5.0;
     const int sides = std::clamp(static_cast<int>(std::ceil(3.14159265 / std::sqrt(2 * tolerance / r))), 8, 128);
-    startFill(clip);
+    startFill(clip, paint.smooth);
     // The stroke reaches this far beyond its vertices: segments wholly farther off are skipped.
     const auto reach = static_cast<int64_t>(r) + kOne;
     const int64_t left = int64_t{clip.Left} * kOne - reach, right = int64_t{clip.Right} * kOne + reach;

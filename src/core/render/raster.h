@@ -31,6 +31,7 @@ struct Paint {
     // Lines only: position k along the line is drawn when bit k % dashPeriod is set; 0 is solid.
     uint32_t dash = 0;
     uint8_t dashPeriod = 0;
+    bool smooth = false; // anti-aliased: edge pixels get the share of them covered
 };
 
 constexpr int kSubpixelBits = 4;
@@ -51,7 +52,9 @@ class Rasterizer {
     void fillClosedBezier(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint);
     // One-pixel lines through the points; `closed` adds the segment back to the first.
     void strokeHairline(Surface image, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
-    // The same along a cubic Bezier chain (1 + 3k points).
+    // A smoothed line one pixel wide (no dashes): a pixel on either side of its centre line.
+    void strokeSmoothHairline(Surface image, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
+    // One-pixel lines along a cubic Bezier chain (1 + 3k points), smoothed as the paint says.
     void strokeBezierHairline(Surface image, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
     // Lines `width` pixels wide with round ends and joints: every pixel whose centre lies within
     // width / 2 of the path, painted once.
@@ -69,7 +72,10 @@ class Rasterizer {
         int64_t X, Y; // sixteenths of a pixel
     };
 
-    void startFill(const TRect& clip);
+    void startFill(const TRect& clip, bool smooth);
+    void startCoverage(const TRect& clip);
+    void addCoverage(int32_t from, int32_t to, const TRect& clip);
+    void paintCoverage(uint32_t* row, int32_t y, const TRect& clip, const Paint& paint);
     void addEdge(SubPoint a, SubPoint b, const TRect& clip);
     // Even-odd for shapes as drawn; non-zero for strokes built of overlapping pieces.
     void fillEdges(Surface image, TRect clip, const Paint& paint, bool nonZero = false);
@@ -78,7 +84,15 @@ class Rasterizer {
     // Into m_path; curves wholly beyond `cull` by more than `margin` sixteenths become chords.
     void flattenChain(std::span<const TPoint> pts, const TRect* cull, int64_t margin);
 
+    struct Grid {
+        int32_t samples;  // sample rows per pixel
+        int32_t rowShift; // log2 of a sample row's height in sixteenths
+        int64_t unit, offset;
+    };
+    Grid m_grid{1, 4, 16, 8};
     std::vector<Edge> m_edges, m_sorted;
+    std::vector<int32_t> m_cover, m_run; // smooth fills: coverage of the row being sampled
+    std::pair<int32_t, int32_t> m_touched;
     std::vector<uint32_t> m_rowStart;
     std::vector<int32_t> m_active;
     std::vector<int32_t> m_leftWinding; // per clip row, as differences: edges wholly left of the clip

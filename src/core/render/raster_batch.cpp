@@ -42,6 +42,9 @@ void RasterBatch::strokeBezierHairline(std::span<const TPoint> pts, bool closed,
     queue(Op::StrokeBezier, pts, closed, clip, paint);
 }
 
+void RasterBatch::strokeSmoothHairline(std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint) {
+    queue(Op::SmoothStroke, pts, closed, clip, paint);
+}
 void RasterBatch::strokeWide(std::span<const TPoint> pts, bool closed, int32_t width, TRect clip, const Paint& paint) {
     queue(Op::Wide, pts, closed, clip, paint, width);
 }
@@ -67,6 +70,9 @@ void RasterBatch::draw(Rasterizer& r, Surface surface, int32_t top, int32_t bott
             break;
         case Op::StrokeBezier:
             r.strokeBezierHairline(surface, pts, c.closed, clip, c.paint);
+            break;
+        case Op::SmoothStroke:
+            r.strokeSmoothHairline(surface, pts, c.closed, clip, c.paint);
             break;
         case Op::Wide:
             r.strokeWide(surface, pts, c.closed, c.width, clip, c.paint);

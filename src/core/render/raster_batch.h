@@ -28,6 +28,7 @@ class RasterBatch {
     void fillClosedBezier(std::span<const TPoint> pts, TRect clip, const Paint& paint);
     void strokeHairline(std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
     void strokeBezierHairline(std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
+    void strokeSmoothHairline(std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
     void strokeWide(std::span<const TPoint> pts, bool closed, int32_t width, TRect clip, const Paint& paint);
     void strokeBezierWide(std::span<const TPoint> pts, bool closed, int32_t width, TRect clip, const Paint& paint);
 
@@ -42,7 +43,7 @@ class RasterBatch {
     static constexpr std::size_t kMaxPoints = std::size_t{1} << 19;
 
   private:
-    enum class Op : uint8_t { Fill, FillBezier, Stroke, StrokeBezier, Wide, WideBezier };
+    enum class Op : uint8_t { Fill, FillBezier, Stroke, StrokeBezier, SmoothStroke, Wide, WideBezier };
     struct Command {
         Op op;
         bool closed;
