@@ -64,7 +64,7 @@ void Rasterizer::startFill(const TRect& clip, bool smooth) {
     // Aliased: one sample row per pixel through its centre, crossings rounded to the first pixel
     // whose centre lies right of them. Smooth: four sample rows per pixel, crossings kept to a
     // sixteenth of a pixel, and a pixel's coverage is the share of its sample spans inside.
-    m_grid = smooth ? Grid{4, 2, 1, 0} : Grid{1, 4, kOne, kHalf};
+    m_grid = smooth ? Grid{4, 2, 1, 0, 0} : Grid{1, 4, kOne, kHalf, kSubpixelBits};
     m_edges.clear();
     const std::size_t rows = static_cast<std::size_t>(clip.height()) * static_cast<std::size_t>(m_grid.samples) + 1;
     if (m_leftWinding.size() < rows) m_leftWinding.resize(rows, 0);
@@ -84,7 +84,7 @@ void Rasterizer::addEdge(SubPoint a, SubPoint b, const TRect& clip) {
     if (first >= end) return;
     // A crossing at x is kept as ceil((x - offset) / unit): a pixel index, or sixteenths.
     const int64_t unit = m_grid.unit, offset = m_grid.offset;
-    auto cell = [&](int64_t x) { return ceilDiv(x - offset, unit); };
+    auto cell = [&](int64_t x) { return -((offset - x) >> m_grid.unitShift); }; // unit is a power of two
     const int64_t left = int64_t{clip.Left} * (kOne / unit), right = int64_t{clip.Right} * (kOne / unit);
     if (cell(std::min(a.X, b.X)) >= right) return; // ends only spans we never see
     if (cell(std::max(a.X, b.X)) <= left) {

@@ -88,8 +88,9 @@ class Rasterizer {
         int32_t samples;  // sample rows per pixel
         int32_t rowShift; // log2 of a sample row's height in sixteenths
         int64_t unit, offset;
+        int32_t unitShift; // log2 of unit
     };
-    Grid m_grid{1, 4, 16, 8};
+    Grid m_grid{1, 4, 16, 8, 4};
     std::vector<Edge> m_edges, m_sorted;
     std::vector<int32_t> m_cover, m_run; // smooth fills: coverage of the row being sampled
     std::pair<int32_t, int32_t> m_touched;
