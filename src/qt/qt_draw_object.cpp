@@ -10,6 +10,7 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <tuple>
 
 namespace kestrum::qt {
 
@@ -255,23 +256,12 @@ bool QtDrawObject::ownStroke(std::span<const TPoint> pts, bool closed, bool bezi
         return true;
     }
     if (Pen.Width <= 1) {
+        // Positions drawn in each repeat of psDash, psDot, psDashDot and psDashDotDot.
+        static constexpr std::pair<uint32_t, uint8_t> kDashes[] = {
+            {0b001111, 6}, {0b001, 3}, {0b001001111, 9}, {0b001001001111, 12}};
         raster::Paint paint = penPaint();
-        switch (Pen.Style) {
-        case psDash:
-            paint.dash = 0b001111, paint.dashPeriod = 6;
-            break;
-        case psDot:
-            paint.dash = 0b001, paint.dashPeriod = 3;
-            break;
-        case psDashDot:
-            paint.dash = 0b001001111, paint.dashPeriod = 9;
-            break;
-        case psDashDotDot:
-            paint.dash = 0b001001001111, paint.dashPeriod = 12;
-            break;
-        default:
-            break;
-        }
+        if (Pen.Style >= psDash && Pen.Style <= psDashDotDot)
+            std::tie(paint.dash, paint.dashPeriod) = kDashes[Pen.Style - psDash];
         if (bezier) m_batch.strokeBezierHairline(pts, closed, clipRect(), paint);
         else m_batch.strokeHairline(pts, closed, clipRect(), paint);
         return true;
@@ -280,9 +270,8 @@ bool QtDrawObject::ownStroke(std::span<const TPoint> pts, bool closed, bool bezi
     // Round ends and joints; square ends with mitred joints stay with the painter.
     const bool square = GDIPlus() ? CapsMode == 1 : Pen.Geometric && Pen.SquareCaps;
     if (square || Pen.Width > 1024) return false;
-    const int32_t width = std::max(Pen.Width, 1);
-    if (bezier) m_batch.strokeBezierWide(pts, closed, width, clipRect(), penPaint());
-    else m_batch.strokeWide(pts, closed, width, clipRect(), penPaint());
+    if (bezier) m_batch.strokeBezierWide(pts, closed, Pen.Width, clipRect(), penPaint());
+    else m_batch.strokeWide(pts, closed, Pen.Width, clipRect(), penPaint());
     return true;
 }
 
