@@ -2,6 +2,7 @@
 // the clip, joints painted once, and coordinates far off the image.
 
 #include "render/raster_batch.h"
+#include "support/largest_allocation.h"
 
 #include <gtest/gtest.h>
 
@@ -156,6 +157,15 @@ TEST(Raster, CurvesAndFarCoordinatesStayBounded) {
     r.strokeHairline(raster::surfaceOf(lines), std::vector<TPoint>{{-far, -far}, {far, far}}, false, TRect{0, 0, lines.width(), lines.height()}, {kInk});
     EXPECT_EQ(countInk(lines), 20); // the diagonal through the image, one pixel a row
     r.strokeBezierHairline(raster::surfaceOf(lines), huge, false, {0, 0, 0, 0}, {kInk}); // empty clip: nothing, no crash
+    // A damaged curve chain of 150,000 points swinging across the whole range, drawn wide: the
+    // flattening and the discs are bounded, so memory stays in the tens of megabytes.
+    std::vector<TPoint> wild(150001);
+    for (std::size_t i = 0; i < wild.size(); ++i)
+        wild[i] = {i % 2 ? far : -far, i % 3 ? far - int32_t(i) : -far + int32_t(i)};
+    test::LargestAllocation watch;
+    r.fillClosedBezier(raster::surfaceOf(full), wild, TRect{0, 0, 30, 20}, {kInk});
+    r.strokeBezierWide(raster::surfaceOf(full), wild, false, 900, TRect{0, 0, 30, 20}, {kInk});
+    EXPECT_LT(watch.bytes(), std::size_t{200} << 20);
 }
 
 TEST(Raster, ABatchDrawnInTwoBandsMatchesOnePass) {

@@ -226,7 +226,7 @@ void Rasterizer::fillPolygon(Surface image, std::span<const TPoint> pts, TRect c
     fillEdges(image, clip, paint);
 }
 
-void Rasterizer::flattenCubic(SubPoint p0, SubPoint p1, SubPoint p2, SubPoint p3) {
+void Rasterizer::flattenCubic(SubPoint p0, SubPoint p1, SubPoint p2, SubPoint p3, int maxSteps) {
     // Uniform steps, as many as keep the chords within a quarter pixel of the curve: the
     // deviation is at most 3/4 of the larger second difference over the square of the steps.
     auto second = [](SubPoint a, SubPoint b, SubPoint c) {
@@ -239,7 +239,7 @@ void Rasterizer::flattenCubic(SubPoint p0, SubPoint p1, SubPoint p2, SubPoint p3
         m_path.push_back(p3);
         return;
     }
-    const int steps = static_cast<int>(std::min(std::ceil(std::sqrt(0.75 / tolerance * std::sqrt(dd2))), 4096.0));
+    const int steps = static_cast<int>(std::min(std::ceil(std::sqrt(0.75 / tolerance * std::sqrt(dd2))), double(maxSteps)));
     for (int i = 1; i < steps; ++i) {
         const double t = double(i) / steps, u = 1 - t;
         const double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
@@ -261,11 +261,15 @@ void Rasterizer::flattenChain(std::span<const TPoint> pts, const TRect* cull, in
                all([&](TPoint p) { return p.Y * kOne < cull->Top * kOne - margin; }) ||
                all([&](TPoint p) { return p.Y * kOne > cull->Bottom * kOne + margin; });
     };
+    // Huge curves of a damaged file could ask for thousands of steps each: the whole chain
+    // gets about a million points at most.
+    const auto cubics = static_cast<int64_t>(pts.size() / 3) + 1;
+    const int maxSteps = static_cast<int>(std::clamp<int64_t>((int64_t{1} << 20) / cubics, 8, 4096));
     m_path.clear();
     m_path.push_back(sub(pts[0]));
     for (std::size_t i = 1; i + 2 < pts.size(); i += 3) {
         if (beyond({pts[i - 1], pts[i], pts[i + 1], pts[i + 2]})) m_path.push_back(sub(pts[i + 2]));
-        else flattenCubic(sub(pts[i - 1]), sub(pts[i]), sub(pts[i + 1]), sub(pts[i + 2]));
+        else flattenCubic(sub(pts[i - 1]), sub(pts[i]), sub(pts[i + 1]), sub(pts[i + 2]), maxSteps);
     }
 }
 
@@ -393,7 +397,9 @@ void Rasterizer::strokePath(Surface image, bool closed, int32_t width, TRect cli
     // way, so that the non-zero rule paints their overlaps once.
     const double r = width * double(kOne) / 2;
     constexpr double tolerance = kOne / 5.0;
-    const int sides = std::clamp(static_cast<int>(std::ceil(3.14159265 / std::sqrt(2 * tolerance / r))), 8, 128);
+    // Rounder discs for wider lines, fewer when a (damaged) line has very many vertices.
+    const auto budget = static_cast<int>(std::clamp<std::size_t>((std::size_t{1} << 21) / (m_path.size() + 1), 8, 128));
+    const int sides = std::clamp(static_cast<int>(std::ceil(3.14159265 / std::sqrt(2 * tolerance / r))), 8, budget);
     startFill(clip, paint.smooth);
     // The stroke reaches this far beyond its vertices: segments wholly farther off are skipped.
     const auto reach = static_cast<int64_t>(r) + kOne;

@@ -80,7 +80,7 @@ class Rasterizer {
     // Even-odd for shapes as drawn; non-zero for strokes built of overlapping pieces.
     void fillEdges(Surface image, TRect clip, const Paint& paint, bool nonZero = false);
     void strokePath(Surface image, bool closed, int32_t width, TRect clip, const Paint& paint); // m_path
-    void flattenCubic(SubPoint p0, SubPoint p1, SubPoint p2, SubPoint p3);
+    void flattenCubic(SubPoint p0, SubPoint p1, SubPoint p2, SubPoint p3, int maxSteps);
     // Into m_path; curves wholly beyond `cull` by more than `margin` sixteenths become chords.
     void flattenChain(std::span<const TPoint> pts, const TRect* cull, int64_t margin);
 
