@@ -1,15 +1,16 @@
 #pragma once
-// The scan converter of the aliased back ends: polygon fills, closed Bezier fills and one-pixel
-// lines written straight into a 32-bit image.
+// The scan converter of the drawing back ends: polygon and closed Bezier fills, one-pixel and
+// wide lines, aliased or smoothed, written straight into a 32-bit image.
 //
 // A general-purpose painter spends most of a map frame setting up edges for polygons of
 // hundreds of vertices. Here every edge costs a few integer steps per row, the rows outside
 // the clip are never visited, and the answer for a pixel never depends on the clip: a strip
 // redrawn after a pan gets exactly the pixels a full redraw would.
 //
-// Rules: a pixel is filled when its centre lies inside by the even-odd rule; coordinates are
-// whole pixels or, for flattened curves, sixteenths of a pixel. A line covers the pixels the
-// nearest-pixel walk along its major axis visits, both ends included.
+// Rules: aliased, a pixel is filled when its centre lies inside by the even-odd rule, and a
+// one-pixel line covers the pixels the nearest-pixel walk along its major axis visits, both
+// ends included. Smoothed, a pixel gets the share of four sample rows across it that lies
+// inside. Coordinates are whole pixels or, for flattened curves, sixteenths of a pixel.
 
 #include "render/image.h"
 #include "view/view_transform.h"
@@ -64,9 +65,9 @@ class Rasterizer {
 
   private:
     struct Edge {
-        int32_t firstRow, endRow; // rows whose centres the edge crosses: [firstRow, endRow)
+        int32_t firstRow, endRow; // sample rows the edge crosses: [firstRow, endRow)
         int32_t winding;          // +1 downwards, -1 upwards
-        int64_t x, rem, step, stepRem, den; // first pixel right of the crossing, as an exact fraction
+        int64_t x, rem, step, stepRem, den; // the crossing on the grid, as an exact fraction
     };
     struct SubPoint {
         int64_t X, Y; // sixteenths of a pixel
