@@ -365,9 +365,9 @@ void Rasterizer::strokeSmoothHairline(Surface image, std::span<const TPoint> pts
         const int64_t hi = std::min<int64_t>(std::max(major0, major1), xMajor ? clip.Right : clip.Bottom);
         for (int64_t k = lo; k < hi; ++k) {
             const double at = double(minor0) + (double(k) + 0.5 - double(major0)) * slope - 0.5;
-            const double floorAt = std::floor(at);
-            const auto m = static_cast<int64_t>(floorAt);
-            const double share = at - floorAt;
+            auto m = static_cast<int64_t>(at); // towards zero, then down: floor without a call
+            if (double(m) > at) --m;
+            const double share = at - double(m);
             xMajor ? plot(k, m, 1 - share) : plot(m, k, 1 - share);
             xMajor ? plot(k, m + 1, share) : plot(m + 1, k, share);
         }
