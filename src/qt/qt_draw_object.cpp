@@ -468,6 +468,14 @@ void QtDrawObject::doText(int32_t x, int32_t y, bool halo, std::string_view byte
     if (halo && angle == 0 && !(GDIPlus() && Opacity != 255)) {
         const Sprite& sprite = spriteOf(t, f, look);
         p.drawImage(x + sprite.offset.x(), y + sprite.offset.y(), sprite.image);
+    } else if (!halo && angle == 0 && !m_external && m_surface.pixels) {
+        // Captions by the thousand, each in colours of its own: the letters are drawn once as
+        // a mask and coloured at every use; the box stays with the painter.
+        if (look.box) p.fillRect(QRectF(x, y + (GDIPlus() ? t.descent : 0), t.advance, t.ascent + t.descent), look.back);
+        const QImage& mask = maskOf(t, f);
+        raster::blendMask(m_surface, clipRect(), x + t.maskOffset.x(), y + t.maskOffset.y(), mask.constBits(),
+                          mask.width(), mask.height(), static_cast<std::size_t>(mask.bytesPerLine()),
+                          0xFF000000u | look.ink.rgb(), static_cast<uint8_t>(look.ink.alpha()));
     } else {
         p.translate(x, y);
         if (angle != 0) p.rotate(-angle / 10.0);
@@ -475,6 +483,24 @@ void QtDrawObject::doText(int32_t x, int32_t y, bool halo, std::string_view byte
         paintText(p, t, f, look);
     }
     p.restore();
+}
+
+const QImage& QtDrawObject::maskOf(ShapedText& t, const QFont& f) {
+    if (!t.mask.isNull()) return t.mask;
+    // On the same whole-pixel grid as on the map, as the pictures of haloed labels are.
+    const QRect r = QRectF(-4, -4, t.advance + 8, t.ascent + 2 * t.descent + 8).toAlignedRect();
+    t.mask = QImage(r.size(), QImage::Format_Alpha8);
+    t.mask.fill(0);
+    t.maskOffset = r.topLeft();
+    QPainter mp(&t.mask);
+    mp.setRenderHints(painter().renderHints());
+    mp.translate(-r.left(), -r.top());
+    mp.setFont(f);
+    mp.setPen(Qt::black);
+    mp.drawStaticText(QPointF(0, GDIPlus() ? t.descent : 0), t.glyphs);
+    mp.end();
+    m_spriteBytes += static_cast<std::size_t>(t.mask.sizeInBytes());
+    return t.mask;
 }
 
 void QtDrawObject::paintText(QPainter& p, ShapedText& t, const QFont& f, const TextLook& look) {

@@ -101,10 +101,13 @@ class QtDrawObject final : public TDrawObject {
         const QPainterPath& halo(const QFont& f); // a 3-pixel stroke round the outline
         QPainterPath outlinePath, haloPath;
         bool hasOutline = false, hasHalo = false;
+        QImage mask;       // the letters' coverage, drawn on first use and coloured at each
+        QPoint maskOffset; // of the mask's corner from the text's top-left
     };
     ShapedText& shaped(std::string_view bytes, bool forDrawing);
     void paintText(QPainter& p, ShapedText& t, const QFont& f, const TextLook& look);
     const Sprite& spriteOf(ShapedText& t, const QFont& f, const TextLook& look);
+    const QImage& maskOf(ShapedText& t, const QFont& f);
     static constexpr std::size_t kShapedTextLimit = 16384;
     static constexpr std::size_t kSpriteBudget = 32u << 20; // bytes of pictures kept
     QString text(std::string_view bytes) const;

@@ -20,7 +20,6 @@ int64_t floorDiv(int64_t n, int64_t d) {
     while ((q + 1) * d <= n) ++q;
     return q;
 }
-int64_t ceilDiv(int64_t n, int64_t d) { return -floorDiv(-n, d); }
 // Nearest integer, halves up.
 int64_t roundToInt(double v) {
     const double t = v + 0.5;
@@ -58,7 +57,25 @@ void paintSpan(uint32_t* row, int32_t y, int32_t from, int32_t to, const Paint& 
         if ((mask >> (x & 7)) & 1u) row[x] = paint.alpha == 255 ? paint.pixel : blend(row[x], paint.pixel, paint.alpha);
 }
 
+int64_t ceilDiv(int64_t n, int64_t d) { return -floorDiv(-n, d); }
+
 } // namespace
+
+void blendMask(Surface image, TRect clip, int32_t x, int32_t y, const uint8_t* mask, int32_t width, int32_t height,
+               std::size_t stride, uint32_t pixel, uint8_t alpha) {
+    clip = intersect(clip, image);
+    const int32_t x0 = std::max(x, clip.Left), x1 = std::min(x + width, clip.Right);
+    const int32_t y0 = std::max(y, clip.Top), y1 = std::min(y + height, clip.Bottom);
+    for (int32_t row = y0; row < y1; ++row) {
+        const uint8_t* m = mask + static_cast<std::size_t>(row - y) * stride + (x0 - x);
+        uint32_t* dst = image.pixels + static_cast<std::size_t>(row) * static_cast<std::size_t>(image.width);
+        for (int32_t col = x0; col < x1; ++col, ++m) {
+            if (*m == 0) continue;
+            const uint32_t a = *m == 255 ? alpha : (uint32_t{*m} * alpha + 127) / 255;
+            dst[col] = a == 255 ? pixel : blend(dst[col], pixel, a);
+        }
+    }
+}
 
 void Rasterizer::startFill(const TRect& clip, bool smooth) {
     // Aliased: one sample row per pixel through its centre, crossings rounded to the first pixel

@@ -7,7 +7,8 @@
 // the clip are never visited, and the answer for a pixel never depends on the clip: a strip
 // redrawn after a pan gets exactly the pixels a full redraw would.
 //
-// Rules: aliased, a pixel is filled when its centre lies inside by the even-odd rule, and a
+// Rules: aliased, a pixel is filled when its centre lies inside by the even-odd rule (a centre
+// on a left edge is in, on a right edge out), and a
 // one-pixel line covers the pixels the nearest-pixel walk along its major axis visits, both
 // ends included. Smoothed, a pixel gets the share of four sample rows across it that lies
 // inside. Coordinates are whole pixels or, for flattened curves, sixteenths of a pixel.
@@ -44,6 +45,11 @@ struct Surface {
 };
 inline Surface surfaceOf(TImage& image) { return {image.data(), image.width(), image.height()}; }
 inline TRect bounds(const Surface& s) { return {0, 0, s.width, s.height}; }
+
+// Lays a colour over the surface through an 8-bit coverage mask (rows `stride` bytes apart)
+// whose top-left corner goes to (x, y): glyphs drawn once as masks, coloured at every use.
+void blendMask(Surface image, TRect clip, int32_t x, int32_t y, const uint8_t* mask, int32_t width, int32_t height,
+               std::size_t stride, uint32_t pixel, uint8_t alpha);
 
 class Rasterizer {
   public:
