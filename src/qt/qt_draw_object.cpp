@@ -275,12 +275,8 @@ bool QtDrawObject::ownStroke(std::span<const TPoint> pts, bool closed, bool bezi
     return true;
 }
 
-TRect QtDrawObject::clipRect() const {
-    const TRect all = raster::bounds(m_surface);
-    return m_clip ? TRect{std::max(m_clip->Left, 0), std::max(m_clip->Top, 0), std::min(m_clip->Right, all.Right),
-                          std::min(m_clip->Bottom, all.Bottom)}
-                  : all;
-}
+// The scan converter keeps to the image by itself.
+TRect QtDrawObject::clipRect() const { return m_clip.value_or(raster::bounds(m_surface)); }
 
 raster::Paint QtDrawObject::fillPaint() {
     if (!m_hatchesRead) {

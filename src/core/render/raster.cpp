@@ -41,6 +41,12 @@ uint32_t blend(uint32_t dst, uint32_t src, uint32_t alpha) {
     return 0xFF000000u | channel(16) | channel(8) | channel(0);
 }
 
+// A pixel receives a colour at an opacity.
+void lay(uint32_t& dst, uint32_t pixel, uint32_t alpha) {
+    if (alpha == 255) dst = pixel;
+    else if (alpha != 0) dst = blend(dst, pixel, alpha);
+}
+
 void paintSpan(uint32_t* row, int32_t y, int32_t from, int32_t to, const Paint& paint) {
     if (from >= to) return;
     if (!paint.pattern) {
@@ -54,7 +60,7 @@ void paintSpan(uint32_t* row, int32_t y, int32_t from, int32_t to, const Paint& 
     const uint32_t mask = (*paint.pattern)[static_cast<std::size_t>(y & 7)];
     if (mask == 0) return;
     for (int32_t x = from; x < to; ++x)
-        if ((mask >> (x & 7)) & 1u) row[x] = paint.alpha == 255 ? paint.pixel : blend(row[x], paint.pixel, paint.alpha);
+        if ((mask >> (x & 7)) & 1u) lay(row[x], paint.pixel, paint.alpha);
 }
 
 int64_t ceilDiv(int64_t n, int64_t d) { return -floorDiv(-n, d); }
@@ -71,8 +77,7 @@ void blendMask(Surface image, TRect clip, int32_t x, int32_t y, const uint8_t* m
         uint32_t* dst = image.pixels + static_cast<std::size_t>(row) * static_cast<std::size_t>(image.width);
         for (int32_t col = x0; col < x1; ++col, ++m) {
             if (*m == 0) continue;
-            const uint32_t a = *m == 255 ? alpha : (uint32_t{*m} * alpha + 127) / 255;
-            dst[col] = a == 255 ? pixel : blend(dst[col], pixel, a);
+            lay(dst[col], pixel, *m == 255 ? alpha : (uint32_t{*m} * alpha + 127) / 255);
         }
     }
 }
@@ -81,11 +86,11 @@ void Rasterizer::startFill(const TRect& clip, bool smooth) {
     // Aliased: one sample row per pixel through its centre, crossings rounded to the first pixel
     // whose centre lies right of them. Smooth: four sample rows per pixel, crossings kept to a
     // sixteenth of a pixel, and a pixel's coverage is the share of its sample spans inside.
-    m_grid = smooth ? Grid{4, 2, 1, 0, 0} : Grid{1, 4, kOne, kHalf, kSubpixelBits};
+    m_grid = smooth ? Grid{2, 0, 0} : Grid{kSubpixelBits, kSubpixelBits, kHalf};
     m_edges.clear();
-    const std::size_t rows = static_cast<std::size_t>(clip.height()) * static_cast<std::size_t>(m_grid.samples) + 1;
+    const std::size_t rows = static_cast<std::size_t>(clip.height()) * static_cast<std::size_t>(m_grid.samples()) + 1;
     if (m_leftWinding.size() < rows) m_leftWinding.resize(rows, 0);
-    m_leftRows = {clip.Bottom * m_grid.samples, clip.Top * m_grid.samples};
+    m_leftRows = {clip.Bottom * m_grid.samples(), clip.Top * m_grid.samples()};
 }
 
 void Rasterizer::addEdge(SubPoint a, SubPoint b, const TRect& clip) {
@@ -95,12 +100,12 @@ void Rasterizer::addEdge(SubPoint a, SubPoint b, const TRect& clip) {
     const int64_t rowHeight = int64_t{1} << m_grid.rowShift, rowHalf = rowHeight / 2;
     auto ceilRows = [&](int64_t v) { return -((-v) >> m_grid.rowShift); };
     // Sample rows whose line lies in [a.Y, b.Y).
-    const int64_t top = int64_t{clip.Top} * m_grid.samples, bottom = int64_t{clip.Bottom} * m_grid.samples;
+    const int64_t top = int64_t{clip.Top} * m_grid.samples(), bottom = int64_t{clip.Bottom} * m_grid.samples();
     const int64_t first = std::max<int64_t>(ceilRows(a.Y - rowHalf), top);
     const int64_t end = std::min<int64_t>(ceilRows(b.Y - rowHalf), bottom);
     if (first >= end) return;
     // A crossing at x is kept as ceil((x - offset) / unit): a pixel index, or sixteenths.
-    const int64_t unit = m_grid.unit, offset = m_grid.offset;
+    const int64_t unit = m_grid.unit(), offset = m_grid.offset;
     auto cell = [&](int64_t x) { return -((offset - x) >> m_grid.unitShift); }; // unit is a power of two
     const int64_t left = int64_t{clip.Left} * (kOne / unit), right = int64_t{clip.Right} * (kOne / unit);
     if (cell(std::min(a.X, b.X)) >= right) return; // ends only spans we never see
@@ -133,10 +138,10 @@ void Rasterizer::fillEdges(Surface image, TRect clip, const Paint& paint, bool n
     m_edges.swap(m_sorted);
     uint32_t* const pixels = image.pixels;
     const std::size_t stride = static_cast<std::size_t>(image.width);
-    const bool smooth = m_grid.samples > 1;
-    const int32_t clipTop = clip.Top * m_grid.samples;
-    const auto left = static_cast<int32_t>(clip.Left * (kOne / m_grid.unit));
-    const auto right = static_cast<int32_t>(clip.Right * (kOne / m_grid.unit));
+    const bool smooth = m_grid.samples() > 1;
+    const int32_t clipTop = clip.Top * m_grid.samples();
+    const auto left = static_cast<int32_t>(clip.Left * (kOne / m_grid.unit()));
+    const auto right = static_cast<int32_t>(clip.Right * (kOne / m_grid.unit()));
     if (smooth) startCoverage(clip);
     int32_t coverageRow = top >> 2;
     std::size_t next = 0;
@@ -226,9 +231,7 @@ void Rasterizer::paintCoverage(uint32_t* row, int32_t y, const TRect& clip, cons
         m_cover[i] = 0;
         m_run[i] = 0;
         if (c <= 0 || x >= clip.Right || !((mask >> (x & 7)) & 1u)) continue;
-        const uint32_t a = c >= full ? paint.alpha : static_cast<uint32_t>((c * paint.alpha + full / 2) / full);
-        if (a == 255) row[x] = paint.pixel;
-        else if (a != 0) row[x] = blend(row[x], paint.pixel, a);
+        lay(row[x], paint.pixel, c >= full ? paint.alpha : static_cast<uint32_t>((c * paint.alpha + full / 2) / full));
     }
     m_touched = {clip.Right, clip.Left};
 }
@@ -237,9 +240,8 @@ void Rasterizer::fillPolygon(Surface image, std::span<const TPoint> pts, TRect c
     clip = intersect(clip, image);
     if (pts.size() < 3 || clip.empty()) return;
     startFill(clip, paint.smooth);
-    auto sub = [](TPoint p) { return SubPoint{int64_t{p.X} * kOne, int64_t{p.Y} * kOne}; };
     for (std::size_t i = 0; i < pts.size(); ++i)
-        addEdge(sub(pts[i]), sub(pts[i + 1 == pts.size() ? 0 : i + 1]), clip);
+        addEdge(toSub(pts[i]), toSub(pts[i + 1 == pts.size() ? 0 : i + 1]), clip);
     fillEdges(image, clip, paint);
 }
 
@@ -267,7 +269,6 @@ void Rasterizer::flattenCubic(SubPoint p0, SubPoint p1, SubPoint p2, SubPoint p3
 }
 
 void Rasterizer::flattenChain(std::span<const TPoint> pts, const TRect* cull, int64_t margin) {
-    auto sub = [](TPoint p) { return SubPoint{int64_t{p.X} * kOne, int64_t{p.Y} * kOne}; };
     // A curve whose control points all lie beyond one side of the clip (and the margin) stays
     // there, and so would every point of its flattening: its chord has the same effect inside.
     auto beyond = [&](std::initializer_list<TPoint> q) {
@@ -283,10 +284,10 @@ void Rasterizer::flattenChain(std::span<const TPoint> pts, const TRect* cull, in
     const auto cubics = static_cast<int64_t>(pts.size() / 3) + 1;
     const int maxSteps = static_cast<int>(std::clamp<int64_t>((int64_t{1} << 20) / cubics, 8, 4096));
     m_path.clear();
-    m_path.push_back(sub(pts[0]));
+    m_path.push_back(toSub(pts[0]));
     for (std::size_t i = 1; i + 2 < pts.size(); i += 3) {
-        if (beyond({pts[i - 1], pts[i], pts[i + 1], pts[i + 2]})) m_path.push_back(sub(pts[i + 2]));
-        else flattenCubic(sub(pts[i - 1]), sub(pts[i]), sub(pts[i + 1]), sub(pts[i + 2]), maxSteps);
+        if (beyond({pts[i - 1], pts[i], pts[i + 1], pts[i + 2]})) m_path.push_back(toSub(pts[i + 2]));
+        else flattenCubic(toSub(pts[i - 1]), toSub(pts[i]), toSub(pts[i + 1]), toSub(pts[i + 2]), maxSteps);
     }
 }
 
@@ -311,8 +312,7 @@ void Rasterizer::strokeHairline(Surface image, std::span<const TPoint> pts, bool
     auto plot = [&](int64_t x, int64_t y, int64_t at) {
         if (x < clip.Left || x >= clip.Right || y < clip.Top || y >= clip.Bottom) return;
         if (period != 0 && !((paint.dash >> (at % period)) & 1u)) return;
-        uint32_t& p = pixels[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x)];
-        p = paint.alpha == 255 ? paint.pixel : blend(p, paint.pixel, paint.alpha);
+        lay(pixels[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x)], paint.pixel, paint.alpha);
     };
     // Each segment covers its start and not its end, so that a joint is painted once.
     auto segment = [&](TPoint a, TPoint b) {
@@ -360,10 +360,8 @@ void Rasterizer::strokeSmoothHairline(Surface image, std::span<const TPoint> pts
     const std::size_t stride = static_cast<std::size_t>(image.width);
     auto plot = [&](int64_t x, int64_t y, double share) {
         if (x < clip.Left || x >= clip.Right || y < clip.Top || y >= clip.Bottom) return;
-        const auto a = static_cast<uint32_t>(share * paint.alpha + 0.5);
-        if (a == 0) return;
-        uint32_t& p = pixels[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x)];
-        p = a == 255 ? paint.pixel : blend(p, paint.pixel, a);
+        lay(pixels[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x)], paint.pixel,
+            static_cast<uint32_t>(share * paint.alpha + 0.5));
     };
     // A line one pixel wide centred on the path: each pixel column (or row) it crosses is shared
     // between the two pixels its centre line passes between. Columns are taken from the start
@@ -459,7 +457,7 @@ void Rasterizer::strokeWide(Surface image, std::span<const TPoint> pts, bool clo
     clip = intersect(clip, image);
     if (pts.empty() || clip.empty() || width <= 0) return;
     m_path.clear();
-    for (const TPoint& p : pts) m_path.push_back({int64_t{p.X} * kOne, int64_t{p.Y} * kOne});
+    for (const TPoint& p : pts) m_path.push_back(toSub(p));
     strokePath(image, closed, width, clip, paint);
 }
 

@@ -78,6 +78,7 @@ class Rasterizer {
     struct SubPoint {
         int64_t X, Y; // sixteenths of a pixel
     };
+    static SubPoint toSub(TPoint p) { return {int64_t{p.X} << kSubpixelBits, int64_t{p.Y} << kSubpixelBits}; }
 
     void startFill(const TRect& clip, bool smooth);
     void startCoverage(const TRect& clip);
@@ -92,12 +93,13 @@ class Rasterizer {
     void flattenChain(std::span<const TPoint> pts, const TRect* cull, int64_t margin);
 
     struct Grid {
-        int32_t samples;  // sample rows per pixel
-        int32_t rowShift; // log2 of a sample row's height in sixteenths
-        int64_t unit, offset;
-        int32_t unitShift; // log2 of unit
+        int32_t rowShift;  // log2 of a sample row's height in sixteenths
+        int32_t unitShift; // log2 of a crossing's unit in sixteenths
+        int64_t offset;    // taken off a crossing before it is rounded up to its unit
+        int32_t samples() const { return int32_t{1} << (kSubpixelBits - rowShift); }
+        int64_t unit() const { return int64_t{1} << unitShift; }
     };
-    Grid m_grid{1, 4, 16, 8, 4};
+    Grid m_grid{kSubpixelBits, kSubpixelBits, 8};
     std::vector<Edge> m_edges, m_sorted;
     std::vector<int32_t> m_cover, m_run; // smooth fills: coverage of the row being sampled
     std::pair<int32_t, int32_t> m_touched;
