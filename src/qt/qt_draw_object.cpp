@@ -247,31 +247,32 @@ bool QtDrawObject::ownFill() const {
 
 bool QtDrawObject::ownStroke(std::span<const TPoint> pts, bool closed, bool bezier) {
     if (!ownFill() || Pen.Style == psClear) return false;
+    const bool solid = Pen.Style == psSolid || Pen.Style == psInsideFrame;
     // Pens of one pixel (the painter draws those of its own width 1 as its hairlines), with its
     // dashes: runs of 4 on and 2 off, dots 1 on and 2 off. Smoothed ones are drawn solid only.
     if (Pen.Width <= 1 && antialiased()) {
-        if (Pen.Style != psSolid && Pen.Style != psInsideFrame) return false;
-        if (bezier) m_batch.strokeBezierHairline(pts, closed, clipRect(), penPaint());
-        else m_batch.strokeSmoothHairline(pts, closed, clipRect(), penPaint());
+        if (!solid) return false;
+        if (bezier) m_batch.strokeBezierHairline(pts, closed, clipRect(), paintOf(Pen.Color));
+        else m_batch.strokeSmoothHairline(pts, closed, clipRect(), paintOf(Pen.Color));
         return true;
     }
     if (Pen.Width <= 1) {
         // Positions drawn in each repeat of psDash, psDot, psDashDot and psDashDotDot.
         static constexpr std::pair<uint32_t, uint8_t> kDashes[] = {
             {0b001111, 6}, {0b001, 3}, {0b001001111, 9}, {0b001001001111, 12}};
-        raster::Paint paint = penPaint();
+        raster::Paint paint = paintOf(Pen.Color);
         if (Pen.Style >= psDash && Pen.Style <= psDashDotDot)
             std::tie(paint.dash, paint.dashPeriod) = kDashes[Pen.Style - psDash];
         if (bezier) m_batch.strokeBezierHairline(pts, closed, clipRect(), paint);
         else m_batch.strokeHairline(pts, closed, clipRect(), paint);
         return true;
     }
-    if (Pen.Style != psSolid && Pen.Style != psInsideFrame) return false;
+    if (!solid) return false;
     // Round ends and joints; square ends with mitred joints stay with the painter.
     const bool square = GDIPlus() ? CapsMode == 1 : Pen.Geometric && Pen.SquareCaps;
     if (square || Pen.Width > 1024) return false;
-    if (bezier) m_batch.strokeBezierWide(pts, closed, Pen.Width, clipRect(), penPaint());
-    else m_batch.strokeWide(pts, closed, Pen.Width, clipRect(), penPaint());
+    if (bezier) m_batch.strokeBezierWide(pts, closed, Pen.Width, clipRect(), paintOf(Pen.Color));
+    else m_batch.strokeWide(pts, closed, Pen.Width, clipRect(), paintOf(Pen.Color));
     return true;
 }
 
@@ -293,16 +294,15 @@ raster::Paint QtDrawObject::fillPaint() {
         }
         m_hatchesRead = true;
     }
-    const QColor c = color(Brush.Color);
+    raster::Paint paint = paintOf(Brush.Color);
     const auto style = static_cast<std::size_t>(Brush.Style);
-    raster::Paint paint{0xFF000000u | c.rgb(), static_cast<uint8_t>(c.alpha()), style >= bsHorizontal ? &m_hatches[style] : nullptr};
-    paint.smooth = antialiased();
+    if (style >= bsHorizontal) paint.pattern = &m_hatches[style];
     return paint;
 }
 
-raster::Paint QtDrawObject::penPaint() const {
-    const QColor c = color(Pen.Color);
-    raster::Paint paint{0xFF000000u | c.rgb(), static_cast<uint8_t>(c.alpha()), nullptr};
+raster::Paint QtDrawObject::paintOf(int32_t colorRef) const {
+    const QColor c = color(colorRef);
+    raster::Paint paint{0xFF000000u | c.rgb(), static_cast<uint8_t>(c.alpha())};
     paint.smooth = antialiased();
     return paint;
 }

@@ -67,7 +67,7 @@ class QtDrawObject final : public TDrawObject {
     // Draws the pen's line through the scan converter when it can; false leaves it to the painter.
     bool ownStroke(std::span<const TPoint> pts, bool closed, bool bezier);
     raster::Paint fillPaint();
-    raster::Paint penPaint() const;
+    raster::Paint paintOf(int32_t colorRef) const; // a colour at the current opacity and smoothing
     TRect clipRect() const;
     void applyHints();
     void applyPen();
