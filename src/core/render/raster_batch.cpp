@@ -92,7 +92,7 @@ void RasterBatch::helperLoop() {
         lock.unlock();
         bool failed = false;
         try {
-            draw(m_there, m_surface, m_bandTop, m_bandBottom);
+            draw(m_there, m_target, m_target.height / 2, m_target.height);
         } catch (...) {
             failed = true; // out of memory on this thread: the caller draws the band itself
         }
@@ -107,14 +107,14 @@ void RasterBatch::flush() {
     if (m_commands.empty()) return;
     const Surface surface = m_target;
     static const bool twoCores = std::thread::hardware_concurrency() > 1;
-    const bool parallel = twoCores && m_points.size() >= kParallelPoints && surface.height >= 64 && startHelper(surface);
+    const bool parallel = twoCores && m_points.size() >= kParallelPoints && surface.height >= 64 && startHelper();
     if (!parallel) {
         draw(m_here, surface, 0, surface.height);
     } else {
         // The helper reads the commands until it is done: wait for it whatever happens here.
         std::exception_ptr error;
         try {
-            draw(m_here, surface, 0, m_bandTop);
+            draw(m_here, surface, 0, surface.height / 2);
         } catch (...) {
             error = std::current_exception();
         }
@@ -129,13 +129,13 @@ void RasterBatch::flush() {
             m_points.clear();
             std::rethrow_exception(error);
         }
-        if (failed) draw(m_here, surface, m_bandTop, surface.height);
+        if (failed) draw(m_here, surface, surface.height / 2, surface.height);
     }
     m_commands.clear();
     m_points.clear();
 }
 
-bool RasterBatch::startHelper(Surface surface) {
+bool RasterBatch::startHelper() {
     {
         const std::lock_guard lock(m_mutex);
         if (!m_thread.joinable()) {
@@ -145,9 +145,6 @@ bool RasterBatch::startHelper(Surface surface) {
                 return false; // no thread to be had: one band it is
             }
         }
-        m_surface = surface;
-        m_bandTop = surface.height / 2;
-        m_bandBottom = surface.height;
         m_pending = true;
         m_failed = false;
     }

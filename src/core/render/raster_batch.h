@@ -54,7 +54,7 @@ class RasterBatch {
     };
     void queue(Op op, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint, int32_t width = 1);
     void draw(Rasterizer& r, Surface surface, int32_t top, int32_t bottom) const;
-    bool startHelper(Surface surface);
+    bool startHelper(); // draws the lower half of m_target
     void helperLoop();
 
     Surface m_target;
@@ -67,8 +67,6 @@ class RasterBatch {
     std::mutex m_mutex;
     std::condition_variable m_wake, m_done;
     bool m_pending = false, m_stop = false, m_failed = false;
-    Surface m_surface;
-    int32_t m_bandTop = 0, m_bandBottom = 0;
 };
 
 } // namespace kestrum::raster
