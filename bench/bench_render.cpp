@@ -3,7 +3,9 @@
 // Then the price of labels: 50k addressed buildings with 50k notes over named streets, against
 // the same map with the addresses and notes taken out.
 //
-//   bench_render [--objects=N] [google benchmark flags]
+//   bench_render [--objects=N] [--spiky-areas] [google benchmark flags]
+//
+// --spiky-areas draws the stress variant of the city, whose land use is piled twenty deep.
 
 #include "component/viewer_setup.h"
 #include "headless.h"
@@ -22,6 +24,7 @@ using namespace kestrum;
 namespace {
 
 int32_t g_objects = 200'000;
+bool g_spiky = false;
 
 struct Setup {
     std::shared_ptr<QApplication> app = qt::makeHeadlessApplication();
@@ -50,6 +53,7 @@ Setup& setup() {
     static Setup s([] {
         bench::CityMapParams params;
         params.objects = g_objects;
+        params.spikyAreas = g_spiky;
         return bench::cachedCityMap(KESTRUM_BENCH_DATA_DIR, params);
     }(), false);
     return s;
@@ -138,6 +142,7 @@ BENCHMARK(BM_PanStep)->Arg(0)->Arg(1)->ArgName("aa")->Unit(benchmark::kMilliseco
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strncmp(argv[i], "--objects=", 10) == 0) g_objects = std::stoi(argv[i] + 10);
+        else if (std::strcmp(argv[i], "--spiky-areas") == 0) g_spiky = true;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

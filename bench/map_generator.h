@@ -14,6 +14,9 @@ namespace kestrum::bench {
 struct CityMapParams {
     uint64_t seed = 0x4B657374'72756D31; // "Kestrum1"
     int32_t objects = 1'000'000;          // top-level objects
+    // A stress case: land use as large spiky stars (a fresh radius for every vertex) piled about
+    // twenty deep, as the first generator made it. Far more edges per row than real plans.
+    bool spikyAreas = false;
 };
 
 struct CityMapStats {

@@ -164,12 +164,20 @@ bool QtDrawObject::antialiased() const {
            Smoothing() != qevSmoothingModeDefault;
 }
 
+QPainter::RenderHints QtDrawObject::renderHints() const {
+    QPainter::RenderHints hints;
+    hints.setFlag(QPainter::Antialiasing, antialiased());
+    hints.setFlag(QPainter::TextAntialiasing, GDIPlus());
+    hints.setFlag(QPainter::SmoothPixmapTransform, GDIPlus());
+    return hints;
+}
+
 void QtDrawObject::applyHints() {
     QPainter& p = painter();
     if (!p.isActive()) return;
-    p.setRenderHint(QPainter::Antialiasing, antialiased());
-    p.setRenderHint(QPainter::TextAntialiasing, GDIPlus());
-    p.setRenderHint(QPainter::SmoothPixmapTransform, GDIPlus());
+    const QPainter::RenderHints hints = renderHints();
+    for (const auto hint : {QPainter::Antialiasing, QPainter::TextAntialiasing, QPainter::SmoothPixmapTransform})
+        p.setRenderHint(hint, hints.testFlag(hint));
 }
 
 void QtDrawObject::doSetMode() { applyHints(); }
@@ -409,6 +417,7 @@ QtDrawObject::ShapedText& QtDrawObject::shaped(std::string_view bytes, bool forD
     if (it == m_shaped.end()) {
         // Every label of a map may pass through here; the cache must not grow with the map.
         if (m_shaped.size() >= kShapedTextLimit || m_spriteBytes > kSpriteBudget) {
+            m_batch.flush(); // it may still hold pictures of these texts
             m_shaped.clear();
             m_spriteBytes = 0;
         }
@@ -452,32 +461,65 @@ const QPainterPath& QtDrawObject::ShapedText::halo(const QFont& f) {
 }
 
 void QtDrawObject::doText(int32_t x, int32_t y, bool halo, std::string_view bytes, int32_t angle) {
-    QPainter& p = painter();
     const QFont& f = font(angle);
     ShapedText& t = shaped(bytes, true);
     const TextLook look{color(TextColor), color(Brush.Color), halo, !halo && Brush.Style == bsSolid};
+    const bool own = !m_external && m_surface.pixels;
+    if (halo && angle == 0) {
+        // A halo costs a path fill or four extra draws: unrotated haloed labels (house numbers)
+        // are drawn once into a picture and copied. Translucent letters over a translucent halo
+        // are two pictures, laid one after the other as the two would be drawn.
+        const bool layered = GDIPlus() && Opacity != 255;
+        const std::array layers{layered ? SpriteLayer::Halo : SpriteLayer::Whole, SpriteLayer::Letters};
+        for (std::size_t i = 0; i < (layered ? 2u : 1u); ++i) {
+            const Sprite& sprite = spriteOf(t, f, look, layers[i]);
+            const int32_t sx = x + sprite.offset.x(), sy = y + sprite.offset.y();
+            if (own) {
+                m_batch.blendImage(sx, sy, reinterpret_cast<const uint32_t*>(sprite.image.constBits()), sprite.image.width(),
+                                   sprite.image.height(), static_cast<std::size_t>(sprite.image.bytesPerLine()) / 4,
+                                   clipRect());
+            } else {
+                QPainter& p = painter();
+                p.save();
+                p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+                p.drawImage(sx, sy, sprite.image);
+                p.restore();
+            }
+        }
+        return;
+    }
+    if (!halo && angle == 0 && own) {
+        // Captions by the thousand, each in colours of its own: the letters are drawn once as
+        // a mask and coloured at every use.
+        if (look.box) {
+            const QRectF box(x, y + (GDIPlus() ? t.descent : 0), t.advance, t.ascent + t.descent);
+            if (GDIPlus()) {
+                QPainter& p = painter(); // its smoothed edges stay with the painter
+                p.save();
+                p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+                p.fillRect(box, look.back);
+                p.restore();
+            } else {
+                // The painter's aliased box: its corners rounded to the nearest pixel edge.
+                const auto x1 = static_cast<int32_t>(std::lround(box.left())), x2 = static_cast<int32_t>(std::lround(box.right()));
+                const auto y1 = static_cast<int32_t>(std::lround(box.top())), y2 = static_cast<int32_t>(std::lround(box.bottom()));
+                const std::array<TPoint, 4> corners{TPoint{x1, y1}, {x2, y1}, {x2, y2}, {x1, y2}};
+                m_batch.fillPolygon(corners, clipRect(), paintOf(Brush.Color));
+            }
+        }
+        const QImage& mask = maskOf(t, f);
+        m_batch.blendMask(x + t.maskOffset.x(), y + t.maskOffset.y(), mask.constBits(), mask.width(), mask.height(),
+                          static_cast<std::size_t>(mask.bytesPerLine()), clipRect(), 0xFF000000u | look.ink.rgb(),
+                          static_cast<uint8_t>(look.ink.alpha()));
+        return;
+    }
+    QPainter& p = painter();
     p.save();
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    // A halo costs a path fill or four extra draws: unrotated haloed labels (house numbers) are
-    // drawn once into a picture and copied. A translucent halo under translucent letters
-    // cannot be flattened into one picture first.
-    if (halo && angle == 0 && !(GDIPlus() && Opacity != 255)) {
-        const Sprite& sprite = spriteOf(t, f, look);
-        p.drawImage(x + sprite.offset.x(), y + sprite.offset.y(), sprite.image);
-    } else if (!halo && angle == 0 && !m_external && m_surface.pixels) {
-        // Captions by the thousand, each in colours of its own: the letters are drawn once as
-        // a mask and coloured at every use; the box stays with the painter.
-        if (look.box) p.fillRect(QRectF(x, y + (GDIPlus() ? t.descent : 0), t.advance, t.ascent + t.descent), look.back);
-        const QImage& mask = maskOf(t, f);
-        raster::blendMask(m_surface, clipRect(), x + t.maskOffset.x(), y + t.maskOffset.y(), mask.constBits(),
-                          mask.width(), mask.height(), static_cast<std::size_t>(mask.bytesPerLine()),
-                          0xFF000000u | look.ink.rgb(), static_cast<uint8_t>(look.ink.alpha()));
-    } else {
-        p.translate(x, y);
-        if (angle != 0) p.rotate(-angle / 10.0);
-        p.setFont(f);
-        paintText(p, t, f, look);
-    }
+    p.translate(x, y);
+    if (angle != 0) p.rotate(-angle / 10.0);
+    p.setFont(f);
+    paintText(p, t, f, look);
     p.restore();
 }
 
@@ -489,7 +531,7 @@ const QImage& QtDrawObject::maskOf(ShapedText& t, const QFont& f) {
     t.mask.fill(0);
     t.maskOffset = r.topLeft();
     QPainter mp(&t.mask);
-    mp.setRenderHints(painter().renderHints());
+    mp.setRenderHints(renderHints());
     mp.translate(-r.left(), -r.top());
     mp.setFont(f);
     mp.setPen(Qt::black);
@@ -499,7 +541,7 @@ const QImage& QtDrawObject::maskOf(ShapedText& t, const QFont& f) {
     return t.mask;
 }
 
-void QtDrawObject::paintText(QPainter& p, ShapedText& t, const QFont& f, const TextLook& look) {
+void QtDrawObject::paintText(QPainter& p, ShapedText& t, const QFont& f, const TextLook& look, SpriteLayer layer) {
     if (!GDIPlus()) {
         if (look.halo) {
             p.fillPath(t.halo(f), look.back);
@@ -520,8 +562,9 @@ void QtDrawObject::paintText(QPainter& p, ShapedText& t, const QFont& f, const T
         p.drawStaticText(QPointF(0, d + 1), t.glyphs);
     } else if (look.halo) {
         const QPainterPath& path = t.outline(f, d + t.ascent);
-        p.strokePath(path, QPen(look.back, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.fillPath(path, look.ink);
+        if (layer != SpriteLayer::Letters)
+            p.strokePath(path, QPen(look.back, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        if (layer != SpriteLayer::Halo) p.fillPath(path, look.ink);
         return;
     } else if (look.box) {
         p.fillRect(QRectF(0, d, t.advance, t.ascent + t.descent), look.back);
@@ -530,22 +573,25 @@ void QtDrawObject::paintText(QPainter& p, ShapedText& t, const QFont& f, const T
     p.drawStaticText(QPointF(0, d), t.glyphs);
 }
 
-const QtDrawObject::Sprite& QtDrawObject::spriteOf(ShapedText& t, const QFont& f, const TextLook& look) {
+const QtDrawObject::Sprite& QtDrawObject::spriteOf(ShapedText& t, const QFont& f, const TextLook& look,
+                                                   SpriteLayer layer) {
     for (const Sprite& s : t.sprites)
-        if (s.ink == look.ink.rgba() && s.back == look.back.rgba() && s.halo == look.halo && s.box == look.box) return s;
+        if (s.ink == look.ink.rgba() && s.back == look.back.rgba() && s.halo == look.halo && s.box == look.box &&
+            s.layer == layer)
+            return s;
     // Drawn on the same whole-pixel grid as on the map: the copy looks exactly as if the label
     // were drawn in place.
     QRectF area(-4, -4, t.advance + 8, t.ascent + 2 * t.descent + 8);
     if (look.halo && !GDIPlus()) area = area.united(t.halo(f).boundingRect().adjusted(-1, -1, 1, 1));
     const QRect r = area.toAlignedRect();
-    Sprite s{look.ink.rgba(), look.back.rgba(), look.halo, look.box, r.topLeft(),
+    Sprite s{look.ink.rgba(), look.back.rgba(), look.halo, look.box, layer, r.topLeft(),
              QImage(r.size(), QImage::Format_ARGB32_Premultiplied)};
     s.image.fill(Qt::transparent);
     QPainter sp(&s.image);
-    sp.setRenderHints(painter().renderHints());
+    sp.setRenderHints(renderHints());
     sp.translate(-r.left(), -r.top());
     sp.setFont(f);
-    paintText(sp, t, f, look);
+    paintText(sp, t, f, look, layer);
     sp.end();
     m_spriteBytes += static_cast<std::size_t>(s.image.sizeInBytes());
     t.sprites.push_back(std::move(s));

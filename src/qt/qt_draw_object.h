@@ -69,6 +69,7 @@ class QtDrawObject final : public TDrawObject {
     raster::Paint fillPaint();
     raster::Paint paintOf(int32_t colorRef) const; // a colour at the current opacity and smoothing
     TRect clipRect() const;
+    QPainter::RenderHints renderHints() const; // as the mode wants them
     void applyHints();
     void applyPen();
     void applyBrush();
@@ -82,10 +83,13 @@ class QtDrawObject final : public TDrawObject {
         QColor ink, back;
         bool halo, box;
     };
+    // What a picture of a text holds: all of it, or its halo or letters alone.
+    enum class SpriteLayer : uint8_t { Whole, Halo, Letters };
     // An unrotated text with its halo or box, drawn once into a picture of its own.
     struct Sprite {
         QRgb ink, back;
         bool halo, box;
+        SpriteLayer layer;
         QPoint offset; // of the picture's corner from the text's top-left
         QImage image;
     };
@@ -105,8 +109,9 @@ class QtDrawObject final : public TDrawObject {
         QPoint maskOffset; // of the mask's corner from the text's top-left
     };
     ShapedText& shaped(std::string_view bytes, bool forDrawing);
-    void paintText(QPainter& p, ShapedText& t, const QFont& f, const TextLook& look);
-    const Sprite& spriteOf(ShapedText& t, const QFont& f, const TextLook& look);
+    void paintText(QPainter& p, ShapedText& t, const QFont& f, const TextLook& look,
+                   SpriteLayer layer = SpriteLayer::Whole);
+    const Sprite& spriteOf(ShapedText& t, const QFont& f, const TextLook& look, SpriteLayer layer);
     const QImage& maskOf(ShapedText& t, const QFont& f);
     static constexpr std::size_t kShapedTextLimit = 16384;
     static constexpr std::size_t kSpriteBudget = 32u << 20; // bytes of pictures kept

@@ -12,11 +12,14 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 using namespace kestrum;
 
 namespace {
+
+void drawHouseNumbers(TDrawObject& d);
 
 void drawScene(TDrawObject& d) {
     d.Pen = {rgbColor(0, 0, 128), 1, psSolid, false, false, pmCopy};
@@ -39,29 +42,73 @@ void drawScene(TDrawObject& d) {
     d.Brush.Style = bsClear;
     d.TextColor = rgbColor(0, 0, 255);
     d.DrawText(100, 40, false, fromUtf8(CodePage::Cp1251, "Аптека"), 0);
+    drawHouseNumbers(d);
+}
+
+// House numbers: white halos under dark letters, over a fill, partly clipped by the canvas.
+void drawHouseNumbers(TDrawObject& d) {
+    d.Brush = {rgbColor(30, 90, 160), bsSolid, nullptr};
+    d.Pen.Style = psClear;
+    d.DrawPolygon(std::vector<TPoint>{{0, 130}, {180, 130}, {180, 150}, {0, 150}});
+    d.TextFace = "Arial";
+    d.TextHeight = 14;
+    d.TextBold = true;
+    d.TextColor = rgbColor(20, 20, 20);
+    d.Brush = {rgbColor(255, 255, 255), bsCross, nullptr};
+    d.DrawText(60, 128, true, "17/2", 0);
+    d.DrawText(160, 140, true, "250", 0);
+}
+
+// The same drawing on our own back buffer and, through the painter, on a window.
+std::pair<TImage, QImage> drawBoth(void (*scene)(TDrawObject&), bool smooth, uint8_t opacity) {
+    auto setUp = [&](TDrawObject& d) {
+        d.SetGDIPlus(smooth);
+        d.Opacity = opacity;
+    };
+    qt::QtDrawObject own;
+    setUp(own);
+    TImage buffer(180, 150, 0xFFFFFFFFu);
+    own.SetCanvas(&buffer);
+    scene(own);
+    own.SetCanvas(nullptr);
+
+    qt::QtDrawObject window;
+    setUp(window);
+    QImage shown(180, 150, QImage::Format_RGB32);
+    shown.fill(Qt::white);
+    QPainter painter(&shown);
+    window.bindPainter(&painter);
+    scene(window);
+    window.bindPainter(nullptr);
+    painter.end();
+    return {std::move(buffer), std::move(shown)};
+}
+
+int differences(const TImage& a, const QImage& b) {
+    int differ = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) differ += (a.pixel(x, y) & 0xFFFFFF) != (b.pixel(x, y) & 0xFFFFFF);
+    return differ;
 }
 
 } // namespace
 
 TEST(QtDrawObject, OwnDrawingMatchesThePainterOnAWindow) {
     static const auto app = qt::makeHeadlessApplication();
-    qt::QtDrawObject own;
-    TImage buffer(180, 150, 0xFFFFFFFFu);
-    own.SetCanvas(&buffer);
-    drawScene(own);
-    own.SetCanvas(nullptr);
+    const auto [buffer, shown] = drawBoth(drawScene, false, 255);
+    EXPECT_EQ(differences(buffer, shown), 0);
+}
 
-    qt::QtDrawObject window;
-    QImage shown(180, 150, QImage::Format_RGB32);
-    shown.fill(Qt::white);
-    QPainter painter(&shown);
-    window.bindPainter(&painter);
-    drawScene(window);
-    window.bindPainter(nullptr);
-    painter.end();
-
-    int differ = 0;
-    for (int y = 0; y < 150; ++y)
-        for (int x = 0; x < 180; ++x) differ += (buffer.pixel(x, y) & 0xFFFFFF) != (shown.pixel(x, y) & 0xFFFFFF);
-    EXPECT_EQ(differ, 0);
+// Haloed labels are pictures copied onto our buffer by our own compositing, and by the
+// painter onto a window; translucent ones are a halo picture and a letters picture.
+TEST(QtDrawObject, CopiedLabelPicturesMatchThePainter) {
+    static const auto app = qt::makeHeadlessApplication();
+    for (const uint8_t opacity : {uint8_t{255}, uint8_t{140}}) {
+        const auto [buffer, shown] = drawBoth(drawHouseNumbers, true, opacity);
+        EXPECT_EQ(differences(buffer, shown), 0) << "opacity " << int(opacity);
+        int touched = 0; // the labels did land on the fill
+        for (int y = 132; y < 146; ++y)
+            for (int x = 50; x < 110; ++x) touched += (buffer.pixel(x, y) & 0xFFFFFF) != (shown.pixel(5, 145) & 0xFFFFFF);
+        EXPECT_GT(touched, 5) << "opacity " << int(opacity);
+    }
 }

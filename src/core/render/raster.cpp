@@ -65,6 +65,15 @@ void paintSpan(uint32_t* row, int32_t y, int32_t from, int32_t to, const Paint& 
 
 int64_t ceilDiv(int64_t n, int64_t d) { return -floorDiv(-n, d); }
 
+// Each channel of x times a / 255, two channels per multiply.
+uint32_t byteMul(uint32_t x, uint32_t a) {
+    uint32_t t = (x & 0xFF00FFu) * a;
+    t = ((t + ((t >> 8) & 0xFF00FFu) + 0x800080u) >> 8) & 0xFF00FFu;
+    x = ((x >> 8) & 0xFF00FFu) * a;
+    x = (x + ((x >> 8) & 0xFF00FFu) + 0x800080u) & 0xFF00FF00u;
+    return x | t;
+}
+
 } // namespace
 
 void blendMask(Surface image, TRect clip, int32_t x, int32_t y, const uint8_t* mask, int32_t width, int32_t height,
@@ -78,6 +87,22 @@ void blendMask(Surface image, TRect clip, int32_t x, int32_t y, const uint8_t* m
         for (int32_t col = x0; col < x1; ++col, ++m) {
             if (*m == 0) continue;
             lay(dst[col], pixel, *m == 255 ? alpha : (uint32_t{*m} * alpha + 127) / 255);
+        }
+    }
+}
+
+void blendImage(Surface image, TRect clip, int32_t x, int32_t y, const uint32_t* src, int32_t width, int32_t height,
+                std::size_t stride) {
+    clip = intersect(clip, image);
+    const int32_t x0 = std::max(x, clip.Left), x1 = std::min(x + width, clip.Right);
+    const int32_t y0 = std::max(y, clip.Top), y1 = std::min(y + height, clip.Bottom);
+    for (int32_t row = y0; row < y1; ++row) {
+        const uint32_t* s = src + static_cast<std::size_t>(row - y) * stride + (x0 - x);
+        uint32_t* dst = image.pixels + static_cast<std::size_t>(row) * static_cast<std::size_t>(image.width);
+        for (int32_t col = x0; col < x1; ++col, ++s) {
+            const uint32_t v = *s;
+            if (v >= 0xFF000000u) dst[col] = v;
+            else if (v != 0) dst[col] = v + byteMul(dst[col], 255 - (v >> 24));
         }
     }
 }

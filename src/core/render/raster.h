@@ -51,6 +51,12 @@ inline TRect bounds(const Surface& s) { return {0, 0, s.width, s.height}; }
 void blendMask(Surface image, TRect clip, int32_t x, int32_t y, const uint8_t* mask, int32_t width, int32_t height,
                std::size_t stride, uint32_t pixel, uint8_t alpha);
 
+// Lays a picture of premultiplied 0xAARRGGBB words (rows `stride` words apart) over the surface
+// with its top-left corner at (x, y), rounded as the platform's compositor rounds: a label drawn
+// once into a picture and copied here looks exactly as if drawn in place.
+void blendImage(Surface image, TRect clip, int32_t x, int32_t y, const uint32_t* src, int32_t width, int32_t height,
+                std::size_t stride);
+
 class Rasterizer {
   public:
     // Whole-pixel vertices; the polygon closes itself.

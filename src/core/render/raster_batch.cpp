@@ -21,7 +21,25 @@ RasterBatch::~RasterBatch() {
 void RasterBatch::queue(Op op, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint, int32_t width) {
     m_commands.push_back({op, closed, width, paint, clip, static_cast<uint32_t>(m_points.size()), static_cast<uint32_t>(pts.size())});
     m_points.insert(m_points.end(), pts.begin(), pts.end());
+    m_work += pts.size();
     if (m_points.size() >= kMaxPoints) flush();
+}
+
+void RasterBatch::blendMask(int32_t x, int32_t y, const uint8_t* mask, int32_t width, int32_t height,
+                            std::size_t stride, TRect clip, uint32_t pixel, uint8_t alpha) {
+    Paint paint;
+    paint.pixel = pixel;
+    paint.alpha = alpha;
+    m_commands.push_back({Op::Mask, false, 1, paint, clip, static_cast<uint32_t>(m_pictures.size()), 0});
+    m_pictures.push_back({mask, x, y, width, height, stride});
+    m_work += static_cast<std::size_t>(width) * static_cast<std::size_t>(height) / 8;
+}
+
+void RasterBatch::blendImage(int32_t x, int32_t y, const uint32_t* src, int32_t width, int32_t height,
+                             std::size_t stride, TRect clip) {
+    m_commands.push_back({Op::Image, false, 1, Paint{}, clip, static_cast<uint32_t>(m_pictures.size()), 0});
+    m_pictures.push_back({src, x, y, width, height, stride});
+    m_work += static_cast<std::size_t>(width) * static_cast<std::size_t>(height) / 8;
 }
 
 void RasterBatch::setSurface(Surface surface) {
@@ -57,7 +75,8 @@ void RasterBatch::draw(Rasterizer& r, Surface surface, int32_t top, int32_t bott
     for (const Command& c : m_commands) {
         const TRect clip{c.clip.Left, std::max(c.clip.Top, top), c.clip.Right, std::min(c.clip.Bottom, bottom)};
         if (clip.empty()) continue;
-        const std::span<const TPoint> pts(m_points.data() + c.first, c.count);
+        const bool picture = c.op == Op::Mask || c.op == Op::Image;
+        const std::span<const TPoint> pts = picture ? std::span<const TPoint>() : std::span(m_points).subspan(c.first, c.count);
         switch (c.op) {
         case Op::Fill:
             r.fillPolygon(surface, pts, clip, c.paint);
@@ -80,6 +99,18 @@ void RasterBatch::draw(Rasterizer& r, Surface surface, int32_t top, int32_t bott
         case Op::WideBezier:
             r.strokeBezierWide(surface, pts, c.closed, c.width, clip, c.paint);
             break;
+        case Op::Mask: {
+            const Picture& p = m_pictures[c.first];
+            raster::blendMask(surface, clip, p.x, p.y, static_cast<const uint8_t*>(p.bits), p.width, p.height, p.stride,
+                              c.paint.pixel, c.paint.alpha);
+            break;
+        }
+        case Op::Image: {
+            const Picture& p = m_pictures[c.first];
+            raster::blendImage(surface, clip, p.x, p.y, static_cast<const uint32_t*>(p.bits), p.width, p.height,
+                               p.stride);
+            break;
+        }
         }
     }
 }
@@ -107,7 +138,7 @@ void RasterBatch::flush() {
     if (m_commands.empty()) return;
     const Surface surface = m_target;
     static const bool twoCores = std::thread::hardware_concurrency() > 1;
-    const bool parallel = twoCores && m_points.size() >= kParallelPoints && surface.height >= 64 && startHelper();
+    const bool parallel = twoCores && m_work >= kParallelPoints && surface.height >= 64 && startHelper();
     if (!parallel) {
         draw(m_here, surface, 0, surface.height);
     } else {
@@ -125,14 +156,19 @@ void RasterBatch::flush() {
             failed = m_failed;
         }
         if (error) {
-            m_commands.clear();
-            m_points.clear();
+            clear();
             std::rethrow_exception(error);
         }
         if (failed) draw(m_here, surface, surface.height / 2, surface.height);
     }
+    clear();
+}
+
+void RasterBatch::clear() {
     m_commands.clear();
     m_points.clear();
+    m_pictures.clear();
+    m_work = 0;
 }
 
 bool RasterBatch::startHelper() {

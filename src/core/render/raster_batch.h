@@ -31,28 +31,39 @@ class RasterBatch {
     void strokeSmoothHairline(std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
     void strokeWide(std::span<const TPoint> pts, bool closed, int32_t width, TRect clip, const Paint& paint);
     void strokeBezierWide(std::span<const TPoint> pts, bool closed, int32_t width, TRect clip, const Paint& paint);
+    // As the free functions; the pictures must live until the next flush.
+    void blendMask(int32_t x, int32_t y, const uint8_t* mask, int32_t width, int32_t height, std::size_t stride,
+                   TRect clip, uint32_t pixel, uint8_t alpha);
+    void blendImage(int32_t x, int32_t y, const uint32_t* src, int32_t width, int32_t height, std::size_t stride,
+                    TRect clip);
 
     // Where the commands draw; a change draws what was queued for the old surface first.
     void setSurface(Surface surface);
     bool empty() const { return m_commands.empty(); }
     // Draws everything queued, in order, and empties the batch.
     void flush();
-    // Batches with fewer points than this are drawn on the calling thread alone.
+    // Batches with less work than this many points are drawn on the calling thread alone.
     static constexpr std::size_t kParallelPoints = 8192;
     // A batch is drawn when it holds this many points, so that its memory stays small.
     static constexpr std::size_t kMaxPoints = std::size_t{1} << 19;
 
   private:
-    enum class Op : uint8_t { Fill, FillBezier, Stroke, StrokeBezier, SmoothStroke, Wide, WideBezier };
+    enum class Op : uint8_t { Fill, FillBezier, Stroke, StrokeBezier, SmoothStroke, Wide, WideBezier, Mask, Image };
     struct Command {
         Op op;
         bool closed;
         int32_t width;
         Paint paint;
         TRect clip;
-        uint32_t first, count; // in m_points
+        uint32_t first, count; // in m_points, or the picture's index in m_pictures
+    };
+    struct Picture {
+        const void* bits;
+        int32_t x, y, width, height;
+        std::size_t stride;
     };
     void queue(Op op, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint, int32_t width = 1);
+    void clear();
     void draw(Rasterizer& r, Surface surface, int32_t top, int32_t bottom) const;
     bool startHelper(); // draws the lower half of m_target
     void helperLoop();
@@ -60,6 +71,8 @@ class RasterBatch {
     Surface m_target;
     std::vector<Command> m_commands;
     std::vector<TPoint> m_points;
+    std::vector<Picture> m_pictures;
+    std::size_t m_work = 0; // points, and pixels of pictures over eight: what decides on two bands
     Rasterizer m_here, m_there;
 
     // The helper thread, started on the first large batch.
