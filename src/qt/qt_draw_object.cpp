@@ -60,6 +60,29 @@ QImage toQImage(const TImage& image) {
 
 namespace {
 
+// Trims a label's picture to the pixels it sets: it is copied at every draw, and the margins
+// kept for the painter's overhangs are mostly empty.
+void cropToInk(QImage& image, QPoint& offset) {
+    const int bytes = image.depth() / 8, w = image.width(), h = image.height();
+    int left = w, right = -1, top = h, bottom = -1;
+    for (int y = 0; y < h; ++y) {
+        const uchar* row = image.constScanLine(y);
+        for (int x = 0; x < w; ++x) {
+            bool ink = false;
+            for (int b = 0; b < bytes; ++b) ink |= row[x * bytes + b] != 0;
+            if (!ink) continue;
+            left = std::min(left, x), right = std::max(right, x);
+            top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    }
+    if (right < 0) {
+        image = QImage();
+        return;
+    }
+    image = image.copy(left, top, right - left + 1, bottom - top + 1);
+    offset += QPoint(left, top);
+}
+
 QColor systemColor(int32_t ref) {
     // Negative references name the desktop's colours; the usual light theme stands in for them.
     switch (ref & 0xFF) {
@@ -256,31 +279,32 @@ bool QtDrawObject::ownFill() const {
 bool QtDrawObject::ownStroke(std::span<const TPoint> pts, bool closed, bool bezier) {
     if (!ownFill() || Pen.Style == psClear) return false;
     const bool solid = Pen.Style == psSolid || Pen.Style == psInsideFrame;
-    // Pens of one pixel (the painter draws those of its own width 1 as its hairlines), with its
-    // dashes: runs of 4 on and 2 off, dots 1 on and 2 off. Smoothed ones are drawn solid only.
+    // The painter's dashes, in pixels for its hairlines and in pen widths for wider pens: cells
+    // drawn in each repeat of psDash, psDot, psDashDot and psDashDotDot.
+    static constexpr std::pair<uint32_t, uint8_t> kDashes[] = {
+        {0b001111, 6}, {0b001, 3}, {0b001001111, 9}, {0b001001001111, 12}};
+    raster::Paint paint = paintOf(Pen.Color);
+    if (Pen.Style >= psDash && Pen.Style <= psDashDotDot) std::tie(paint.dash, paint.dashPeriod) = kDashes[Pen.Style - psDash];
+    else if (!solid) return false;
+    // Smoothed pens of one pixel are shared between the two pixels along the line; the painter
+    // dashes them by the pixel without ends, which stays with it.
     if (Pen.Width <= 1 && antialiased()) {
         if (!solid) return false;
-        if (bezier) m_batch.strokeBezierHairline(pts, closed, clipRect(), paintOf(Pen.Color));
-        else m_batch.strokeSmoothHairline(pts, closed, clipRect(), paintOf(Pen.Color));
+        if (bezier) m_batch.strokeBezierHairline(pts, closed, clipRect(), paint);
+        else m_batch.strokeSmoothHairline(pts, closed, clipRect(), paint);
         return true;
     }
+    // Pens of one pixel, as the painter's hairlines.
     if (Pen.Width <= 1) {
-        // Positions drawn in each repeat of psDash, psDot, psDashDot and psDashDotDot.
-        static constexpr std::pair<uint32_t, uint8_t> kDashes[] = {
-            {0b001111, 6}, {0b001, 3}, {0b001001111, 9}, {0b001001001111, 12}};
-        raster::Paint paint = paintOf(Pen.Color);
-        if (Pen.Style >= psDash && Pen.Style <= psDashDotDot)
-            std::tie(paint.dash, paint.dashPeriod) = kDashes[Pen.Style - psDash];
         if (bezier) m_batch.strokeBezierHairline(pts, closed, clipRect(), paint);
         else m_batch.strokeHairline(pts, closed, clipRect(), paint);
         return true;
     }
-    if (!solid) return false;
     // Round ends and joints; square ends with mitred joints stay with the painter.
     const bool square = GDIPlus() ? CapsMode == 1 : Pen.Geometric && Pen.SquareCaps;
     if (square || Pen.Width > 1024) return false;
-    if (bezier) m_batch.strokeBezierWide(pts, closed, Pen.Width, clipRect(), paintOf(Pen.Color));
-    else m_batch.strokeWide(pts, closed, Pen.Width, clipRect(), paintOf(Pen.Color));
+    if (bezier) m_batch.strokeBezierWide(pts, closed, Pen.Width, clipRect(), paint);
+    else m_batch.strokeWide(pts, closed, Pen.Width, clipRect(), paint);
     return true;
 }
 
@@ -537,6 +561,7 @@ const QImage& QtDrawObject::maskOf(ShapedText& t, const QFont& f) {
     mp.setPen(Qt::black);
     mp.drawStaticText(QPointF(0, GDIPlus() ? t.descent : 0), t.glyphs);
     mp.end();
+    cropToInk(t.mask, t.maskOffset);
     m_spriteBytes += static_cast<std::size_t>(t.mask.sizeInBytes());
     return t.mask;
 }
@@ -593,12 +618,21 @@ const QtDrawObject::Sprite& QtDrawObject::spriteOf(ShapedText& t, const QFont& f
     sp.setFont(f);
     paintText(sp, t, f, look, layer);
     sp.end();
+    cropToInk(s.image, s.offset);
     m_spriteBytes += static_cast<std::size_t>(s.image.sizeInBytes());
     t.sprites.push_back(std::move(s));
     return t.sprites.back();
 }
 
 void QtDrawObject::doGraphic(int32_t x, int32_t y, const TImage& image) {
+    // Icons by the thousand: the cached picture is copied in the raster batch, in its turn,
+    // unless it is translucent as a whole.
+    if (!m_external && m_surface.pixels && cacheable(image) && !(GDIPlus() && Opacity != 255)) {
+        const QImage& img = prepared(image);
+        m_batch.blendImage(x, y, reinterpret_cast<const uint32_t*>(img.constBits()), img.width(), img.height(),
+                           static_cast<std::size_t>(img.bytesPerLine()) / 4, clipRect());
+        return;
+    }
     QPainter& p = painter();
     p.save();
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -653,11 +687,12 @@ void QtDrawObject::doFillRect(TRect r, const TCanvasBrush& brush) {
 const QImage& QtDrawObject::prepared(const TImage& image) {
     // Icons are drawn thousands of times a frame: each is converted once. Large pictures are
     // converted per draw, so that the cache stays small.
-    if (std::size_t(image.width()) * std::size_t(image.height()) > 128 * 128) return m_scratch = toQImage(image);
+    if (!cacheable(image)) return m_scratch = toQImage(image);
     const uint32_t key = CacheKey().add(image.id()).add(image.Transparent).add(image.TransparentColor).value();
     if (PreparedImage* hit = m_images.find(key);
         hit && hit->id == image.id() && hit->transparent == image.Transparent && hit->key == image.TransparentColor)
         return hit->image;
+    m_batch.flush(); // the picture an insertion drops may still be queued for copying
     return m_images.insert(key, {image.id(), image.Transparent, image.TransparentColor, toQImage(image)}).image;
 }
 

@@ -118,6 +118,7 @@ class QtDrawObject final : public TDrawObject {
     QString text(std::string_view bytes) const;
     QPainterPath bezierPath(std::span<const TPoint> pts) const;
     const QImage& prepared(const TImage& image);
+    static bool cacheable(const TImage& image) { return std::size_t(image.width()) * std::size_t(image.height()) <= 128 * 128; }
     const QPoint* points(std::span<const TPoint> pts);
 
     QPainter m_own;

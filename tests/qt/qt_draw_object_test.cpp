@@ -57,6 +57,16 @@ void drawHouseNumbers(TDrawObject& d) {
     d.Brush = {rgbColor(255, 255, 255), bsCross, nullptr};
     d.DrawText(60, 128, true, "17/2", 0);
     d.DrawText(160, 140, true, "250", 0);
+    // An icon with a keyed-out colour, half over the fill and half over white.
+    static const TImage icon = [] {
+        TImage i(12, 12, 0xFF00FFFFu);
+        for (int y = 2; y < 10; ++y)
+            for (int x = 2; x < 10; ++x) i.row(y)[x] = (x + y) % 3 ? 0xFFC02020u : 0xFF202080u;
+        i.Transparent = true;
+        i.TransparentColor = 0x00FFFF00;
+        return i;
+    }();
+    d.DrawGraphic(120, 124, &icon);
 }
 
 // The same drawing on our own back buffer and, through the painter, on a window.
@@ -99,8 +109,8 @@ TEST(QtDrawObject, OwnDrawingMatchesThePainterOnAWindow) {
     EXPECT_EQ(differences(buffer, shown), 0);
 }
 
-// Haloed labels are pictures copied onto our buffer by our own compositing, and by the
-// painter onto a window; translucent ones are a halo picture and a letters picture.
+// Haloed labels and icons are pictures copied onto our buffer by our own compositing, and by
+// the painter onto a window; translucent labels are a halo picture and a letters picture.
 TEST(QtDrawObject, CopiedLabelPicturesMatchThePainter) {
     static const auto app = qt::makeHeadlessApplication();
     for (const uint8_t opacity : {uint8_t{255}, uint8_t{140}}) {

@@ -9,6 +9,7 @@
 #include <array>
 #include <random>
 #include <set>
+#include <tuple>
 #include <vector>
 
 using namespace kestrum;
@@ -104,6 +105,12 @@ TEST(Raster, TranslucentPaintReachesEachPixelOnce) {
     EXPECT_EQ(bar.pixel(31, 10), kInk);
     EXPECT_EQ(bar.pixel(32, 10), kWhite);
     EXPECT_EQ(bar.pixel(31, 8), kWhite); // the cap is round, not square
+    // Dashed, the cells are a pen width long: 4 on and 2 off, each dash with round ends.
+    TImage dashes(40, 20, kWhite);
+    Paint dashed{kInk};
+    std::tie(dashed.dash, dashed.dashPeriod) = std::pair{0b001111u, uint8_t{6}};
+    r.strokeWide(raster::surfaceOf(dashes), std::vector<TPoint>{{2, 10}, {38, 10}}, false, 2, TRect{0, 0, 40, 20}, dashed);
+    for (int x = 0; x < 40; ++x) EXPECT_EQ(dashes.pixel(x, 10) == kInk, x >= 1 && x < 35 && (x - 1) % 12 < 10) << x;
     // Every vertex is on the line, the first and the last of an open one included.
     TImage open(40, 32, kWhite);
     r.strokeHairline(raster::surfaceOf(open), std::vector<TPoint>{{1, 1}, {17, 9}, {5, 30}}, false, TRect{0, 0, open.width(), open.height()}, {kInk});
@@ -121,12 +128,15 @@ TEST(Raster, StripsDrawnApartEqualTheWhole) {
         while ((pts.size() - 1) % 3 != 0) pts.pop_back();
         Paint fill{0xFF10A030u, 200, round % 2 ? &hatch : nullptr}, pen{0xFF000000u, 255};
         fill.smooth = pen.smooth = round % 3 == 0;
+        Paint dashed = pen;
+        std::tie(dashed.dash, dashed.dashPeriod) = std::pair{0b001001111u, uint8_t{9}};
         auto draw = [&](TImage& img, TRect clip) {
             r.fillClosedBezier(raster::surfaceOf(img), pts, clip, fill);
             r.strokeBezierHairline(raster::surfaceOf(img), pts, true, clip, pen);
             if (pen.smooth) r.strokeSmoothHairline(raster::surfaceOf(img), pts, false, clip, pen);
             else r.strokeHairline(raster::surfaceOf(img), pts, false, clip, pen);
             r.strokeWide(raster::surfaceOf(img), pts, true, 3, clip, fill);
+            r.strokeWide(raster::surfaceOf(img), pts, round % 2 == 0, 2, clip, dashed);
         };
         TImage whole(64, 48, kWhite), pieces(64, 48, kWhite);
         draw(whole, TRect{0, 0, whole.width(), whole.height()});
@@ -165,6 +175,9 @@ TEST(Raster, CurvesAndFarCoordinatesStayBounded) {
     test::LargestAllocation watch;
     r.fillClosedBezier(raster::surfaceOf(full), wild, TRect{0, 0, 30, 20}, {kInk});
     r.strokeBezierWide(raster::surfaceOf(full), wild, false, 900, TRect{0, 0, 30, 20}, {kInk});
+    Paint dots{kInk};
+    std::tie(dots.dash, dots.dashPeriod) = std::pair{0b001u, uint8_t{3}};
+    r.strokeBezierWide(raster::surfaceOf(full), wild, false, 2, TRect{0, 0, 30, 20}, dots);
     EXPECT_LT(watch.bytes(), std::size_t{200} << 20);
 }
 

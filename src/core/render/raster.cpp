@@ -432,13 +432,14 @@ void Rasterizer::strokeBezierHairline(Surface image, std::span<const TPoint> pts
     else strokeHairline(image, m_pixels, closed, clip, paint);
 }
 
-void Rasterizer::strokePath(Surface image, bool closed, int32_t width, TRect clip, const Paint& paint) {
+void Rasterizer::strokePath(Surface image, bool closed, int32_t width, TRect clip, const Paint& paint,
+                            std::size_t vertices) {
     // The union of a band along every segment and a disc on every vertex, all turning the same
     // way, so that the non-zero rule paints their overlaps once.
     const double r = width * double(kOne) / 2;
     constexpr double tolerance = kOne / 5.0;
     // Rounder discs for wider lines, fewer when a (damaged) line has very many vertices.
-    const auto budget = static_cast<int>(std::clamp<std::size_t>((std::size_t{1} << 21) / (m_path.size() + 1), 8, 128));
+    const auto budget = static_cast<int>(std::clamp<std::size_t>((std::size_t{1} << 21) / (vertices + 1), 8, 128));
     const int sides = std::clamp(static_cast<int>(std::ceil(3.14159265 / std::sqrt(2 * tolerance / r))), 8, budget);
     startFill(clip, paint.smooth);
     // The stroke reaches this far beyond its vertices: segments wholly farther off are skipped.
@@ -463,11 +464,15 @@ void Rasterizer::strokePath(Surface image, bool closed, int32_t width, TRect cli
         }
     };
     const std::size_t n = m_path.size();
+    // Segment i runs from vertex i to the next; a dashed path leaves out its gaps, and a vertex
+    // gets its disc when a drawn segment meets it.
+    auto drawn = [&](std::size_t i) { return m_gaps.empty() || !m_gaps[i]; };
     for (std::size_t i = 0; i < n; ++i) {
-        disc(m_path[i]);
-        if (i + 1 == n && !closed) break;
+        const bool last = i + 1 == n && !closed;
+        if ((!last && drawn(i)) || (i > 0 && drawn(i - 1)) || (i == 0 && closed && drawn(n - 1))) disc(m_path[i]);
+        if (last) break;
         const SubPoint a = m_path[i], b = m_path[i + 1 == n ? 0 : i + 1];
-        if ((a.X == b.X && a.Y == b.Y) || !near(a, b)) continue;
+        if ((a.X == b.X && a.Y == b.Y) || !drawn(i) || !near(a, b)) continue;
         const double dx = double(b.X - a.X), dy = double(b.Y - a.Y), len = std::hypot(dx, dy);
         const SubPoint off{roundToInt(-dy / len * r), roundToInt(dx / len * r)};
         const SubPoint q[4] = {{a.X + off.X, a.Y + off.Y}, {b.X + off.X, b.Y + off.Y}, {b.X - off.X, b.Y - off.Y},
@@ -477,13 +482,80 @@ void Rasterizer::strokePath(Surface image, bool closed, int32_t width, TRect cli
     fillEdges(image, clip, paint, true);
 }
 
+void Rasterizer::cutDashes(bool closed, int32_t width, const TRect& clip, const Paint& paint) {
+    // Cell k of the pattern covers [k, k + 1) pen widths along the path, counted from its start
+    // across every vertex, and is drawn when bit k % period is set. Only the stretches near the
+    // clip are cut into cells, so a long line costs what its visible part does.
+    m_gaps.clear();
+    if (paint.dashPeriod == 0 || m_path.size() < 2) return;
+    const double unit = double(width) * kOne;
+    const double reach = unit / 2 + kOne;
+    const double left = clip.Left * double(kOne) - reach, right = clip.Right * double(kOne) + reach;
+    const double top = clip.Top * double(kOne) - reach, bottom = clip.Bottom * double(kOne) + reach;
+    // A damaged file's line could ask for endless cells: past this many the rest is solid.
+    constexpr std::size_t kMaxPieces = std::size_t{1} << 20;
+    const std::size_t n = m_path.size(), segments = closed ? n : n - 1;
+    m_dashed.clear();
+    m_dashed.push_back(m_path[0]);
+    auto piece = [&](SubPoint a, SubPoint b, double t, bool gap, bool merge) {
+        const SubPoint p{a.X + roundToInt(double(b.X - a.X) * t), a.Y + roundToInt(double(b.Y - a.Y) * t)};
+        if (merge && m_gaps.back() == gap) m_dashed.back() = p;
+        else m_dashed.push_back(p), m_gaps.push_back(gap);
+    };
+    double along = 0;
+    for (std::size_t i = 0; i < segments; ++i) {
+        const SubPoint a = m_path[i], b = m_path[i + 1 == n ? 0 : i + 1];
+        const double dx = double(b.X - a.X), dy = double(b.Y - a.Y), length = std::hypot(dx, dy);
+        // The part of the segment within reach of the clip: [t0, t1] of it.
+        double t0 = 0, t1 = 1;
+        auto within = [&](double p, double q) { // keeps p * t <= q
+            if (p == 0) return q >= 0;
+            const double r = q / p;
+            if (p < 0) t0 = std::max(t0, r);
+            else t1 = std::min(t1, r);
+            return t0 <= t1;
+        };
+        const bool near = length > 0 && within(-dx, double(a.X) - left) && within(dx, right - double(a.X)) &&
+                          within(-dy, double(a.Y) - top) && within(dy, bottom - double(a.Y));
+        if (!near || m_dashed.size() > kMaxPieces) {
+            piece(a, b, 1, !near, false);
+            along += length;
+            continue;
+        }
+        // Cut from the start of the run of cells (drawn or not) that reaches the clip to the end
+        // of the run that leaves it, so that every cut falls where a full redraw cuts too.
+        auto gapAt = [&](int64_t cell) { return !((paint.dash >> (cell % paint.dashPeriod)) & 1u); };
+        auto cellT = [&](int64_t cell) { return (double(cell) * unit - along) / length; };
+        auto cell = static_cast<int64_t>(std::floor((along + t0 * length) / unit));
+        while (cell > 0 && cellT(cell) > 0 && gapAt(cell - 1) == gapAt(cell)) --cell;
+        double t = std::max(cellT(cell), 0.0);
+        if (t > 0) piece(a, b, t, true, false);
+        for (bool first = true; t < 1; ++cell, first = false) {
+            const bool gap = gapAt(cell);
+            if (t > t1 && gap != m_gaps.back()) break;
+            t = std::min(cellT(cell + 1), 1.0);
+            piece(a, b, t, gap, !first);
+        }
+        if (t < 1) piece(a, b, 1, true, false);
+        along += length;
+    }
+    m_path.swap(m_dashed);
+}
+
 void Rasterizer::strokeWide(Surface image, std::span<const TPoint> pts, bool closed, int32_t width, TRect clip,
                             const Paint& paint) {
     clip = intersect(clip, image);
     if (pts.empty() || clip.empty() || width <= 0) return;
     m_path.clear();
     for (const TPoint& p : pts) m_path.push_back(toSub(p));
-    strokePath(image, closed, width, clip, paint);
+    strokeCut(image, closed, width, clip, paint);
+}
+
+void Rasterizer::strokeCut(Surface image, bool closed, int32_t width, TRect clip, const Paint& paint) {
+    const std::size_t vertices = m_path.size(); // what the line is, whatever the cuts near the clip
+    cutDashes(closed, width, clip, paint);
+    strokePath(image, closed && m_gaps.empty(), width, clip, paint, vertices);
+    m_gaps.clear();
 }
 
 void Rasterizer::strokeBezierWide(Surface image, std::span<const TPoint> pts, bool closed, int32_t width, TRect clip,
@@ -491,7 +563,7 @@ void Rasterizer::strokeBezierWide(Surface image, std::span<const TPoint> pts, bo
     clip = intersect(clip, image);
     if (pts.size() < 4 || clip.empty() || width <= 0) return;
     flattenChain(pts, &clip, (int64_t{width} + 4) * kOne / 2);
-    strokePath(image, closed, width, clip, paint);
+    strokeCut(image, closed, width, clip, paint);
 }
 
 } // namespace kestrum::raster

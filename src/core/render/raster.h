@@ -70,7 +70,8 @@ class Rasterizer {
     // One-pixel lines along a cubic Bezier chain (1 + 3k points), smoothed as the paint says.
     void strokeBezierHairline(Surface image, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
     // Lines `width` pixels wide with round ends and joints: every pixel whose centre lies within
-    // width / 2 of the path, painted once.
+    // width / 2 of the path, painted once. Dashed, the pattern's cells are a pen width long and
+    // every dash has round ends.
     void strokeWide(Surface image, std::span<const TPoint> pts, bool closed, int32_t width, TRect clip, const Paint& paint);
     void strokeBezierWide(Surface image, std::span<const TPoint> pts, bool closed, int32_t width, TRect clip,
                           const Paint& paint);
@@ -93,7 +94,12 @@ class Rasterizer {
     void addEdge(SubPoint a, SubPoint b, const TRect& clip);
     // Even-odd for shapes as drawn; non-zero for strokes built of overlapping pieces.
     void fillEdges(Surface image, TRect clip, const Paint& paint, bool nonZero = false);
-    void strokePath(Surface image, bool closed, int32_t width, TRect clip, const Paint& paint); // m_path
+    // m_path; a line of very many `vertices` gets fewer disc sides.
+    void strokePath(Surface image, bool closed, int32_t width, TRect clip, const Paint& paint, std::size_t vertices);
+    // Cuts m_path into the paint's dashes (none when it is solid), then strokes it.
+    void strokeCut(Surface image, bool closed, int32_t width, TRect clip, const Paint& paint);
+    // m_path becomes an open path whose segments m_gaps marks as left out.
+    void cutDashes(bool closed, int32_t width, const TRect& clip, const Paint& paint);
     void flattenCubic(SubPoint p0, SubPoint p1, SubPoint p2, SubPoint p3, int maxSteps);
     // Into m_path; curves wholly beyond `cull` by more than `margin` sixteenths become chords.
     void flattenChain(std::span<const TPoint> pts, const TRect* cull, int64_t margin);
@@ -113,7 +119,8 @@ class Rasterizer {
     std::vector<int32_t> m_active;
     std::vector<int32_t> m_leftWinding; // per clip row, as differences: edges wholly left of the clip
     std::pair<int32_t, int32_t> m_leftRows; // rows those edges span
-    std::vector<SubPoint> m_path, m_disc;
+    std::vector<SubPoint> m_path, m_disc, m_dashed;
+    std::vector<uint8_t> m_gaps; // per segment of m_path, while a dashed line is stroked
     std::vector<TPoint> m_pixels;
 };
 
