@@ -387,6 +387,9 @@ void QtDrawObject::doClosedBezier(std::span<const TPoint> pts) {
 }
 
 void QtDrawObject::doEllipse(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    // Point objects by the hundred: a one-pixel mark is the hairline's single pixel.
+    const TPoint mark{x1, y1};
+    if (x1 == x2 && y1 == y2 && Pen.Width <= 1 && !antialiased() && ownStroke({&mark, 1}, false, false)) return;
     applyPen();
     applyBrush();
     if (x1 == x2 && y1 == y2) {

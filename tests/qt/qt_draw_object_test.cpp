@@ -33,6 +33,7 @@ void drawScene(TDrawObject& d) {
         const int y = 80 + 8 * style;
         d.DrawPolyline(std::vector<TPoint>{{5, y}, {90, y}, {90, y + 20}, {170 - 3 * style, y + 20}});
     }
+    for (const int x : {3, 7, 11}) d.DrawEllipse(x, 3, x, 3); // point objects' marks
     d.TextFace = "Arial";
     d.TextHeight = 15;
     d.TextBold = true;

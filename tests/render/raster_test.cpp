@@ -105,6 +105,10 @@ TEST(Raster, TranslucentPaintReachesEachPixelOnce) {
     EXPECT_EQ(bar.pixel(31, 10), kInk);
     EXPECT_EQ(bar.pixel(32, 10), kWhite);
     EXPECT_EQ(bar.pixel(31, 8), kWhite); // the cap is round, not square
+    // A line of a single point is a dot: the centres within 2 pixels of it.
+    TImage dot(40, 20, kWhite);
+    r.strokeWide(raster::surfaceOf(dot), std::vector<TPoint>{{20, 5}}, false, 4, TRect{0, 0, 40, 20}, {kInk});
+    EXPECT_EQ(countInk(dot), 12);
     // Dashed, the cells are a pen width long: 4 on and 2 off, each dash with round ends.
     TImage dashes(40, 20, kWhite);
     Paint dashed{kInk};

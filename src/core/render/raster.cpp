@@ -469,7 +469,8 @@ void Rasterizer::strokePath(Surface image, bool closed, int32_t width, TRect cli
     auto drawn = [&](std::size_t i) { return m_gaps.empty() || !m_gaps[i]; };
     for (std::size_t i = 0; i < n; ++i) {
         const bool last = i + 1 == n && !closed;
-        if ((!last && drawn(i)) || (i > 0 && drawn(i - 1)) || (i == 0 && closed && drawn(n - 1))) disc(m_path[i]);
+        if (n == 1 || (!last && drawn(i)) || (i > 0 && drawn(i - 1)) || (i == 0 && closed && drawn(n - 1)))
+            disc(m_path[i]);
         if (last) break;
         const SubPoint a = m_path[i], b = m_path[i + 1 == n ? 0 : i + 1];
         if ((a.X == b.X && a.Y == b.Y) || !drawn(i) || !near(a, b)) continue;
