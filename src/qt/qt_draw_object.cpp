@@ -286,10 +286,8 @@ bool QtDrawObject::ownStroke(std::span<const TPoint> pts, bool closed, bool bezi
     raster::Paint paint = paintOf(Pen.Color);
     if (Pen.Style >= psDash && Pen.Style <= psDashDotDot) std::tie(paint.dash, paint.dashPeriod) = kDashes[Pen.Style - psDash];
     else if (!solid) return false;
-    // Smoothed pens of one pixel are shared between the two pixels along the line; the painter
-    // dashes them by the pixel without ends, which stays with it.
+    // Smoothed pens of one pixel are shared between the two pixels along the line.
     if (Pen.Width <= 1 && antialiased()) {
-        if (!solid) return false;
         if (bezier) m_batch.strokeBezierHairline(pts, closed, clipRect(), paint);
         else m_batch.strokeSmoothHairline(pts, closed, clipRect(), paint);
         return true;

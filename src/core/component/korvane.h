@@ -418,8 +418,8 @@ class TKorvane : public TQevIconClient {
     std::string m_notePictureKey;
 
     TKorvaneHost* m_host = nullptr;
-    std::unique_ptr<TDrawObject> m_draw;
     TImage m_backBuffer;
+    std::unique_ptr<TDrawObject> m_draw; // after the buffer: its drawing threads end before the buffer goes
     TImage m_paintCopy;
     ViewTransform m_view;
     TMapRect m_clip;

@@ -390,10 +390,15 @@ void Rasterizer::strokeSmoothHairline(Surface image, std::span<const TPoint> pts
     };
     // A line one pixel wide centred on the path: each pixel column (or row) it crosses is shared
     // between the two pixels its centre line passes between. Columns are taken from the start
-    // up to the end, not including it, so that a joint is shared once.
+    // up to the end, not including it, so that a joint is shared once. Dashes count columns
+    // (or rows) from the start of the line, as the aliased line's do.
+    int64_t position = 0;
+    const int64_t period = paint.dashPeriod;
     auto segment = [&](TPoint a, TPoint b) {
         const int64_t dx = int64_t{b.X} - a.X, dy = int64_t{b.Y} - a.Y;
         if (dx == 0 && dy == 0) return;
+        const int64_t start = position;
+        position = period != 0 ? (position + std::max(std::abs(dx), std::abs(dy))) % period : 0;
         if (std::max(a.X, b.X) < clip.Left - 1 || std::min(a.X, b.X) > clip.Right + 1 ||
             std::max(a.Y, b.Y) < clip.Top - 1 || std::min(a.Y, b.Y) > clip.Bottom + 1)
             return;
@@ -404,6 +409,7 @@ void Rasterizer::strokeSmoothHairline(Surface image, std::span<const TPoint> pts
         const int64_t lo = std::max<int64_t>(std::min(major0, major1), xMajor ? clip.Left : clip.Top);
         const int64_t hi = std::min<int64_t>(std::max(major0, major1), xMajor ? clip.Right : clip.Bottom);
         for (int64_t k = lo; k < hi; ++k) {
+            if (period != 0 && !((paint.dash >> ((start + std::abs(k - major0)) % period)) & 1u)) continue;
             const double at = double(minor0) + (double(k) + 0.5 - double(major0)) * slope - 0.5;
             auto m = static_cast<int64_t>(at); // towards zero, then down: floor without a call
             if (double(m) > at) --m;

@@ -65,7 +65,7 @@ class Rasterizer {
     void fillClosedBezier(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint);
     // One-pixel lines through the points; `closed` adds the segment back to the first.
     void strokeHairline(Surface image, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
-    // A smoothed line one pixel wide (no dashes): a pixel on either side of its centre line.
+    // A smoothed line one pixel wide: a pixel on either side of its centre line.
     void strokeSmoothHairline(Surface image, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
     // One-pixel lines along a cubic Bezier chain (1 + 3k points), smoothed as the paint says.
     void strokeBezierHairline(Surface image, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);

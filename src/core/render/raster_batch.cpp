@@ -19,10 +19,11 @@ RasterBatch::~RasterBatch() {
 }
 
 void RasterBatch::queue(Op op, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint, int32_t width) {
-    m_commands.push_back({op, closed, width, paint, clip, static_cast<uint32_t>(m_points.size()), static_cast<uint32_t>(pts.size())});
-    m_points.insert(m_points.end(), pts.begin(), pts.end());
-    m_work += pts.size();
-    if (m_points.size() >= kMaxPoints) flush();
+    Queue& q = m_queue;
+    q.commands.push_back({op, closed, width, paint, clip, static_cast<uint32_t>(q.points.size()), static_cast<uint32_t>(pts.size())});
+    q.points.insert(q.points.end(), pts.begin(), pts.end());
+    q.work += pts.size();
+    queued();
 }
 
 void RasterBatch::blendMask(int32_t x, int32_t y, const uint8_t* mask, int32_t width, int32_t height,
@@ -30,16 +31,52 @@ void RasterBatch::blendMask(int32_t x, int32_t y, const uint8_t* mask, int32_t w
     Paint paint;
     paint.pixel = pixel;
     paint.alpha = alpha;
-    m_commands.push_back({Op::Mask, false, 1, paint, clip, static_cast<uint32_t>(m_pictures.size()), 0});
-    m_pictures.push_back({mask, x, y, width, height, stride});
-    m_work += static_cast<std::size_t>(width) * static_cast<std::size_t>(height) / 8;
+    m_queue.commands.push_back({Op::Mask, false, 1, paint, clip, static_cast<uint32_t>(m_queue.pictures.size()), 0});
+    m_queue.pictures.push_back({mask, x, y, width, height, stride});
+    m_queue.work += static_cast<std::size_t>(width) * static_cast<std::size_t>(height) / 8;
+    queued();
 }
 
 void RasterBatch::blendImage(int32_t x, int32_t y, const uint32_t* src, int32_t width, int32_t height,
                              std::size_t stride, TRect clip) {
-    m_commands.push_back({Op::Image, false, 1, Paint{}, clip, static_cast<uint32_t>(m_pictures.size()), 0});
-    m_pictures.push_back({src, x, y, width, height, stride});
-    m_work += static_cast<std::size_t>(width) * static_cast<std::size_t>(height) / 8;
+    m_queue.commands.push_back({Op::Image, false, 1, Paint{}, clip, static_cast<uint32_t>(m_queue.pictures.size()), 0});
+    m_queue.pictures.push_back({src, x, y, width, height, stride});
+    m_queue.work += static_cast<std::size_t>(width) * static_cast<std::size_t>(height) / 8;
+    queued();
+}
+
+void RasterBatch::Queue::clear() {
+    commands.clear();
+    points.clear();
+    pictures.clear();
+    work = 0;
+}
+
+namespace {
+const bool kTwoCores = std::thread::hardware_concurrency() > 1;
+}
+
+void RasterBatch::queued() {
+    const bool full = m_queue.points.size() >= kMaxPoints;
+    if (m_queue.work < kHandOffPoints && !full) return;
+    if (!kTwoCores || m_target.height <= 0) {
+        if (full) flush();
+        return;
+    }
+    if (m_handedOff) {
+        bool busy;
+        {
+            const std::lock_guard lock(m_mutex);
+            busy = m_pending;
+        }
+        if (busy && !full) return; // keep queueing while the helper draws
+        waitForHelper();
+    }
+    // The helper draws this queue whole, in order, while the caller fills the other.
+    std::swap(m_queue, m_handed);
+    m_queue.clear();
+    m_handedOff = true;
+    if (!startHelper(Job::HandedOff)) waitForHelper();
 }
 
 void RasterBatch::setSurface(Surface surface) {
@@ -71,12 +108,12 @@ void RasterBatch::strokeBezierWide(std::span<const TPoint> pts, bool closed, int
     queue(Op::WideBezier, pts, closed, clip, paint, width);
 }
 
-void RasterBatch::draw(Rasterizer& r, Surface surface, int32_t top, int32_t bottom) const {
-    for (const Command& c : m_commands) {
+void RasterBatch::draw(Rasterizer& r, const Queue& q, Surface surface, int32_t top, int32_t bottom) const {
+    for (const Command& c : q.commands) {
         const TRect clip{c.clip.Left, std::max(c.clip.Top, top), c.clip.Right, std::min(c.clip.Bottom, bottom)};
         if (clip.empty()) continue;
         const bool picture = c.op == Op::Mask || c.op == Op::Image;
-        const std::span<const TPoint> pts = picture ? std::span<const TPoint>() : std::span(m_points).subspan(c.first, c.count);
+        const std::span<const TPoint> pts = picture ? std::span<const TPoint>() : std::span(q.points).subspan(c.first, c.count);
         switch (c.op) {
         case Op::Fill:
             r.fillPolygon(surface, pts, clip, c.paint);
@@ -100,13 +137,13 @@ void RasterBatch::draw(Rasterizer& r, Surface surface, int32_t top, int32_t bott
             r.strokeBezierWide(surface, pts, c.closed, c.width, clip, c.paint);
             break;
         case Op::Mask: {
-            const Picture& p = m_pictures[c.first];
+            const Picture& p = q.pictures[c.first];
             raster::blendMask(surface, clip, p.x, p.y, static_cast<const uint8_t*>(p.bits), p.width, p.height, p.stride,
                               c.paint.pixel, c.paint.alpha);
             break;
         }
         case Op::Image: {
-            const Picture& p = m_pictures[c.first];
+            const Picture& p = q.pictures[c.first];
             raster::blendImage(surface, clip, p.x, p.y, static_cast<const uint32_t*>(p.bits), p.width, p.height,
                                p.stride);
             break;
@@ -120,12 +157,14 @@ void RasterBatch::helperLoop() {
     for (;;) {
         m_wake.wait(lock, [&] { return m_pending || m_stop; });
         if (m_stop) return;
+        const Job job = m_job;
         lock.unlock();
         bool failed = false;
         try {
-            draw(m_there, m_target, m_target.height / 2, m_target.height);
+            if (job == Job::HandedOff) draw(m_there, m_handed, m_target, 0, m_target.height);
+            else draw(m_there, m_queue, m_target, m_target.height / 2, m_target.height);
         } catch (...) {
-            failed = true; // out of memory on this thread: the caller draws the band itself
+            failed = true; // out of memory on this thread: the caller draws it itself
         }
         lock.lock();
         m_failed = failed;
@@ -134,18 +173,31 @@ void RasterBatch::helperLoop() {
     }
 }
 
+void RasterBatch::waitForHelper() {
+    if (!m_handedOff) return;
+    bool failed;
+    {
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [&] { return !m_pending; });
+        failed = m_failed;
+    }
+    m_handedOff = false;
+    if (failed) draw(m_here, m_handed, m_target, 0, m_target.height);
+    m_handed.clear();
+}
+
 void RasterBatch::flush() {
-    if (m_commands.empty()) return;
+    waitForHelper(); // what was handed off comes first
+    if (m_queue.commands.empty()) return;
     const Surface surface = m_target;
-    static const bool twoCores = std::thread::hardware_concurrency() > 1;
-    const bool parallel = twoCores && m_work >= kParallelPoints && surface.height >= 64 && startHelper();
+    const bool parallel = kTwoCores && m_queue.work >= kParallelPoints && surface.height >= 64 && startHelper(Job::LowerBand);
     if (!parallel) {
-        draw(m_here, surface, 0, surface.height);
+        draw(m_here, m_queue, surface, 0, surface.height);
     } else {
-        // The helper reads the commands until it is done: wait for it whatever happens here.
+        // The helper reads the queue until it is done: wait for it whatever happens here.
         std::exception_ptr error;
         try {
-            draw(m_here, surface, 0, surface.height / 2);
+            draw(m_here, m_queue, surface, 0, surface.height / 2);
         } catch (...) {
             error = std::current_exception();
         }
@@ -156,31 +208,26 @@ void RasterBatch::flush() {
             failed = m_failed;
         }
         if (error) {
-            clear();
+            m_queue.clear();
             std::rethrow_exception(error);
         }
-        if (failed) draw(m_here, surface, surface.height / 2, surface.height);
+        if (failed) draw(m_here, m_queue, surface, surface.height / 2, surface.height);
     }
-    clear();
+    m_queue.clear();
 }
 
-void RasterBatch::clear() {
-    m_commands.clear();
-    m_points.clear();
-    m_pictures.clear();
-    m_work = 0;
-}
-
-bool RasterBatch::startHelper() {
+bool RasterBatch::startHelper(Job job) {
     {
         const std::lock_guard lock(m_mutex);
         if (!m_thread.joinable()) {
             try {
                 m_thread = std::thread([this] { helperLoop(); });
             } catch (const std::system_error&) {
-                return false; // no thread to be had: one band it is
+                m_failed = true; // no thread to be had: the caller draws it all
+                return false;
             }
         }
+        m_job = job;
         m_pending = true;
         m_failed = false;
     }

@@ -1,10 +1,13 @@
 #pragma once
-// Scan-converter work kept in order until the picture is needed, then drawn in two bands of
-// rows at once: the upper band on the calling thread, the lower on a helper thread.
+// Scan-converter work kept in order and drawn on two threads.
 //
-// Each band draws every command clipped to its rows, and the converter's answer for a pixel
-// never depends on the clip, so the picture is the one a single pass would give. Small batches
-// (a building between two house numbers) are drawn in place: waking a thread costs more.
+// While the caller goes on collecting and transforming objects, a helper thread draws what was
+// queued before, whole, in order. When the picture is needed (the painter is about to draw, or
+// the frame ends) the caller waits for the helper, and what is left is drawn in two bands of
+// rows at once: the upper band here, the lower on the helper. Each band draws every command
+// clipped to its rows, and the converter's answer for a pixel never depends on the clip, so the
+// picture is the one a single pass would give. Small batches (a building between two house
+// numbers) are drawn in place: waking a thread costs more.
 
 #include "render/raster.h"
 
@@ -39,11 +42,13 @@ class RasterBatch {
 
     // Where the commands draw; a change draws what was queued for the old surface first.
     void setSurface(Surface surface);
-    bool empty() const { return m_commands.empty(); }
+    bool empty() const { return m_queue.commands.empty() && !m_handedOff; }
     // Draws everything queued, in order, and empties the batch.
     void flush();
     // Batches with less work than this many points are drawn on the calling thread alone.
     static constexpr std::size_t kParallelPoints = 8192;
+    // Queued work of this many points goes to the helper while the caller queues more.
+    static constexpr std::size_t kHandOffPoints = std::size_t{1} << 15;
     // A batch is drawn when it holds this many points, so that its memory stays small.
     static constexpr std::size_t kMaxPoints = std::size_t{1} << 19;
 
@@ -55,7 +60,7 @@ class RasterBatch {
         int32_t width;
         Paint paint;
         TRect clip;
-        uint32_t first, count; // in m_points, or the picture's index in m_pictures
+        uint32_t first, count; // in the queue's points, or the index of its picture
     };
     struct Picture {
         const void* bits;
@@ -63,22 +68,30 @@ class RasterBatch {
         std::size_t stride;
     };
     void queue(Op op, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint, int32_t width = 1);
-    void clear();
-    void draw(Rasterizer& r, Surface surface, int32_t top, int32_t bottom) const;
-    bool startHelper(); // draws the lower half of m_target
+    struct Queue {
+        std::vector<Command> commands;
+        std::vector<TPoint> points;
+        std::vector<Picture> pictures;
+        std::size_t work = 0; // points, and pixels of pictures over eight: what decides on two bands
+        void clear();
+    };
+    enum class Job : uint8_t { None, LowerBand, HandedOff };
+    void queued(); // after every command: hands work off or draws it when there is enough
+    void draw(Rasterizer& r, const Queue& q, Surface surface, int32_t top, int32_t bottom) const;
+    bool startHelper(Job job);
+    void waitForHelper(); // and draws the handed-off queue here if the helper could not
     void helperLoop();
 
     Surface m_target;
-    std::vector<Command> m_commands;
-    std::vector<TPoint> m_points;
-    std::vector<Picture> m_pictures;
-    std::size_t m_work = 0; // points, and pixels of pictures over eight: what decides on two bands
+    Queue m_queue, m_handed; // what is being queued; what the helper draws whole
+    bool m_handedOff = false;
     Rasterizer m_here, m_there;
 
     // The helper thread, started on the first large batch.
     std::thread m_thread;
     std::mutex m_mutex;
     std::condition_variable m_wake, m_done;
+    Job m_job = Job::None;
     bool m_pending = false, m_stop = false, m_failed = false;
 };
 
