@@ -10,6 +10,7 @@
 #include "model/map_document.h"
 #include "render/draw_object.h"
 #include "render/image_decoder.h"
+#include "render/spatial_index.h"
 #include "view/view_transform.h"
 
 #include <array>
@@ -418,6 +419,7 @@ class TKorvane : public TQevIconClient {
     std::string m_notePictureKey;
 
     TKorvaneHost* m_host = nullptr;
+    SpatialIndex m_index; // of m_list's objects, for CollectVisible
     TImage m_backBuffer;
     std::unique_ptr<TDrawObject> m_draw; // after the buffer: its drawing threads end before the buffer goes
     TImage m_paintCopy;

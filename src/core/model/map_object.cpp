@@ -2,6 +2,7 @@
 
 #include "model/text_measure.h"
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -269,13 +270,20 @@ void ComputeCorners(TQEVMapObjectMem& obj, const TextMeasurer& measurer, const F
 
 TQevMapList::~TQevMapList() = default;
 
+uint64_t TQevMapList::nextGeneration() {
+    static std::atomic<uint64_t> last{0};
+    return ++last;
+}
+
 int TQevMapList::Add(TQEVMapObjectMem&& obj) {
+    touch();
     m_items.push_back(std::move(obj));
     return count() - 1;
 }
 
 void TQevMapList::Replace(int index, TQEVMapObjectMem obj) {
     if (index < 0) return;
+    touch();
     if (index >= count()) {
         Add(std::move(obj));
         return;
@@ -285,11 +293,13 @@ void TQevMapList::Replace(int index, TQEVMapObjectMem obj) {
 
 void TQevMapList::Delete(int index) {
     if (index < 0 || index >= count()) return;
+    touch();
     m_items.erase(m_items.begin() + index);
 }
 
 void TQevMapList::Move(int from, int to) {
     if (from < 0 || from >= count() || to < 0 || to >= count() || from == to) return;
+    touch();
     auto first = m_items.begin();
     if (from < to)
         std::rotate(first + from, first + from + 1, first + to + 1);

@@ -156,9 +156,18 @@ std::array<TMapPoint, 4> textBox(TMapPoint origin, float w, float h, int32_t ang
 class TQevMapList {
   public:
     TQevMapList() = default;
-    TQevMapList(TQevMapList&&) noexcept = default;
-    TQevMapList& operator=(TQevMapList&&) noexcept = default;
+    TQevMapList(TQevMapList&& other) noexcept : m_items(std::move(other.m_items)) { other.touch(); }
+    TQevMapList& operator=(TQevMapList&& other) noexcept {
+        m_items = std::move(other.m_items);
+        touch(), other.touch();
+        return *this;
+    }
     ~TQevMapList();
+
+    // Changes whenever the objects may have changed: every write access, whether or not it
+    // writes, gives the list a value never seen before in this process. What is derived from
+    // the objects (a spatial index) stays valid while it stays the same.
+    uint64_t generation() const { return m_generation; }
 
     int count() const { return static_cast<int>(m_items.size()); }
     bool empty() const { return m_items.empty(); }
@@ -174,17 +183,20 @@ class TQevMapList {
     void Delete(int index);
     // Moves the object at `from` to position `to`, keeping the order of the others.
     void Move(int from, int to);
-    void Clear() { m_items.clear(); }
+    void Clear() { m_items.clear(), touch(); }
 
-    TQEVMapObjectMem& operator[](int i) { return m_items[static_cast<std::size_t>(i)]; }
+    TQEVMapObjectMem& operator[](int i) { return touch(), m_items[static_cast<std::size_t>(i)]; }
     const TQEVMapObjectMem& operator[](int i) const { return m_items[static_cast<std::size_t>(i)]; }
-    auto begin() { return m_items.begin(); }
-    auto end() { return m_items.end(); }
+    auto begin() { return touch(), m_items.begin(); }
+    auto end() { return touch(), m_items.end(); }
     auto begin() const { return m_items.begin(); }
     auto end() const { return m_items.end(); }
 
   private:
+    void touch() { m_generation = nextGeneration(); }
+    static uint64_t nextGeneration();
     std::vector<TQEVMapObjectMem> m_items;
+    uint64_t m_generation = nextGeneration();
 };
 
 TQevMapList DeepCopy(const TQevMapList& list);

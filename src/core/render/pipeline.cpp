@@ -83,32 +83,38 @@ void TKorvane::CollectVisible(const TMapRect& r, bool clearFirst) {
     const bool threeD = In3DView();
     const double lineMin = Options.mpLineWidthMin();
     const bool notesShown = Scale() >= Options.MinScaleIcon();
-    for (int i = 0; i < list.count(); ++i) {
-        if (!IsObjectVisible(list, i)) continue;
+    auto consider = [&](int i) {
+        if (!IsObjectVisible(list, i)) return;
         const TQEVMapObjectMem& o = list[i];
-        if (!PassesFilter(o)) continue;
+        if (!PassesFilter(o)) return;
         const int bucket = bucketOf(o.Ploskost);
         if (o.Kind == cLine && o.Pen.Width > 0) {
             if (o.Pen.Width * sf >= lineMin) m_planes[bucket].push_back(i);
-            continue;
+            return;
         }
         if (o.Kind == cZametka) {
             if (notesShown) m_planes[bucket].push_back(i);
-            continue;
+            return;
         }
         const double w = std::fabs(o.Corners[2].X - o.Corners[0].X) * sf;
         const double h = std::fabs(o.Corners[2].Y - o.Corners[0].Y) * sf;
-        if (w <= objectView && h <= objectView) continue;
+        if (w <= objectView && h <= objectView) return;
         if (o.Kind == cPolygon && Options.View3D() && threeD) {
             float height = o.Height;
             if (OnHeightObject) OnHeightObject(o, height);
             if (height > 0.000001f) {
                 m_planes3D[bucket].push_back(i);
-                continue;
+                return;
             }
         }
         m_planes[bucket].push_back(i);
-    }
+    };
+    // A pan strip or a zoomed view shows a small part of a large map: the index hands over the
+    // objects near it, in list order, instead of every object.
+    if (const std::vector<int>* near = m_index.candidates(list, r))
+        for (const int i : *near) consider(i);
+    else
+        for (int i = 0; i < list.count(); ++i) consider(i);
     if (!threeD) return;
     // Farthest from the eye line first, so that nearer walls cover them.
     const double ex = m_eye[0], ey = m_eye[1], dx = m_eye[2] - ex, dy = m_eye[3] - ey;
