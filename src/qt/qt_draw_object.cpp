@@ -643,6 +643,10 @@ void QtDrawObject::doGraphic(int32_t x, int32_t y, const TImage& image) {
 }
 
 void QtDrawObject::doBitmapInRect(TRect r, const TImage& image) {
+    if (r.width() == image.width() && r.height() == image.height()) {
+        doGraphic(r.Left, r.Top, image); // notes' icons: a copy, not a scaling
+        return;
+    }
     QPainter& p = painter();
     p.save();
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
