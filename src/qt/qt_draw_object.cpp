@@ -517,20 +517,15 @@ void QtDrawObject::doText(int32_t x, int32_t y, bool halo, std::string_view byte
         // Captions by the thousand, each in colours of its own: the letters are drawn once as
         // a mask and coloured at every use.
         if (look.box) {
+            // The painter's aliased box has its corners rounded to the nearest pixel edge; a
+            // smoothed one keeps them to a sixteenth of a pixel and shades its edges.
             const QRectF box(x, y + (GDIPlus() ? t.descent : 0), t.advance, t.ascent + t.descent);
-            if (GDIPlus()) {
-                QPainter& p = painter(); // its smoothed edges stay with the painter
-                p.save();
-                p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-                p.fillRect(box, look.back);
-                p.restore();
-            } else {
-                // The painter's aliased box: its corners rounded to the nearest pixel edge.
-                const auto x1 = static_cast<int32_t>(std::lround(box.left())), x2 = static_cast<int32_t>(std::lround(box.right()));
-                const auto y1 = static_cast<int32_t>(std::lround(box.top())), y2 = static_cast<int32_t>(std::lround(box.bottom()));
-                const std::array<TPoint, 4> corners{TPoint{x1, y1}, {x2, y1}, {x2, y2}, {x1, y2}};
-                m_batch.fillPolygon(corners, clipRect(), paintOf(Brush.Color));
-            }
+            const bool smooth = antialiased();
+            const double unit = smooth ? 16 : 1;
+            auto at = [unit](double v) { return static_cast<int32_t>(std::lround(v * unit)); };
+            const int32_t x1 = at(box.left()), x2 = at(box.right()), y1 = at(box.top()), y2 = at(box.bottom());
+            const std::array<TPoint, 4> corners{TPoint{x1, y1}, {x2, y1}, {x2, y2}, {x1, y2}};
+            m_batch.fillPolygon(corners, clipRect(), paintOf(Brush.Color), smooth);
         }
         const QImage& mask = maskOf(t, f);
         m_batch.blendMask(x + t.maskOffset.x(), y + t.maskOffset.y(), mask.constBits(), mask.width(), mask.height(),

@@ -75,6 +75,15 @@ uint32_t byteMul(uint32_t x, uint32_t a) {
     return x | t;
 }
 
+// x * a / 255 + y * b / 255 for each channel at once, a + b = 255: the compositor's blend.
+uint32_t interpolate(uint32_t x, uint32_t a, uint32_t y, uint32_t b) {
+    uint32_t t = (x & 0xFF00FFu) * a + (y & 0xFF00FFu) * b;
+    t = ((t + ((t >> 8) & 0xFF00FFu) + 0x800080u) >> 8) & 0xFF00FFu;
+    x = ((x >> 8) & 0xFF00FFu) * a + ((y >> 8) & 0xFF00FFu) * b;
+    x = (x + ((x >> 8) & 0xFF00FFu) + 0x800080u) & 0xFF00FF00u;
+    return x | t;
+}
+
 } // namespace
 
 void blendMask(Surface image, TRect clip, int32_t x, int32_t y, const uint8_t* mask, int32_t width, int32_t height,
@@ -93,7 +102,8 @@ void blendMask(Surface image, TRect clip, int32_t x, int32_t y, const uint8_t* m
                 if (col >= x1) break;
                 if (*m == 0) continue;
             }
-            lay(dst[col], pixel, *m == 255 ? alpha : (uint32_t{*m} * alpha + 127) / 255);
+            const uint32_t a = *m == 255 ? alpha : (uint32_t{*m} * alpha + 127) / 255;
+            dst[col] = a == 255 ? pixel : interpolate(pixel, a, dst[col], 255 - a);
         }
     }
 }
@@ -268,12 +278,14 @@ void Rasterizer::paintCoverage(uint32_t* row, int32_t y, const TRect& clip, cons
     m_touched = {clip.Right, clip.Left};
 }
 
-void Rasterizer::fillPolygon(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint) {
+void Rasterizer::fillPolygon(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint,
+                             bool sixteenths) {
     clip = intersect(clip, image);
     if (pts.size() < 3 || clip.empty()) return;
     startFill(clip, paint.smooth);
-    for (std::size_t i = 0; i < pts.size(); ++i)
-        addEdge(toSub(pts[i]), toSub(pts[i + 1 == pts.size() ? 0 : i + 1]), clip);
+    const int shift = sixteenths ? 0 : kSubpixelBits;
+    auto sub = [shift](TPoint p) { return SubPoint{int64_t{p.X} << shift, int64_t{p.Y} << shift}; };
+    for (std::size_t i = 0; i < pts.size(); ++i) addEdge(sub(pts[i]), sub(pts[i + 1 == pts.size() ? 0 : i + 1]), clip);
     fillEdges(image, clip, paint);
 }
 

@@ -59,8 +59,8 @@ void blendImage(Surface image, TRect clip, int32_t x, int32_t y, const uint32_t*
 
 class Rasterizer {
   public:
-    // Whole-pixel vertices; the polygon closes itself.
-    void fillPolygon(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint);
+    // Whole-pixel vertices, or sixteenths of a pixel; the polygon closes itself.
+    void fillPolygon(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint, bool sixteenths = false);
     // A cubic Bezier chain (1 + 3k points), closed back to its start and filled.
     void fillClosedBezier(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint);
     // One-pixel lines through the points; `closed` adds the segment back to the first.

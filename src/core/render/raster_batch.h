@@ -27,7 +27,7 @@ class RasterBatch {
     RasterBatch& operator=(const RasterBatch&) = delete;
 
     // As Rasterizer's, drawn on the next flush. A paint's pattern must live until then.
-    void fillPolygon(std::span<const TPoint> pts, TRect clip, const Paint& paint);
+    void fillPolygon(std::span<const TPoint> pts, TRect clip, const Paint& paint, bool sixteenths = false);
     void fillClosedBezier(std::span<const TPoint> pts, TRect clip, const Paint& paint);
     void strokeHairline(std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
     void strokeBezierHairline(std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
@@ -53,7 +53,7 @@ class RasterBatch {
     static constexpr std::size_t kMaxPoints = std::size_t{1} << 19;
 
   private:
-    enum class Op : uint8_t { Fill, FillBezier, Stroke, StrokeBezier, SmoothStroke, Wide, WideBezier, Mask, Image };
+    enum class Op : uint8_t { Fill, FillSixteenths, FillBezier, Stroke, StrokeBezier, SmoothStroke, Wide, WideBezier, Mask, Image };
     struct Command {
         Op op;
         bool closed;
