@@ -187,7 +187,8 @@ TEST(Raster, CurvesAndFarCoordinatesStayBounded) {
 }
 
 TEST(Raster, ABatchDrawnInTwoBandsMatchesOnePass) {
-    // Enough work to be split between two threads, in an order where later shapes cover earlier.
+    // Enough work for several queues handed to the helper while more is queued, and a last one
+    // split between two threads, in an order where later shapes cover earlier.
     std::mt19937 rng(5);
     raster::RasterBatch batch;
     Rasterizer direct;
@@ -195,7 +196,7 @@ TEST(Raster, ABatchDrawnInTwoBandsMatchesOnePass) {
     batch.setSurface(raster::surfaceOf(banded));
     const TRect all{0, 0, 160, 120};
     std::size_t points = 0;
-    for (int i = 0; points < raster::RasterBatch::kParallelPoints * 2; ++i) {
+    for (int i = 0; points < raster::RasterBatch::kHandOffPoints * 3 + raster::RasterBatch::kParallelPoints; ++i) {
         auto pts = randomPolygon(rng, 160, 120);
         points += pts.size();
         const Paint paint{0xFF000000u | uint32_t(rng() & 0xFFFFFF), uint8_t(i % 3 ? 255 : 90)};
