@@ -520,12 +520,10 @@ void QtDrawObject::doText(int32_t x, int32_t y, bool halo, std::string_view byte
             // The painter's aliased box has its corners rounded to the nearest pixel edge; a
             // smoothed one keeps them to a sixteenth of a pixel and shades its edges.
             const QRectF box(x, y + (GDIPlus() ? t.descent : 0), t.advance, t.ascent + t.descent);
-            const bool smooth = antialiased();
-            const double unit = smooth ? 16 : 1;
-            auto at = [unit](double v) { return static_cast<int32_t>(std::lround(v * unit)); };
-            const int32_t x1 = at(box.left()), x2 = at(box.right()), y1 = at(box.top()), y2 = at(box.bottom());
-            const std::array<TPoint, 4> corners{TPoint{x1, y1}, {x2, y1}, {x2, y2}, {x1, y2}};
-            m_batch.fillPolygon(corners, clipRect(), paintOf(Brush.Color), smooth);
+            const long step = antialiased() ? 1 : 16; // in sixteenths
+            auto at = [step](double v) { return static_cast<int32_t>(std::lround(v * 16.0 / double(step)) * step); };
+            m_batch.fillBox({at(box.left()), at(box.top())}, {at(box.right()), at(box.bottom())}, clipRect(),
+                            paintOf(Brush.Color));
         }
         const QImage& mask = maskOf(t, f);
         m_batch.blendMask(x + t.maskOffset.x(), y + t.maskOffset.y(), mask.constBits(), mask.width(), mask.height(),

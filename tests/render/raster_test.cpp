@@ -229,4 +229,10 @@ TEST(Raster, SmoothEdgesShareTheirPixels) {
     EXPECT_NEAR(int(grey(line, 8, 9)), 128, 2);
     EXPECT_NEAR(int(grey(line, 8, 10)), 128, 2);
     EXPECT_EQ(grey(line, 8, 11), 255u);
+    // A box from (0.5, 0.5) to (2.5, 1.5): a quarter of its corner pixels, half of its edge ones.
+    TImage box(4, 3, kWhite);
+    raster::fillBox(raster::surfaceOf(box), {8, 8}, {40, 24}, TRect{0, 0, 4, 3}, ink);
+    const int expected[3][4] = {{191, 128, 191, 255}, {191, 128, 191, 255}, {255, 255, 255, 255}};
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_NEAR(int(grey(box, x, y)), expected[y][x], 1) << x << "," << y;
 }

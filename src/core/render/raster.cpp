@@ -278,15 +278,46 @@ void Rasterizer::paintCoverage(uint32_t* row, int32_t y, const TRect& clip, cons
     m_touched = {clip.Right, clip.Left};
 }
 
-void Rasterizer::fillPolygon(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint,
-                             bool sixteenths) {
+void Rasterizer::fillPolygon(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint) {
     clip = intersect(clip, image);
     if (pts.size() < 3 || clip.empty()) return;
     startFill(clip, paint.smooth);
-    const int shift = sixteenths ? 0 : kSubpixelBits;
-    auto sub = [shift](TPoint p) { return SubPoint{int64_t{p.X} << shift, int64_t{p.Y} << shift}; };
-    for (std::size_t i = 0; i < pts.size(); ++i) addEdge(sub(pts[i]), sub(pts[i + 1 == pts.size() ? 0 : i + 1]), clip);
+    for (std::size_t i = 0; i < pts.size(); ++i)
+        addEdge(toSub(pts[i]), toSub(pts[i + 1 == pts.size() ? 0 : i + 1]), clip);
     fillEdges(image, clip, paint);
+}
+
+void fillBox(Surface image, TPoint a, TPoint b, TRect clip, const Paint& paint) {
+    clip = intersect(clip, image);
+    const int64_t x0 = std::min(a.X, b.X), x1 = std::max(a.X, b.X), y0 = std::min(a.Y, b.Y), y1 = std::max(a.Y, b.Y);
+    const auto pixelOf = [](int64_t v) { return static_cast<int32_t>(floorDiv(v, kOne)); };
+    const int32_t left = std::max(pixelOf(x0), clip.Left), right = std::min(pixelOf(x1 - 1) + 1, clip.Right);
+    const int32_t top = std::max(pixelOf(y0), clip.Top), bottom = std::min(pixelOf(y1 - 1) + 1, clip.Bottom);
+    if (x0 >= x1 || y0 >= y1 || left >= right || top >= bottom) return;
+    // How much of pixel p's span [p, p + 1) lies in [v0, v1), in sixteenths.
+    const auto covered = [](int64_t p, int64_t v0, int64_t v1) {
+        return std::min(v1, (p + 1) * kOne) - std::max(v0, p * kOne);
+    };
+    const std::size_t stride = static_cast<std::size_t>(image.width);
+    for (int32_t y = top; y < bottom; ++y) {
+        uint32_t* row = image.pixels + static_cast<std::size_t>(y) * stride;
+        const int64_t cy = covered(y, y0, y1);
+        const uint32_t mask = paint.pattern ? (*paint.pattern)[static_cast<std::size_t>(y & 7)] : 0xFFu;
+        auto pixel = [&](int32_t x, int64_t cx) {
+            if (!((mask >> (x & 7)) & 1u)) return;
+            const int64_t area = cx * cy; // of kOne * kOne
+            lay(row[x], paint.pixel, static_cast<uint32_t>((area * paint.alpha + kOne * kOne / 2) / (kOne * kOne)));
+        };
+        // Whole pixels between the edges take the paint as a span; the edges their share.
+        int32_t from = left, to = right;
+        if (cy == kOne) {
+            while (from < to && covered(from, x0, x1) < kOne) pixel(from, covered(from, x0, x1)), ++from;
+            while (to > from && covered(to - 1, x0, x1) < kOne) --to, pixel(to, covered(to, x0, x1));
+            paintSpan(row, y, from, to, paint);
+        } else {
+            for (int32_t x = from; x < to; ++x) pixel(x, covered(x, x0, x1));
+        }
+    }
 }
 
 void Rasterizer::flattenCubic(SubPoint p0, SubPoint p1, SubPoint p2, SubPoint p3, int maxSteps) {

@@ -57,10 +57,14 @@ void blendMask(Surface image, TRect clip, int32_t x, int32_t y, const uint8_t* m
 void blendImage(Surface image, TRect clip, int32_t x, int32_t y, const uint32_t* src, int32_t width, int32_t height,
                 std::size_t stride);
 
+// A level box between corners given in sixteenths of a pixel; each pixel receives the paint at
+// the share of its area the box covers (smoothed edges, for boxes behind captions).
+void fillBox(Surface image, TPoint a, TPoint b, TRect clip, const Paint& paint);
+
 class Rasterizer {
   public:
-    // Whole-pixel vertices, or sixteenths of a pixel; the polygon closes itself.
-    void fillPolygon(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint, bool sixteenths = false);
+    // Whole-pixel vertices; the polygon closes itself.
+    void fillPolygon(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint);
     // A cubic Bezier chain (1 + 3k points), closed back to its start and filled.
     void fillClosedBezier(Surface image, std::span<const TPoint> pts, TRect clip, const Paint& paint);
     // One-pixel lines through the points; `closed` adds the segment back to the first.

@@ -84,8 +84,12 @@ void RasterBatch::setSurface(Surface surface) {
     m_target = surface;
 }
 
-void RasterBatch::fillPolygon(std::span<const TPoint> pts, TRect clip, const Paint& paint, bool sixteenths) {
-    queue(sixteenths ? Op::FillSixteenths : Op::Fill, pts, true, clip, paint);
+void RasterBatch::fillPolygon(std::span<const TPoint> pts, TRect clip, const Paint& paint) {
+    queue(Op::Fill, pts, true, clip, paint);
+}
+void RasterBatch::fillBox(TPoint a, TPoint b, TRect clip, const Paint& paint) {
+    const TPoint corners[2] = {a, b};
+    queue(Op::Box, corners, false, clip, paint);
 }
 void RasterBatch::fillClosedBezier(std::span<const TPoint> pts, TRect clip, const Paint& paint) {
     queue(Op::FillBezier, pts, true, clip, paint);
@@ -116,8 +120,10 @@ void RasterBatch::draw(Rasterizer& r, const Queue& q, Surface surface, int32_t t
         const std::span<const TPoint> pts = picture ? std::span<const TPoint>() : std::span(q.points).subspan(c.first, c.count);
         switch (c.op) {
         case Op::Fill:
-        case Op::FillSixteenths:
-            r.fillPolygon(surface, pts, clip, c.paint, c.op == Op::FillSixteenths);
+            r.fillPolygon(surface, pts, clip, c.paint);
+            break;
+        case Op::Box:
+            raster::fillBox(surface, pts[0], pts[1], clip, c.paint);
             break;
         case Op::FillBezier:
             r.fillClosedBezier(surface, pts, clip, c.paint);

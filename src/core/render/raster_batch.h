@@ -27,7 +27,7 @@ class RasterBatch {
     RasterBatch& operator=(const RasterBatch&) = delete;
 
     // As Rasterizer's, drawn on the next flush. A paint's pattern must live until then.
-    void fillPolygon(std::span<const TPoint> pts, TRect clip, const Paint& paint, bool sixteenths = false);
+    void fillPolygon(std::span<const TPoint> pts, TRect clip, const Paint& paint);
     void fillClosedBezier(std::span<const TPoint> pts, TRect clip, const Paint& paint);
     void strokeHairline(std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
     void strokeBezierHairline(std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint);
@@ -35,6 +35,7 @@ class RasterBatch {
     void strokeWide(std::span<const TPoint> pts, bool closed, int32_t width, TRect clip, const Paint& paint);
     void strokeBezierWide(std::span<const TPoint> pts, bool closed, int32_t width, TRect clip, const Paint& paint);
     // As the free functions; the pictures must live until the next flush.
+    void fillBox(TPoint a, TPoint b, TRect clip, const Paint& paint);
     void blendMask(int32_t x, int32_t y, const uint8_t* mask, int32_t width, int32_t height, std::size_t stride,
                    TRect clip, uint32_t pixel, uint8_t alpha);
     void blendImage(int32_t x, int32_t y, const uint32_t* src, int32_t width, int32_t height, std::size_t stride,
@@ -53,7 +54,7 @@ class RasterBatch {
     static constexpr std::size_t kMaxPoints = std::size_t{1} << 19;
 
   private:
-    enum class Op : uint8_t { Fill, FillSixteenths, FillBezier, Stroke, StrokeBezier, SmoothStroke, Wide, WideBezier, Mask, Image };
+    enum class Op : uint8_t { Fill, Box, FillBezier, Stroke, StrokeBezier, SmoothStroke, Wide, WideBezier, Mask, Image };
     struct Command {
         Op op;
         bool closed;
