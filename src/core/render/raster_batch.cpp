@@ -69,7 +69,12 @@ void RasterBatch::queued() {
             const std::lock_guard lock(m_mutex);
             busy = m_pending;
         }
-        if (busy && !full) return; // keep queueing while the helper draws
+        if (busy) {
+            // Drawing outruns queueing: keep queueing while the helper draws, and once the queue
+            // is full, share its drawing between both threads.
+            if (full) flush();
+            return;
+        }
         waitForHelper();
     }
     // The helper draws this queue whole, in order, while the caller fills the other.
