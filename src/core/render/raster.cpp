@@ -86,42 +86,50 @@ uint32_t interpolate(uint32_t x, uint32_t a, uint32_t y, uint32_t b) {
 
 } // namespace
 
-void blendMask(Surface image, TRect clip, int32_t x, int32_t y, const uint8_t* mask, int32_t width, int32_t height,
-               std::size_t stride, uint32_t pixel, uint8_t alpha) {
+namespace {
+
+// Calls rows(dst, src, count) for each row of a picture whose top-left corner goes to (x, y),
+// cut to the clip: dst and src point at the first pixel of the row's part inside.
+template <class T, class Rows>
+void eachPictureRow(Surface image, TRect clip, int32_t x, int32_t y, const T* src, int32_t width, int32_t height,
+                    std::size_t stride, Rows&& rows) {
     clip = intersect(clip, image);
     const int32_t x0 = std::max(x, clip.Left), x1 = std::min(x + width, clip.Right);
     const int32_t y0 = std::max(y, clip.Top), y1 = std::min(y + height, clip.Bottom);
-    for (int32_t row = y0; row < y1; ++row) {
-        const uint8_t* m = mask + static_cast<std::size_t>(row - y) * stride + (x0 - x);
-        uint32_t* dst = image.pixels + static_cast<std::size_t>(row) * static_cast<std::size_t>(image.width);
-        for (int32_t col = x0; col < x1; ++col, ++m) {
-            if (*m == 0) {
+    if (x0 >= x1) return;
+    for (int32_t row = y0; row < y1; ++row)
+        rows(image.pixels + static_cast<std::size_t>(row) * static_cast<std::size_t>(image.width) + x0,
+             src + static_cast<std::size_t>(row - y) * stride + (x0 - x), x1 - x0);
+}
+
+} // namespace
+
+void blendMask(Surface image, TRect clip, int32_t x, int32_t y, const uint8_t* mask, int32_t width, int32_t height,
+               std::size_t stride, uint32_t pixel, uint8_t alpha) {
+    eachPictureRow(image, clip, x, y, mask, width, height, stride, [&](uint32_t* dst, const uint8_t* m, int32_t count) {
+        for (int32_t i = 0; i < count; ++i) {
+            if (m[i] == 0) {
                 // Most of a caption's box is bare: skip it eight at a time.
                 uint64_t eight;
-                while (col + 8 <= x1 && (std::memcpy(&eight, m, 8), eight == 0)) col += 8, m += 8;
-                if (col >= x1) break;
-                if (*m == 0) continue;
+                while (i + 8 <= count && (std::memcpy(&eight, m + i, 8), eight == 0)) i += 8;
+                if (i >= count) break;
+                if (m[i] == 0) continue;
             }
-            const uint32_t a = *m == 255 ? alpha : (uint32_t{*m} * alpha + 127) / 255;
-            dst[col] = a == 255 ? pixel : interpolate(pixel, a, dst[col], 255 - a);
+            const uint32_t a = m[i] == 255 ? alpha : (uint32_t{m[i]} * alpha + 127) / 255;
+            dst[i] = a == 255 ? pixel : interpolate(pixel, a, dst[i], 255 - a);
         }
-    }
+    });
 }
 
 void blendImage(Surface image, TRect clip, int32_t x, int32_t y, const uint32_t* src, int32_t width, int32_t height,
                 std::size_t stride) {
-    clip = intersect(clip, image);
-    const int32_t x0 = std::max(x, clip.Left), x1 = std::min(x + width, clip.Right);
-    const int32_t y0 = std::max(y, clip.Top), y1 = std::min(y + height, clip.Bottom);
-    for (int32_t row = y0; row < y1; ++row) {
-        const uint32_t* s = src + static_cast<std::size_t>(row - y) * stride + (x0 - x);
-        uint32_t* dst = image.pixels + static_cast<std::size_t>(row) * static_cast<std::size_t>(image.width);
-        for (int32_t col = x0; col < x1; ++col, ++s) {
-            const uint32_t v = *s;
-            if (v >= 0xFF000000u) dst[col] = v;
-            else if (v != 0) dst[col] = v + byteMul(dst[col], 255 - (v >> 24));
+    eachPictureRow(image, clip, x, y, src, width, height, stride, [](uint32_t* dst, const uint32_t* s, int32_t count) {
+        for (int32_t i = 0; i < count; ++i) {
+            const uint32_t v = s[i];
+            if (v >= 0xFF000000u) dst[i] = v;
+            else if (v != 0) dst[i] = v + byteMul(dst[i], 255 - (v >> 24));
         }
-    }
+    });
 }
 
 void Rasterizer::startFill(const TRect& clip, bool smooth) {
