@@ -12,8 +12,8 @@ namespace {
 
 // Small lists are read whole faster than an index is kept.
 constexpr int kMinObjects = 4096;
-// An object over more cells than this is listed once, for every query.
-constexpr int kMaxCellsPerObject = 64;
+// An object over more cells than this (a long winding road) is listed once, for every query.
+constexpr int kMaxCellsPerObject = 1024;
 
 bool finite(const TMapRect& b) {
     return std::isfinite(b.MinX) && std::isfinite(b.MinY) && std::isfinite(b.MaxX) && std::isfinite(b.MaxY);
