@@ -37,33 +37,39 @@ bool shows(const TQEVMapObjectMem& o, const TMapRect& w) {
 TEST(SpatialIndex, HandsOverEveryObjectThatShowsInListOrder) {
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> at(0, 10000), size(0, 60), turn(0, 6.3f);
-    TQevMapList list;
-    for (int i = 0; i < 20000; ++i) {
-        const int kind = i % 500;
-        if (kind == 0) list.Add(objectAt(at(rng), at(rng), 9000, 20, turn(rng))); // a long road across the map
-        else if (kind == 1) list.Add(objectAt(std::numeric_limits<float>::quiet_NaN(), at(rng), 5, 5, 0)); // damaged
-        else if (kind == 2) list.Add(objectAt(std::numeric_limits<float>::infinity(), at(rng), 5, 5, 0));
-        else if (kind == 3) list.Add(objectAt(at(rng), at(rng), 0, 0, 0)); // a point
-        else list.Add(objectAt(at(rng), at(rng), size(rng), size(rng), turn(rng)));
-    }
-    SpatialIndex index;
-    const TQevMapList& view = list;
-    EXPECT_EQ(index.candidates(view, {0, 0, 100, 100}), nullptr); // a list just seen is read whole
-    for (int round = 0; round < 200; ++round) {
-        const float x = at(rng) * 1.2f - 1000, y = at(rng) * 1.2f - 1000, w = at(rng) / (round % 4 ? 20 : 1);
-        const TMapRect r{x, y, x + w, y + w / 2};
-        const std::vector<int>* near = index.candidates(view, r);
-        if (!near) { // most of the map is read whole
-            EXPECT_EQ(round % 4, 0) << round;
-            continue;
+    // A city of small objects with a few long roads, points and damaged corners; then a pile of
+    // large areas, more than the cell lists take, so that many are listed for every query.
+    for (const bool pile : {false, true}) {
+        TQevMapList list;
+        for (int i = 0; i < 20000; ++i) {
+            const int kind = i % 500;
+            if (pile) list.Add(objectAt(at(rng), at(rng), 3000, 2000, turn(rng)));
+            else if (kind == 0) list.Add(objectAt(at(rng), at(rng), 9000, 20, turn(rng))); // a long road
+            else if (kind == 1) list.Add(objectAt(std::numeric_limits<float>::quiet_NaN(), at(rng), 5, 5, 0));
+            else if (kind == 2) list.Add(objectAt(std::numeric_limits<float>::infinity(), at(rng), 5, 5, 0));
+            else if (kind == 3) list.Add(objectAt(at(rng), at(rng), 0, 0, 0)); // a point
+            else list.Add(objectAt(at(rng), at(rng), size(rng), size(rng), turn(rng)));
         }
-        ASSERT_TRUE(std::is_sorted(near->begin(), near->end()));
-        ASSERT_EQ(std::adjacent_find(near->begin(), near->end()), near->end());
-        std::vector<bool> listed(std::size_t(view.count()), false);
-        for (const int i : *near) listed[std::size_t(i)] = true;
-        for (int i = 0; i < view.count(); ++i)
-            ASSERT_TRUE(listed[std::size_t(i)] || !shows(view[i], r)) << "round " << round << ", object " << i;
-        EXPECT_TRUE(round % 4 == 0 || near->size() < std::size_t(view.count()) / 4); // and it narrows things down
+        SpatialIndex index;
+        const TQevMapList& view = list;
+        EXPECT_EQ(index.candidates(view, {0, 0, 100, 100}), nullptr); // a list just seen is read whole
+        for (int round = 0; round < 100; ++round) {
+            const float x = at(rng) * 1.2f - 1000, y = at(rng) * 1.2f - 1000, w = at(rng) / (round % 4 ? 20 : 1);
+            const TMapRect r{x, y, x + w, y + w / 2};
+            const std::vector<int>* near = index.candidates(view, r);
+            if (!near) { // most of the map is read whole
+                EXPECT_EQ(round % 4, 0) << round;
+                continue;
+            }
+            ASSERT_TRUE(std::is_sorted(near->begin(), near->end()));
+            ASSERT_EQ(std::adjacent_find(near->begin(), near->end()), near->end());
+            std::vector<bool> listed(std::size_t(view.count()), false);
+            for (const int i : *near) listed[std::size_t(i)] = true;
+            for (int i = 0; i < view.count(); ++i)
+                ASSERT_TRUE(listed[std::size_t(i)] || !shows(view[i], r)) << pile << " round " << round << ", object " << i;
+            // and it narrows things down
+            EXPECT_TRUE(pile || round % 4 == 0 || near->size() < std::size_t(view.count()) / 4);
+        }
     }
 }
 

@@ -14,6 +14,7 @@ namespace {
 constexpr int kMinObjects = 4096;
 // An object over more cells than this (a long winding road) is listed once, for every query.
 constexpr int kMaxCellsPerObject = 1024;
+constexpr int64_t kListingsPerObject = 16;
 
 bool finite(const TMapRect& b) {
     return std::isfinite(b.MinX) && std::isfinite(b.MinY) && std::isfinite(b.MaxX) && std::isfinite(b.MaxY);
@@ -75,19 +76,26 @@ void SpatialIndex::build(const TQevMapList& list) {
         for (int r = r0; r <= r1; ++r)
             for (int c = c0; c <= c1; ++c) each(std::size_t(r) * std::size_t(m_columns) + std::size_t(c));
     };
-    auto wide = [&](const TMapRect& b) {
-        return !finite(b) ||
-               int64_t(column(b.MaxX) - column(b.MinX) + 1) * int64_t(row(b.MaxY) - row(b.MinY) + 1) > kMaxCellsPerObject;
-    };
+    // Cell lists hold at most kListingsPerObject entries an object on average, whatever a
+    // (damaged) file's boxes: past that, objects are listed for every query instead.
+    std::vector<bool> everywhere(n);
+    int64_t listings = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        if (wide(boxes[i])) m_everywhere.push_back(int32_t(i));
-        else span(boxes[i], [&](std::size_t cell) { ++m_cellStart[cell + 1]; });
+        const TMapRect& b = boxes[i];
+        const int64_t covered = finite(b) ? int64_t(column(b.MaxX) - column(b.MinX) + 1) * int64_t(row(b.MaxY) - row(b.MinY) + 1) : 0;
+        everywhere[i] = !finite(b) || covered > kMaxCellsPerObject || listings + covered > kListingsPerObject * int64_t(n);
+        if (everywhere[i]) {
+            m_everywhere.push_back(int32_t(i));
+            continue;
+        }
+        listings += covered;
+        span(b, [&](std::size_t cell) { ++m_cellStart[cell + 1]; });
     }
     for (std::size_t c = 0; c < cellCount; ++c) m_cellStart[c + 1] += m_cellStart[c];
     m_cellItems.resize(m_cellStart[cellCount]);
     std::vector<uint32_t> fill(m_cellStart.begin(), m_cellStart.end() - 1);
     for (std::size_t i = 0; i < n; ++i)
-        if (!wide(boxes[i])) span(boxes[i], [&](std::size_t cell) { m_cellItems[fill[cell]++] = int32_t(i); });
+        if (!everywhere[i]) span(boxes[i], [&](std::size_t cell) { m_cellItems[fill[cell]++] = int32_t(i); });
     m_marks.assign(n / 64 + 1, 0);
 }
 
