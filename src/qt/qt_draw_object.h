@@ -59,9 +59,10 @@ class QtDrawObject final : public TDrawObject {
         m_batch.flush();
         return m_external ? *m_external : m_own;
     }
-    // Fills and lines on our own image go through our scan converter; what it does not draw
-    // (square-ended wide pens, dashed wide or smoothed pens, raster modes, picture brushes,
-    // ellipses, text and pictures) stays with the painter, after the converter's queue.
+    // Fills, lines, level captions, label pictures and icons on our own image go through our
+    // scan converter; what it does not draw (square-ended wide pens, raster modes, picture
+    // brushes, ellipses, rotated text, scaled or translucent pictures) stays with the painter,
+    // after the converter's queue.
     bool antialiased() const;
     bool ownFill() const;
     // Draws the pen's line through the scan converter when it can; false leaves it to the painter.
