@@ -30,7 +30,8 @@ struct Paint {
     uint32_t pixel = 0xFF000000u; // 0xFFRRGGBB
     uint8_t alpha = 255;
     const std::array<uint8_t, 8>* pattern = nullptr; // row y & 7, bit x & 7; nullptr paints all
-    // Lines only: position k along the line is drawn when bit k % dashPeriod is set; 0 is solid.
+    // Lines only: cell k along the line (a pixel step, or a pen width for wide lines) is drawn
+    // when bit k % dashPeriod is set; 0 is solid.
     uint32_t dash = 0;
     uint8_t dashPeriod = 0;
     bool smooth = false; // anti-aliased: edge pixels get the share of them covered

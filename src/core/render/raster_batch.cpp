@@ -63,7 +63,7 @@ void RasterBatch::queued() {
         if (full) flush();
         return;
     }
-    if (m_handedOff) {
+    if (handedOff()) {
         bool busy;
         {
             const std::lock_guard lock(m_mutex);
@@ -80,7 +80,6 @@ void RasterBatch::queued() {
     // The helper draws this queue whole, in order, while the caller fills the other.
     std::swap(m_queue, m_handed);
     m_queue.clear();
-    m_handedOff = true;
     if (!startHelper(Job::HandedOff)) waitForHelper();
 }
 
@@ -186,14 +185,13 @@ void RasterBatch::helperLoop() {
 }
 
 void RasterBatch::waitForHelper() {
-    if (!m_handedOff) return;
+    if (!handedOff()) return;
     bool failed;
     {
         std::unique_lock lock(m_mutex);
         m_done.wait(lock, [&] { return !m_pending; });
         failed = m_failed;
     }
-    m_handedOff = false;
     if (failed) draw(m_here, m_handed, m_target, 0, m_target.height);
     m_handed.clear();
 }

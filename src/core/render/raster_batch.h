@@ -43,7 +43,7 @@ class RasterBatch {
 
     // Where the commands draw; a change draws what was queued for the old surface first.
     void setSurface(Surface surface);
-    bool empty() const { return m_queue.commands.empty() && !m_handedOff; }
+    bool empty() const { return m_queue.commands.empty() && !handedOff(); }
     // Draws everything queued, in order, and empties the batch.
     void flush();
     // Batches with less work than this many points are drawn on the calling thread alone.
@@ -76,7 +76,7 @@ class RasterBatch {
         std::size_t work = 0; // points, and pixels of pictures over eight: what decides on two bands
         void clear();
     };
-    enum class Job : uint8_t { None, LowerBand, HandedOff };
+    enum class Job : uint8_t { LowerBand, HandedOff };
     void queued(); // after every command: hands work off or draws it when there is enough
     void draw(Rasterizer& r, const Queue& q, Surface surface, int32_t top, int32_t bottom) const;
     bool startHelper(Job job);
@@ -85,14 +85,14 @@ class RasterBatch {
 
     Surface m_target;
     Queue m_queue, m_handed; // what is being queued; what the helper draws whole
-    bool m_handedOff = false;
+    bool handedOff() const { return !m_handed.commands.empty(); }
     Rasterizer m_here, m_there;
 
     // The helper thread, started on the first large batch.
     std::thread m_thread;
     std::mutex m_mutex;
     std::condition_variable m_wake, m_done;
-    Job m_job = Job::None;
+    Job m_job = Job::LowerBand;
     bool m_pending = false, m_stop = false, m_failed = false;
 };
 

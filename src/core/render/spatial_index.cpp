@@ -24,12 +24,11 @@ TMapRect boxOf(const TQEVMapObjectMem& o) {
     const auto& c = o.Corners;
     TMapRect b{c[0].X, c[0].Y, c[0].X, c[0].Y};
     for (const TMapPoint& p : c) {
+        // min and max would pass a NaN over: a box with one is marked as not finite.
+        if (std::isnan(p.X) || std::isnan(p.Y)) b.MinX = std::numeric_limits<float>::quiet_NaN();
         b.MinX = std::min(b.MinX, p.X), b.MaxX = std::max(b.MaxX, p.X);
         b.MinY = std::min(b.MinY, p.Y), b.MaxY = std::max(b.MaxY, p.Y);
     }
-    // min and max pass a NaN over; look at every corner for one.
-    for (const TMapPoint& p : c)
-        if (std::isnan(p.X) || std::isnan(p.Y)) b.MinX = std::numeric_limits<float>::quiet_NaN();
     return b;
 }
 
