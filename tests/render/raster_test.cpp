@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <random>
 #include <set>
 #include <tuple>
@@ -120,6 +122,38 @@ TEST(Raster, TranslucentPaintReachesEachPixelOnce) {
     r.strokeHairline(raster::surfaceOf(open), std::vector<TPoint>{{1, 1}, {17, 9}, {5, 30}}, false, TRect{0, 0, open.width(), open.height()}, {kInk});
     for (TPoint p : {TPoint{1, 1}, TPoint{17, 9}, TPoint{5, 30}}) EXPECT_EQ(open.pixel(p.X, p.Y), kInk);
     EXPECT_EQ(countInk(open), 16 + 21 + 1); // a pixel per step along the longer axis, and the end
+}
+
+TEST(Raster, WideLinesCoverThePixelsWithinHalfTheirWidth) {
+    // Sharp turns, U-turns, repeated and collinear vertices, closed or open: a pixel is painted
+    // when its centre lies within width / 2 of the path. Arcs are polygons, so centres within a
+    // third of a pixel of the rim may go either way.
+    std::mt19937 rng(5);
+    Rasterizer r;
+    const int w = 48, h = 40;
+    auto distance = [](double px, double py, TPoint a, TPoint b) {
+        const double dx = b.X - a.X, dy = b.Y - a.Y, len2 = dx * dx + dy * dy;
+        const double t = len2 == 0 ? 0 : std::clamp(((px - a.X) * dx + (py - a.Y) * dy) / len2, 0.0, 1.0);
+        return std::hypot(px - a.X - t * dx, py - a.Y - t * dy);
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::vector<TPoint> pts(static_cast<std::size_t>(std::uniform_int_distribution<int>(1, 7)(rng)));
+        for (TPoint& p : pts) p = {std::uniform_int_distribution<int>(-4, w + 4)(rng), std::uniform_int_distribution<int>(-4, h + 4)(rng)};
+        if (round % 5 == 1 && pts.size() > 2) pts[2] = pts[0];                           // straight back
+        if (round % 5 == 2 && pts.size() > 1) pts[1] = pts[0];                           // repeated
+        if (round % 5 == 3 && pts.size() > 2) pts[2] = {2 * pts[1].X - pts[0].X, 2 * pts[1].Y - pts[0].Y}; // straight on
+        const bool closed = round % 2 == 1;
+        const int width = 1 + round % 9;
+        TImage img(w, h, kWhite);
+        r.strokeWide(raster::surfaceOf(img), pts, closed, width, TRect{0, 0, w, h}, {kInk});
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                double d = distance(x + 0.5, y + 0.5, pts.back(), closed ? pts.front() : pts.back());
+                for (std::size_t i = 0; i + 1 < pts.size(); ++i) d = std::min(d, distance(x + 0.5, y + 0.5, pts[i], pts[i + 1]));
+                if (std::abs(d - width / 2.0) < 0.34) continue;
+                ASSERT_EQ(img.pixel(x, y) == kInk, d < width / 2.0) << "round " << round << " pixel " << x << "," << y;
+            }
+    }
 }
 
 TEST(Raster, StripsDrawnApartEqualTheWhole) {

@@ -498,51 +498,129 @@ void Rasterizer::strokeBezierHairline(Surface image, std::span<const TPoint> pts
 
 void Rasterizer::strokePath(Surface image, bool closed, int32_t width, TRect clip, const Paint& paint,
                             std::size_t vertices) {
-    // The union of a band along every segment and a disc on every vertex, all turning the same
-    // way, so that the non-zero rule paints their overlaps once.
+    // Every point within r of a path lies in a band along a segment, in the wedge of disc on
+    // the outer side of the joint nearest to it, or in a half disc at an end. The outline traced
+    // here is the sum of those pieces' boundaries, all turning the same way: inner sides of joints
+    // pass through the vertex itself, where the bands' ends cancel. The non-zero rule then paints
+    // exactly their union, with about five edges a vertex where a disc on every vertex took twelve.
     const double r = width * double(kOne) / 2;
     constexpr double tolerance = kOne / 5.0;
-    // Rounder discs for wider lines, fewer when a (damaged) line has very many vertices.
+    // Rounder arcs for wider lines, fewer corners when a (damaged) line has very many vertices.
     const auto budget = static_cast<int>(std::clamp<std::size_t>((std::size_t{1} << 21) / (vertices + 1), 8, 128));
     const int sides = std::clamp(static_cast<int>(std::ceil(3.14159265 / std::sqrt(2 * tolerance / r))), 8, budget);
     startFill(clip, paint.smooth);
-    // The stroke reaches this far beyond its vertices: segments wholly farther off are skipped.
+    // Arcs about vertices farther off than this cannot reach the clip: they become chords.
     const auto reach = static_cast<int64_t>(r) + kOne;
     const int64_t left = int64_t{clip.Left} * kOne - reach, right = int64_t{clip.Right} * kOne + reach;
     const int64_t top = int64_t{clip.Top} * kOne - reach, bottom = int64_t{clip.Bottom} * kOne + reach;
-    auto near = [&](SubPoint a, SubPoint b) {
-        return std::max(a.X, b.X) >= left && std::min(a.X, b.X) <= right && std::max(a.Y, b.Y) >= top &&
-               std::min(a.Y, b.Y) <= bottom;
-    };
-    // One disc outline for the whole path, moved to each vertex.
+    auto near = [&](SubPoint c) { return c.X >= left && c.X <= right && c.Y >= top && c.Y <= bottom; };
+    // The disc's corners, turning the way the outline turns; arcs pass through the ones they span.
     m_disc.clear();
     for (int k = 0; k < sides; ++k) {
         const double t = -2 * 3.14159265358979 * k / sides;
         m_disc.push_back({roundToInt(r * std::cos(t)), roundToInt(r * std::sin(t))});
     }
+    SubPoint at{};
+    auto lineTo = [&](SubPoint p) { addEdge(at, p, clip), at = p; };
+    // Where an offset points, in corners of the disc: corner k lies at angle -2 pi k / sides.
+    auto cornerOf = [&](double x, double y) {
+        const double k = -std::atan2(y, x) * sides / (2 * 3.14159265358979);
+        return k < 0 ? k + sides : k;
+    };
+    // From `at` (on the circle about c, at corner position `from`) round to c + off at `to`.
+    auto arcTo = [&](SubPoint c, double from, double to, SubPoint off) {
+        const double end = to < from ? to + sides : to;
+        for (auto k = static_cast<int64_t>(std::floor(from)) + 1; double(k) < end; ++k) {
+            const SubPoint d = m_disc[static_cast<std::size_t>(k % sides)];
+            lineTo({c.X + d.X, c.Y + d.Y});
+        }
+        lineTo({c.X + off.X, c.Y + off.Y});
+    };
     auto disc = [&](SubPoint c) {
-        if (!near(c, c)) return;
-        for (std::size_t k = 0; k < m_disc.size(); ++k) {
-            const SubPoint a = m_disc[k], b = m_disc[k + 1 == m_disc.size() ? 0 : k + 1];
-            addEdge({c.X + a.X, c.Y + a.Y}, {c.X + b.X, c.Y + b.Y}, clip);
+        if (!near(c)) return;
+        at = {c.X + m_disc[0].X, c.Y + m_disc[0].Y};
+        for (std::size_t k = 1; k <= m_disc.size(); ++k) lineTo({c.X + m_disc[k % m_disc.size()].X, c.Y + m_disc[k % m_disc.size()].Y});
+    };
+    // One run of drawn segments through m_ring, each segment's offset to its left in m_offsets.
+    auto run = [&](bool ring) {
+        const std::size_t count = m_ring.size(), segments = ring ? count : count - 1;
+        m_offsets.clear();
+        for (std::size_t i = 0; i < segments; ++i) {
+            const SubPoint a = m_ring[i], b = m_ring[(i + 1) % count];
+            const double dx = double(b.X - a.X), dy = double(b.Y - a.Y), len = std::hypot(dx, dy);
+            m_offsets.push_back({{roundToInt(-dy / len * r), roundToInt(dx / len * r)}, cornerOf(-dy, dx)});
+        }
+        auto plus = [](SubPoint c, SubPoint o) { return SubPoint{c.X + o.X, c.Y + o.Y}; };
+        auto minus = [](SubPoint c, SubPoint o) { return SubPoint{c.X - o.X, c.Y - o.Y}; };
+        auto opposite = [&](double k) { return k + sides / 2.0 >= sides ? k - sides / 2.0 : k + sides / 2.0; };
+        // At joint c, from offset f (corner kf) to offset t (corner kt); `outer` when the turn
+        // leaves this side open.
+        auto joint = [&](SubPoint c, SubPoint t, double kf, double kt, bool outer) {
+            if (!near(c)) lineTo(plus(c, t));
+            else if (outer) arcTo(c, kf, kt, t);
+            else lineTo(c), lineTo(plus(c, t));
+        };
+        // The side with the shorter sweep from one offset to the next is the outer one.
+        auto plusOuter = [&](const Offset& f, const Offset& t) {
+            const double sweep = t.corner < f.corner ? t.corner + sides - f.corner : t.corner - f.corner;
+            return sweep <= sides / 2.0;
+        };
+        // The left side forwards, then the right side backwards.
+        const SubPoint start = plus(m_ring[0], m_offsets[0].off);
+        at = start;
+        for (std::size_t i = 0; i < segments; ++i) {
+            const SubPoint b = m_ring[(i + 1) % count];
+            lineTo(plus(b, m_offsets[i].off));
+            if (i + 1 < segments || ring) {
+                const Offset &f = m_offsets[i], &t = m_offsets[(i + 1) % segments];
+                joint(b, t.off, f.corner, t.corner, plusOuter(f, t));
+            }
+        }
+        if (ring) {
+            at = minus(m_ring[0], m_offsets[segments - 1].off);
+        } else {
+            // The end's half disc, round to the right side.
+            const Offset& last = m_offsets[segments - 1];
+            if (near(m_ring[count - 1])) arcTo(m_ring[count - 1], last.corner, opposite(last.corner), {-last.off.X, -last.off.Y});
+            else lineTo(minus(m_ring[count - 1], last.off));
+        }
+        const SubPoint back = at;
+        for (std::size_t i = segments; i-- > 0;) {
+            lineTo(minus(m_ring[i], m_offsets[i].off));
+            if (i > 0 || ring) {
+                const Offset &f = m_offsets[i], &t = m_offsets[i == 0 ? segments - 1 : i - 1];
+                joint(m_ring[i], {-t.off.X, -t.off.Y}, opposite(f.corner), opposite(t.corner), !plusOuter(t, f));
+            }
+        }
+        if (ring) {
+            lineTo(back);
+        } else {
+            const Offset& first = m_offsets[0];
+            if (near(m_ring[0])) arcTo(m_ring[0], opposite(first.corner), first.corner, first.off);
+            else lineTo(start);
         }
     };
+    // Runs of drawn segments; a dashed path leaves out its gaps.
     const std::size_t n = m_path.size();
-    // Segment i runs from vertex i to the next; a dashed path leaves out its gaps, and a vertex
-    // gets its disc when a drawn segment meets it.
+    if (n == 0) return;
     auto drawn = [&](std::size_t i) { return m_gaps.empty() || !m_gaps[i]; };
-    for (std::size_t i = 0; i < n; ++i) {
-        const bool last = i + 1 == n && !closed;
-        if (n == 1 || (!last && drawn(i)) || (i > 0 && drawn(i - 1)) || (i == 0 && closed && drawn(n - 1)))
-            disc(m_path[i]);
-        if (last) break;
-        const SubPoint a = m_path[i], b = m_path[i + 1 == n ? 0 : i + 1];
-        if ((a.X == b.X && a.Y == b.Y) || !drawn(i) || !near(a, b)) continue;
-        const double dx = double(b.X - a.X), dy = double(b.Y - a.Y), len = std::hypot(dx, dy);
-        const SubPoint off{roundToInt(-dy / len * r), roundToInt(dx / len * r)};
-        const SubPoint q[4] = {{a.X + off.X, a.Y + off.Y}, {b.X + off.X, b.Y + off.Y}, {b.X - off.X, b.Y - off.Y},
-                               {a.X - off.X, a.Y - off.Y}};
-        for (int k = 0; k < 4; ++k) addEdge(q[k], q[(k + 1) % 4], clip);
+    const std::size_t segments = closed ? n : n - 1;
+    for (std::size_t i = 0; i < std::max<std::size_t>(segments, 1);) {
+        if (n > 1 && !drawn(i)) {
+            ++i;
+            continue;
+        }
+        std::size_t j = i;
+        while (j < segments && drawn(j)) ++j;
+        // The run's vertices, i to j, without repeats.
+        m_ring.clear();
+        for (std::size_t v = i; v <= std::min(j, n - 1); ++v)
+            if (m_ring.empty() || m_ring.back().X != m_path[v].X || m_ring.back().Y != m_path[v].Y) m_ring.push_back(m_path[v]);
+        const bool ring = closed && i == 0 && j == segments;
+        if (ring && m_ring.size() > 1 && m_ring.back().X == m_ring.front().X && m_ring.back().Y == m_ring.front().Y) m_ring.pop_back();
+        if (m_ring.size() == 1) disc(m_ring[0]);
+        else run(ring && m_ring.size() > 1);
+        i = std::max(j, i + 1);
     }
     fillEdges(image, clip, paint, true);
 }

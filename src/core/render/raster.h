@@ -124,7 +124,12 @@ class Rasterizer {
     std::vector<int32_t> m_active;
     std::vector<int32_t> m_leftWinding; // per clip row, as differences: edges wholly left of the clip
     std::pair<int32_t, int32_t> m_leftRows; // rows those edges span
-    std::vector<SubPoint> m_path, m_disc, m_dashed;
+    struct Offset {
+        SubPoint off;  // from a segment's points to its left edge
+        double corner; // where it points, in corners of the disc
+    };
+    std::vector<SubPoint> m_path, m_disc, m_dashed, m_ring;
+    std::vector<Offset> m_offsets;
     std::vector<uint8_t> m_gaps; // per segment of m_path, while a dashed line is stroked
     std::vector<TPoint> m_pixels;
 };
