@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kestrum::raster {
 
 namespace {
@@ -124,7 +128,27 @@ void blendMask(Surface image, TRect clip, int32_t x, int32_t y, const uint8_t* m
 void blendImage(Surface image, TRect clip, int32_t x, int32_t y, const uint32_t* src, int32_t width, int32_t height,
                 std::size_t stride) {
     eachPictureRow(image, clip, x, y, src, width, height, stride, [](uint32_t* dst, const uint32_t* s, int32_t count) {
-        for (int32_t i = 0; i < count; ++i) {
+        int32_t i = 0;
+#if defined(__SSE2__)
+        // Four pixels at a time, the same sums as below: each channel times 255 - alpha fits a
+        // 16-bit lane with its rounding, and the source is added as whole words.
+        const __m128i zero = _mm_setzero_si128(), half = _mm_set1_epi16(0x80), full = _mm_set1_epi32(255);
+        for (; i + 4 <= count; i += 4) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(v, zero)) == 0xFFFF) continue; // bare
+            __m128i inv = _mm_sub_epi32(full, _mm_srli_epi32(v, 24));
+            inv = _mm_or_si128(inv, _mm_slli_epi32(inv, 16));
+            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+            auto mul = [&](__m128i channels, __m128i by) {
+                const __m128i t = _mm_mullo_epi16(channels, by);
+                return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), half), 8);
+            };
+            const __m128i lo = mul(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi32(inv, inv));
+            const __m128i hi = mul(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi32(inv, inv));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_add_epi32(v, _mm_packus_epi16(lo, hi)));
+        }
+#endif
+        for (; i < count; ++i) {
             const uint32_t v = s[i];
             if (v >= 0xFF000000u) dst[i] = v;
             else if (v != 0) dst[i] = v + byteMul(dst[i], 255 - (v >> 24));
