@@ -64,12 +64,8 @@ void RasterBatch::queued() {
         return;
     }
     if (handedOff()) {
-        bool busy;
-        {
-            const std::lock_guard lock(m_mutex);
-            busy = m_pending;
-        }
-        if (busy) {
+        // Asked after every command: a lock here would be taken thousands of times a frame.
+        if (m_pending.load(std::memory_order_relaxed)) {
             // Drawing outruns queueing: keep queueing while the helper draws, and once the queue
             // is full, share its drawing between both threads.
             if (full) flush();

@@ -11,6 +11,7 @@
 
 #include "render/raster.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <span>
@@ -93,7 +94,8 @@ class RasterBatch {
     std::mutex m_mutex;
     std::condition_variable m_wake, m_done;
     Job m_job = Job::LowerBand;
-    bool m_pending = false, m_stop = false, m_failed = false;
+    std::atomic<bool> m_pending = false; // written under the mutex
+    bool m_stop = false, m_failed = false;
 };
 
 } // namespace kestrum::raster
