@@ -156,6 +156,37 @@ TEST(Raster, WideLinesCoverThePixelsWithinHalfTheirWidth) {
     }
 }
 
+TEST(Raster, PicturesLaidOverManyPixelsAtOnceMatchThemLaidOneByOne) {
+    // Rows are laid several pixels at a time where the processor allows; three-pixel columns
+    // take the one-at-a-time path. Bare, solid and partly covered stretches, opaque and not.
+    std::mt19937 rng(3);
+    auto byte = [&] { return static_cast<uint8_t>(rng() >> 24); };
+    const int w = 37, h = 24;
+    std::vector<uint8_t> mask(w * h);
+    uint8_t every = 0; // partial coverage takes every value, so that each rounding is met
+    std::vector<uint32_t> picture(w * h);
+    for (std::size_t i = 0; i < mask.size(); ++i) {
+        const int run = static_cast<int>(i / 5 % 3); // runs of bare, solid and anything
+        mask[i] = run == 0 ? 0 : run == 1 ? 255 : every++;
+        const uint32_t a = run == 0 ? 0 : run == 1 ? 255 : byte();
+        auto premultiplied = [&] { return static_cast<uint32_t>(byte()) * a / 255; };
+        picture[i] = a << 24 | premultiplied() << 16 | premultiplied() << 8 | premultiplied();
+    }
+    for (const uint8_t alpha : {uint8_t{255}, uint8_t{140}, uint8_t{77}}) {
+        TImage whole(w + 4, 2 * h + 2), columns(w + 4, 2 * h + 2);
+        for (int y = 0; y < whole.height(); ++y)
+            for (int x = 0; x < whole.width(); ++x) whole.setPixel(x, y, 0xFF000000u | (rng() & 0xFFFFFF)), columns.setPixel(x, y, whole.pixel(x, y));
+        auto lay = [&](TImage& img, TRect clip) {
+            raster::blendMask(raster::surfaceOf(img), clip, 2, 1, mask.data(), w, h, w, 0xFFC08040u, alpha);
+            raster::blendImage(raster::surfaceOf(img), clip, 1, h + 1, picture.data(), w, h, w);
+        };
+        lay(whole, {0, 0, whole.width(), whole.height()});
+        for (int x = 0; x < columns.width(); x += 3) lay(columns, {x, 0, x + 3, columns.height()});
+        for (int y = 0; y < whole.height(); ++y)
+            for (int x = 0; x < whole.width(); ++x) ASSERT_EQ(whole.pixel(x, y), columns.pixel(x, y)) << x << "," << y;
+    }
+}
+
 TEST(Raster, StripsDrawnApartEqualTheWhole) {
     // Lines, curves and translucent hatched fills: what a pan stitches together must match.
     std::mt19937 rng(11);

@@ -111,9 +111,49 @@ void eachPictureRow(Surface image, TRect clip, int32_t x, int32_t y, const T* sr
 void blendMask(Surface image, TRect clip, int32_t x, int32_t y, const uint8_t* mask, int32_t width, int32_t height,
                std::size_t stride, uint32_t pixel, uint8_t alpha) {
     eachPictureRow(image, clip, x, y, mask, width, height, stride, [&](uint32_t* dst, const uint8_t* m, int32_t count) {
-        for (int32_t i = 0; i < count; ++i) {
+        int32_t i = 0;
+#if defined(__SSE2__)
+        // Four pixels at a time, the same sums as below in 16-bit lanes: a coverage times the
+        // opacity over 255 is (v + 1 + (v >> 8)) >> 8 exactly for every v that can occur.
+        const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1), half = _mm_set1_epi16(0x80);
+        const __m128i opacity = _mm_set1_epi16(alpha), rounding = _mm_set1_epi16(127), all = _mm_set1_epi16(255);
+        const __m128i ink = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int32_t>(pixel)), zero);
+        const __m128i solid = _mm_set1_epi32(static_cast<int32_t>(pixel));
+        while (i + 4 <= count) {
+            // Most of a caption's box is bare: skip it eight at a time.
+            uint64_t eight;
+            if (i + 8 <= count && (std::memcpy(&eight, m + i, 8), eight == 0)) {
+                i += 8;
+                continue;
+            }
+            uint32_t four;
+            std::memcpy(&four, m + i, 4);
+            if (four == 0) {
+                i += 4;
+                continue;
+            }
+            __m128i* out = reinterpret_cast<__m128i*>(dst + i);
+            if (four == 0xFFFFFFFFu && alpha == 255) {
+                _mm_storeu_si128(out, solid);
+                i += 4;
+                continue;
+            }
+            const __m128i v = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int32_t>(four)), zero), opacity), rounding);
+            __m128i a = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(v, one), _mm_srli_epi16(v, 8)), 8);
+            a = _mm_unpacklo_epi16(a, a);
+            auto mix = [&](__m128i d, __m128i share) {
+                const __m128i t = _mm_add_epi16(_mm_mullo_epi16(ink, share), _mm_mullo_epi16(d, _mm_sub_epi16(all, share)));
+                return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), half), 8);
+            };
+            const __m128i d = _mm_loadu_si128(out);
+            const __m128i lo = mix(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi32(a, a));
+            const __m128i hi = mix(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi32(a, a));
+            _mm_storeu_si128(out, _mm_packus_epi16(lo, hi));
+            i += 4;
+        }
+#endif
+        for (; i < count; ++i) {
             if (m[i] == 0) {
-                // Most of a caption's box is bare: skip it eight at a time.
                 uint64_t eight;
                 while (i + 8 <= count && (std::memcpy(&eight, m + i, 8), eight == 0)) i += 8;
                 if (i >= count) break;
