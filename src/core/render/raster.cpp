@@ -36,14 +36,16 @@ TRect intersect(TRect a, const Surface image) {
     return {std::max(a.Left, 0), std::max(a.Top, 0), std::min(a.Right, image.width), std::min(a.Bottom, image.height)};
 }
 
-// Over-operator of one channel set, rounded as an 8-bit compositor does.
+// Over-operator of one channel set, rounded as an 8-bit compositor does: each channel is
+// (s * alpha + d * (255 - alpha) + 127) / 255, two channels a multiply. Every sum stays below
+// 65280, where v / 255 is exactly (v + 1 + (v >> 8)) >> 8.
 uint32_t blend(uint32_t dst, uint32_t src, uint32_t alpha) {
     const uint32_t inv = 255 - alpha;
-    auto channel = [&](int shift) {
-        const uint32_t v = ((src >> shift) & 0xFF) * alpha + ((dst >> shift) & 0xFF) * inv + 127;
-        return (v / 255) << shift;
+    auto lanes = [&](uint32_t s, uint32_t d) { // channels at bits 0 and 16
+        const uint32_t v = s * alpha + d * inv + 0x007F007Fu;
+        return ((v + 0x00010001u + ((v >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
     };
-    return 0xFF000000u | channel(16) | channel(8) | channel(0);
+    return 0xFF000000u | lanes(src & 0xFF00FFu, dst & 0xFF00FFu) | lanes((src >> 8) & 0xFF00FFu, (dst >> 8) & 0xFF00FFu) << 8;
 }
 
 // A pixel receives a colour at an opacity.
