@@ -253,7 +253,8 @@ TEST(Raster, CurvesAndFarCoordinatesStayBounded) {
 
 TEST(Raster, ABatchDrawnInTwoBandsMatchesOnePass) {
     // Enough work for several queues handed to the helper while more is queued, and a last one
-    // split between two threads, in an order where later shapes cover earlier.
+    // split between two threads, in an order where later shapes cover earlier. Each shape has
+    // a clip of its own, beyond which the batch may drop points.
     std::mt19937 rng(5);
     raster::RasterBatch batch;
     Rasterizer direct;
@@ -264,11 +265,22 @@ TEST(Raster, ABatchDrawnInTwoBandsMatchesOnePass) {
     for (int i = 0; points < raster::RasterBatch::kHandOffPoints * 3 + raster::RasterBatch::kParallelPoints; ++i) {
         auto pts = randomPolygon(rng, 160, 120);
         points += pts.size();
-        const Paint paint{0xFF000000u | uint32_t(rng() & 0xFFFFFF), uint8_t(i % 3 ? 255 : 90)};
-        batch.fillPolygon(pts, all, paint);
-        batch.strokeWide(pts, i % 2 == 0, 1 + i % 5, all, paint);
-        direct.fillPolygon(raster::surfaceOf(single), pts, all, paint);
-        direct.strokeWide(raster::surfaceOf(single), pts, i % 2 == 0, 1 + i % 5, all, paint);
+        Paint paint{0xFF000000u | uint32_t(rng() & 0xFFFFFF), uint8_t(i % 3 ? 255 : 90)};
+        paint.smooth = i % 4 == 1;
+        std::uniform_int_distribution<int> cx(-5, 165), cy(-5, 125);
+        const int x0 = cx(rng), x1 = cx(rng), y0 = cy(rng), y1 = cy(rng);
+        const TRect clip = i % 5 == 0 ? all : TRect{std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
+        batch.fillPolygon(pts, clip, paint);
+        batch.strokeWide(pts, i % 2 == 0, 1 + i % 5, clip, paint);
+        direct.fillPolygon(raster::surfaceOf(single), pts, clip, paint);
+        direct.strokeWide(raster::surfaceOf(single), pts, i % 2 == 0, 1 + i % 5, clip, paint);
+        if (paint.smooth) {
+            batch.strokeSmoothHairline(pts, i % 2 == 0, clip, paint);
+            direct.strokeSmoothHairline(raster::surfaceOf(single), pts, i % 2 == 0, clip, paint);
+        } else {
+            batch.strokeHairline(pts, i % 2 == 0, clip, paint);
+            direct.strokeHairline(raster::surfaceOf(single), pts, i % 2 == 0, clip, paint);
+        }
     }
     batch.flush();
     for (int y = 0; y < 120; ++y)
