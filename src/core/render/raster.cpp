@@ -175,9 +175,14 @@ void blendImage(Surface image, TRect clip, int32_t x, int32_t y, const uint32_t*
         // Four pixels at a time, the same sums as below: each channel times 255 - alpha fits a
         // 16-bit lane with its rounding, and the source is added as whole words.
         const __m128i zero = _mm_setzero_si128(), half = _mm_set1_epi16(0x80), full = _mm_set1_epi32(255);
+        const __m128i opaque = _mm_set1_epi32(static_cast<int32_t>(0xFF000000u));
         for (; i + 4 <= count; i += 4) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
             if (_mm_movemask_epi8(_mm_cmpeq_epi32(v, zero)) == 0xFFFF) continue; // bare
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(v, opaque), opaque)) == 0xFFFF) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), v); // solid: an icon's body
+                continue;
+            }
             __m128i inv = _mm_sub_epi32(full, _mm_srli_epi32(v, 24));
             inv = _mm_or_si128(inv, _mm_slli_epi32(inv, 16));
             const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
