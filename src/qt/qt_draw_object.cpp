@@ -438,12 +438,15 @@ QtDrawObject::ShapedText& QtDrawObject::shaped(std::string_view bytes, bool forD
     m_shapeKey.assign(reinterpret_cast<const char*>(&fontKey), sizeof fontKey);
     m_shapeKey += static_cast<char>(TextCodePage);
     m_shapeKey += bytes;
+    // A label is measured and then drawn: the second asks what the first did.
+    if (m_lastShaped && m_shapeKey == m_lastShapeKey) return prepareShaped(*m_lastShaped, forDrawing);
     auto it = m_shaped.find(m_shapeKey);
     if (it == m_shaped.end()) {
         // Every label of a map may pass through here; the cache must not grow with the map.
         if (m_shaped.size() >= kShapedTextLimit || m_spriteBytes > kSpriteBudget) {
             m_batch.flush(); // it may still hold pictures of these texts
             m_shaped.clear();
+            m_lastShaped = nullptr;
             m_spriteBytes = 0;
         }
         const QFont& f = font(0);
@@ -455,7 +458,13 @@ QtDrawObject::ShapedText& QtDrawObject::shaped(std::string_view bytes, bool forD
         t.descent = m.descent();
         it = m_shaped.emplace(m_shapeKey, std::move(t)).first;
     }
-    ShapedText& t = it->second;
+    // Entries stay where they are until the cache is cleared, which happens only above.
+    m_lastShaped = &it->second;
+    m_lastShapeKey = m_shapeKey;
+    return prepareShaped(it->second, forDrawing);
+}
+
+QtDrawObject::ShapedText& QtDrawObject::prepareShaped(ShapedText& t, bool forDrawing) {
     if (forDrawing && !t.prepared) {
         t.glyphs.setText(t.string);
         t.glyphs.setTextFormat(Qt::PlainText);

@@ -110,6 +110,7 @@ class QtDrawObject final : public TDrawObject {
         QPoint maskOffset; // of the mask's corner from the text's top-left
     };
     ShapedText& shaped(std::string_view bytes, bool forDrawing);
+    ShapedText& prepareShaped(ShapedText& t, bool forDrawing);
     void paintText(QPainter& p, ShapedText& t, const QFont& f, const TextLook& look,
                    SpriteLayer layer = SpriteLayer::Whole);
     const Sprite& spriteOf(ShapedText& t, const QFont& f, const TextLook& look, SpriteLayer layer);
@@ -143,6 +144,8 @@ class QtDrawObject final : public TDrawObject {
     QImage m_scratch;
     QVector<QPoint> m_points;
     std::unordered_map<std::string, ShapedText> m_shaped;
+    ShapedText* m_lastShaped = nullptr; // the entry asked for last, under m_lastShapeKey
+    std::string m_lastShapeKey;
     std::size_t m_spriteBytes = 0;
     std::string m_shapeKey;
 };
