@@ -612,7 +612,8 @@ void Rasterizer::strokePath(Surface image, bool closed, int32_t width, TRect cli
         at = {c.X + m_disc[0].X, c.Y + m_disc[0].Y};
         for (std::size_t k = 1; k <= m_disc.size(); ++k) lineTo({c.X + m_disc[k % m_disc.size()].X, c.Y + m_disc[k % m_disc.size()].Y});
     };
-    // One run of drawn segments through m_ring, each segment's offset to its left in m_offsets.
+    // One run of drawn segments through m_ring; m_offsets holds each segment's offset, a quarter
+    // turn from its direction, to the side traced first.
     auto run = [&](bool ring) {
         const std::size_t count = m_ring.size(), segments = ring ? count : count - 1;
         m_offsets.clear();
@@ -636,7 +637,7 @@ void Rasterizer::strokePath(Surface image, bool closed, int32_t width, TRect cli
             const double sweep = t.corner < f.corner ? t.corner + sides - f.corner : t.corner - f.corner;
             return sweep <= sides / 2.0;
         };
-        // The left side forwards, then the right side backwards.
+        // The offset side forwards, then the opposite side backwards.
         const SubPoint start = plus(m_ring[0], m_offsets[0].off);
         at = start;
         for (std::size_t i = 0; i < segments; ++i) {
@@ -650,7 +651,7 @@ void Rasterizer::strokePath(Surface image, bool closed, int32_t width, TRect cli
         if (ring) {
             at = minus(m_ring[0], m_offsets[segments - 1].off);
         } else {
-            // The end's half disc, round to the right side.
+            // The end's half disc, round to the opposite side.
             const Offset& last = m_offsets[segments - 1];
             if (near(m_ring[count - 1])) arcTo(m_ring[count - 1], last.corner, opposite(last.corner), {-last.off.X, -last.off.Y});
             else lineTo(minus(m_ring[count - 1], last.off));

@@ -125,7 +125,7 @@ class Rasterizer {
     std::vector<int32_t> m_leftWinding; // per clip row, as differences: edges wholly left of the clip
     std::pair<int32_t, int32_t> m_leftRows; // rows those edges span
     struct Offset {
-        SubPoint off;  // from a segment's points to its left edge
+        SubPoint off;  // from a segment's points to the edge traced first
         double corner; // where it points, in corners of the disc
     };
     std::vector<SubPoint> m_path, m_disc, m_dashed, m_ring;
