@@ -768,6 +768,14 @@ void Rasterizer::strokeWide(Surface image, std::span<const TPoint> pts, bool clo
 
 void Rasterizer::strokeCut(Surface image, bool closed, int32_t width, TRect clip, const Paint& paint) {
     const std::size_t vertices = m_path.size(); // what the line is, whatever the cuts near the clip
+    if (paint.dashPeriod == 0) {
+        // Stretches farther off than the pen reaches are drawn as their chords, without joints.
+        const int64_t reach = int64_t{width} * kOne / 2 + 2 * kOne;
+        m_dashed.clear();
+        keepNear<SubPoint>(m_path, m_dashed, clip.Left * kOne - reach, clip.Top * kOne - reach,
+                           clip.Right * kOne + reach, clip.Bottom * kOne + reach);
+        m_path.swap(m_dashed);
+    }
     cutDashes(closed, width, clip, paint);
     strokePath(image, closed && m_gaps.empty(), width, clip, paint, vertices);
     m_gaps.clear();

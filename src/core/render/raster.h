@@ -62,6 +62,40 @@ void blendImage(Surface image, TRect clip, int32_t x, int32_t y, const uint32_t*
 // the share of its area the box covers (smoothed edges, for boxes behind captions).
 void fillBox(Surface image, TPoint a, TPoint b, TRect clip, const Paint& paint);
 
+// Appends pts to out, leaving out the inner points of every run that lies wholly beyond one
+// side of the box [left, right] x [top, bottom]: such a run becomes its chord, which stays
+// beyond that side too. Whatever lies there adds to a fill's winding inside only by where the
+// run starts and ends, and puts no pixel of a solid line inside, so the box gets the same
+// pixels. A pan strip crossing a park keeps a few of its thousand vertices.
+template <class Point>
+void keepNear(std::span<const Point> pts, std::vector<Point>& out, int64_t left, int64_t top, int64_t right,
+              int64_t bottom) {
+    auto sides = [&](const Point& p) {
+        return unsigned{p.X < left} | unsigned{p.X > right} << 1 | unsigned{p.Y < top} << 2 | unsigned{p.Y > bottom} << 3;
+    };
+    if (pts.empty()) return;
+    out.push_back(pts[0]);
+    unsigned common = sides(pts[0]); // the sides every point of the run so far lies beyond
+    bool held = false;               // whether the run's latest point waits in `latest`
+    Point latest{};
+    for (std::size_t i = 1; i < pts.size(); ++i) {
+        const unsigned s = sides(pts[i]);
+        if (held && (common & s) == 0) {
+            // The run ends at its latest point, and the next starts there.
+            out.push_back(latest);
+            common = sides(latest);
+            held = false;
+        }
+        if ((common & s) != 0 && i + 1 < pts.size()) {
+            common &= s;
+            latest = pts[i], held = true;
+        } else {
+            out.push_back(pts[i]);
+            common = s;
+        }
+    }
+}
+
 class Rasterizer {
   public:
     // Whole-pixel vertices; the polygon closes itself.

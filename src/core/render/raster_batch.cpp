@@ -18,52 +18,19 @@ RasterBatch::~RasterBatch() {
     m_thread.join();
 }
 
-namespace {
-
-// Appends pts, leaving out the inner points of every run that lies wholly beyond one side of
-// the clip widened by `margin`: such a run becomes its chord, which stays beyond that side too.
-// Whatever lies there adds to a fill's winding only by where the run starts and ends, and puts
-// no pixel of a solid line inside, so the pixels drawn are the same. A pan strip crossing a
-// park keeps a few of its thousand vertices.
-void appendReduced(std::vector<TPoint>& out, std::span<const TPoint> pts, TRect clip, int32_t margin) {
-    const int64_t left = int64_t{clip.Left} - margin, right = int64_t{clip.Right} + margin;
-    const int64_t top = int64_t{clip.Top} - margin, bottom = int64_t{clip.Bottom} + margin;
-    auto sides = [&](TPoint p) {
-        return unsigned{p.X < left} | unsigned{p.X > right} << 1 | unsigned{p.Y < top} << 2 | unsigned{p.Y > bottom} << 3;
-    };
-    if (pts.empty()) return;
-    out.push_back(pts[0]);
-    unsigned common = sides(pts[0]); // the sides every point of the run so far lies beyond
-    bool held = false;               // whether the run's latest point waits in `latest`
-    TPoint latest{};
-    for (std::size_t i = 1; i < pts.size(); ++i) {
-        const unsigned s = sides(pts[i]);
-        if (held && (common & s) == 0) {
-            // The run ends at its latest point, and the next starts there.
-            out.push_back(latest);
-            common = sides(latest);
-            held = false;
-        }
-        if ((common & s) != 0 && i + 1 < pts.size()) {
-            common &= s;
-            latest = pts[i], held = true;
-        } else {
-            out.push_back(pts[i]);
-            common = s;
-        }
-    }
-}
-
-} // namespace
 
 void RasterBatch::queue(Op op, std::span<const TPoint> pts, bool closed, TRect clip, const Paint& paint, int32_t width) {
     Queue& q = m_queue;
     const std::size_t first = q.points.size();
     // Dashes are counted along the whole line, and a wide line's joints are rounded by its
     // vertex count: those keep every point.
-    if (op == Op::Fill || (paint.dashPeriod == 0 && op == Op::Stroke)) appendReduced(q.points, pts, clip, 1);
-    else if (paint.dashPeriod == 0 && op == Op::SmoothStroke) appendReduced(q.points, pts, clip, 2);
-    else q.points.insert(q.points.end(), pts.begin(), pts.end());
+    const bool solid = paint.dashPeriod == 0;
+    const int32_t margin = op == Op::Fill || (solid && op == Op::Stroke) ? 1 : solid && op == Op::SmoothStroke ? 2 : 0;
+    if (margin != 0)
+        keepNear(pts, q.points, int64_t{clip.Left} - margin, int64_t{clip.Top} - margin, int64_t{clip.Right} + margin,
+                 int64_t{clip.Bottom} + margin);
+    else
+        q.points.insert(q.points.end(), pts.begin(), pts.end());
     const std::size_t count = q.points.size() - first;
     q.commands.push_back({op, closed, width, paint, clip, static_cast<uint32_t>(first), static_cast<uint32_t>(count)});
     // A shape keeps its rows whatever points it lost, and rows are most of a smoothed fill's
