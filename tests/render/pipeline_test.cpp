@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace kestrum;
 
 namespace {
@@ -73,6 +75,28 @@ TEST(ViewTransform, ThinningDropsOnlyLongListsOfClosePoints) {
     pts.pop_back();
     EXPECT_EQ(v.transformThinned(pts, out.data()), 10u);
     EXPECT_EQ(v.transformAll(pts, out.data()), 10u);
+}
+
+TEST(ViewTransform, ListsRoundAsSinglePointsDo) {
+    // Ties, both signs, the drawable range's edges and beyond, and what a damaged file holds.
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<float> values{0.5f, 1.5f, 2.5f, -0.5f, -1.5f, -2.5f, -0.0f, 3.49f, 1e7f, -1e7f, 16777216.0f, 3e7f,
+                                    -3e7f, 1e38f, -1e38f, inf, -inf, nan};
+    for (const double scale : {1.0, 0.37, 2.5}) {
+        ViewTransform v;
+        v.scaleFactor = scale;
+        v.xWind = 0.25f;
+        v.yWind = -3.0f;
+        PointArray pts;
+        for (const float x : values)
+            for (const float y : values) pts.push_back({x, y});
+        std::vector<TPoint> out(pts.size());
+        ASSERT_EQ(v.transformAll(pts, out.data()), pts.size());
+        for (std::size_t i = 0; i < pts.size(); ++i) {
+            const TPoint expected{roundScreen((double(pts[i].X) - v.xWind) * scale), roundScreen((double(pts[i].Y) - v.yWind) * scale)};
+            ASSERT_EQ(out[i], expected) << pts[i].X << "," << pts[i].Y << " at " << scale;
+        }
+    }
 }
 
 TEST(Pipeline, HigherPlaneCoversLowerWhateverTheListOrder) {
