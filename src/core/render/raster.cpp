@@ -482,6 +482,23 @@ void Rasterizer::strokeHairline(Surface image, std::span<const TPoint> pts, bool
         const int64_t n = xMajor ? adx : ady; // pixels along the major axis
         const int64_t major0 = xMajor ? a.X : a.Y, dir = (xMajor ? dx : dy) > 0 ? 1 : -1;
         const int64_t minor0 = xMajor ? a.Y : a.X, dMinor = xMajor ? dy : dx;
+        const int64_t den = 2 * n, step = 2 * dMinor;
+        const int64_t stepQ = step >= den ? 1 : step >= 0 ? 0 : -1, stepR = step - stepQ * den;
+        auto inside = [&](TPoint p) { return p.X >= clip.Left && p.X < clip.Right && p.Y >= clip.Top && p.Y < clip.Bottom; };
+        if (period == 0 && paint.alpha == 255 && inside(a) && inside(b)) {
+            // The common case, a solid line wholly inside: the same walk, straight on the pixels.
+            const auto stride64 = static_cast<int64_t>(stride);
+            const int64_t majorStep = xMajor ? dir : dir * stride64, minorStep = xMajor ? stride64 : 1;
+            uint32_t* dst = pixels + int64_t{a.Y} * stride64 + a.X;
+            for (int64_t i = 0, r = n; i < n; ++i) {
+                *dst = paint.pixel;
+                r += stepR;
+                const int64_t carry = r >= den;
+                r -= den & -carry;
+                dst += majorStep + (stepQ + carry) * minorStep;
+            }
+            return;
+        }
         // Only the steps whose major coordinate falls inside the clip are walked.
         const int64_t lo = xMajor ? clip.Left : clip.Top, hi = (xMajor ? clip.Right : clip.Bottom) - 1;
         const int64_t i0 = std::max<int64_t>(dir > 0 ? lo - major0 : major0 - hi, 0);
@@ -489,8 +506,6 @@ void Rasterizer::strokeHairline(Surface image, std::span<const TPoint> pts, bool
         if (i0 > i1) return;
         // Step i lands on minor0 + floor((2 i dMinor + n) / 2n), kept as a quotient and remainder.
         // |dMinor| <= n, so the step's quotient is -1, 0 or 1; only a clipped start divides.
-        const int64_t den = 2 * n, step = 2 * dMinor;
-        const int64_t stepQ = step >= den ? 1 : step >= 0 ? 0 : -1, stepR = step - stepQ * den;
         const int64_t start = 2 * i0 * dMinor + n;
         int64_t q = i0 == 0 ? 0 : floorDiv(start, den), r = start - q * den;
         int64_t major = major0 + dir * i0;
