@@ -439,7 +439,7 @@ QtDrawObject::ShapedText& QtDrawObject::shaped(std::string_view bytes, bool forD
     m_shapeKey += static_cast<char>(TextCodePage);
     m_shapeKey += bytes;
     // A label is measured and then drawn: the second asks what the first did.
-    if (m_lastShaped && m_shapeKey == m_lastShapeKey) return prepareShaped(*m_lastShaped, forDrawing);
+    if (m_lastShaped && m_lastShaped->first == m_shapeKey) return prepareShaped(m_lastShaped->second, forDrawing);
     auto it = m_shaped.find(m_shapeKey);
     if (it == m_shaped.end()) {
         // Every label of a map may pass through here; the cache must not grow with the map.
@@ -459,8 +459,7 @@ QtDrawObject::ShapedText& QtDrawObject::shaped(std::string_view bytes, bool forD
         it = m_shaped.emplace(m_shapeKey, std::move(t)).first;
     }
     // Entries stay where they are until the cache is cleared, which happens only above.
-    m_lastShaped = &it->second;
-    m_lastShapeKey = m_shapeKey;
+    m_lastShaped = &*it;
     return prepareShaped(it->second, forDrawing);
 }
 

@@ -144,8 +144,7 @@ class QtDrawObject final : public TDrawObject {
     QImage m_scratch;
     QVector<QPoint> m_points;
     std::unordered_map<std::string, ShapedText> m_shaped;
-    ShapedText* m_lastShaped = nullptr; // the entry asked for last, under m_lastShapeKey
-    std::string m_lastShapeKey;
+    std::pair<const std::string, ShapedText>* m_lastShaped = nullptr; // the entry asked for last
     std::size_t m_spriteBytes = 0;
     std::string m_shapeKey;
 };

@@ -90,6 +90,13 @@ uint32_t interpolate(uint32_t x, uint32_t a, uint32_t y, uint32_t b) {
     return x | t;
 }
 
+#if defined(__SSE2__)
+// byteMul's and interpolate's rounding in eight 16-bit lanes: (t + (t >> 8) + 128) >> 8.
+__m128i byteDivide(__m128i t) {
+    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), _mm_set1_epi16(0x80)), 8);
+}
+#endif
+
 } // namespace
 
 namespace {
@@ -117,7 +124,7 @@ void blendMask(Surface image, TRect clip, int32_t x, int32_t y, const uint8_t* m
 #if defined(__SSE2__)
         // Four pixels at a time, the same sums as below in 16-bit lanes: a coverage times the
         // opacity over 255 is (v + 1 + (v >> 8)) >> 8 exactly for every v that can occur.
-        const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1), half = _mm_set1_epi16(0x80);
+        const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1);
         const __m128i opacity = _mm_set1_epi16(alpha), rounding = _mm_set1_epi16(127), all = _mm_set1_epi16(255);
         const __m128i ink = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int32_t>(pixel)), zero);
         const __m128i solid = _mm_set1_epi32(static_cast<int32_t>(pixel));
@@ -144,8 +151,7 @@ void blendMask(Surface image, TRect clip, int32_t x, int32_t y, const uint8_t* m
             __m128i a = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(v, one), _mm_srli_epi16(v, 8)), 8);
             a = _mm_unpacklo_epi16(a, a);
             auto mix = [&](__m128i d, __m128i share) {
-                const __m128i t = _mm_add_epi16(_mm_mullo_epi16(ink, share), _mm_mullo_epi16(d, _mm_sub_epi16(all, share)));
-                return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), half), 8);
+                return byteDivide(_mm_add_epi16(_mm_mullo_epi16(ink, share), _mm_mullo_epi16(d, _mm_sub_epi16(all, share))));
             };
             const __m128i d = _mm_loadu_si128(out);
             const __m128i lo = mix(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi32(a, a));
@@ -174,7 +180,7 @@ void blendImage(Surface image, TRect clip, int32_t x, int32_t y, const uint32_t*
 #if defined(__SSE2__)
         // Four pixels at a time, the same sums as below: each channel times 255 - alpha fits a
         // 16-bit lane with its rounding, and the source is added as whole words.
-        const __m128i zero = _mm_setzero_si128(), half = _mm_set1_epi16(0x80), full = _mm_set1_epi32(255);
+        const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi32(255);
         const __m128i opaque = _mm_set1_epi32(static_cast<int32_t>(0xFF000000u));
         for (; i + 4 <= count; i += 4) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
@@ -186,12 +192,8 @@ void blendImage(Surface image, TRect clip, int32_t x, int32_t y, const uint32_t*
             __m128i inv = _mm_sub_epi32(full, _mm_srli_epi32(v, 24));
             inv = _mm_or_si128(inv, _mm_slli_epi32(inv, 16));
             const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-            auto mul = [&](__m128i channels, __m128i by) {
-                const __m128i t = _mm_mullo_epi16(channels, by);
-                return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), half), 8);
-            };
-            const __m128i lo = mul(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi32(inv, inv));
-            const __m128i hi = mul(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi32(inv, inv));
+            const __m128i lo = byteDivide(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi32(inv, inv)));
+            const __m128i hi = byteDivide(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi32(inv, inv)));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_add_epi32(v, _mm_packus_epi16(lo, hi)));
         }
 #endif

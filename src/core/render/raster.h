@@ -78,17 +78,18 @@ void keepNear(std::span<const Point> pts, std::vector<Point>& out, int64_t left,
     unsigned common = sides(pts[0]); // the sides every point of the run so far lies beyond
     bool held = false;               // whether the run's latest point waits in `latest`
     Point latest{};
+    unsigned latestSides = 0;
     for (std::size_t i = 1; i < pts.size(); ++i) {
         const unsigned s = sides(pts[i]);
         if (held && (common & s) == 0) {
             // The run ends at its latest point, and the next starts there.
             out.push_back(latest);
-            common = sides(latest);
+            common = latestSides;
             held = false;
         }
         if ((common & s) != 0 && i + 1 < pts.size()) {
             common &= s;
-            latest = pts[i], held = true;
+            latest = pts[i], latestSides = s, held = true;
         } else {
             out.push_back(pts[i]);
             common = s;
