@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -513,6 +514,33 @@ TEST(KorvaneLoad, StoredViewOrFitToTheWholeMap) {
         EXPECT_NEAR(k.YWind(), -50, 1e-4);
         EXPECT_NEAR(k.ViewWidth(), 400, 1e-3);
     }
+}
+
+TEST(KorvaneLoad, ADamagedStoredViewStartsWhereANewMapWould) {
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const double stored : {0.0, -5.0, std::nan(""), inf, 1e-300}) {
+        SCOPED_TRACE(stored);
+        MapDocument doc = sampleDocument(3);
+        doc.header.Scale = stored;
+        doc.header.XWind = std::numeric_limits<float>::infinity();
+        const std::vector<uint8_t> bytes = writeMapToBytes(doc);
+        TKorvane k;
+        k.SetClientSize(200, 100);
+        MemorySource src(bytes);
+        k.LoadFromStream(src);
+        EXPECT_GT(k.Scale(), 0);
+        EXPECT_TRUE(std::isfinite(k.Scale()));
+        EXPECT_TRUE(std::isfinite(k.XWind()) && std::isfinite(k.YWind()));
+        EXPECT_TRUE(std::isfinite(k.ViewWidth()));
+    }
+    // Wheel notches without end: the view keeps finite edges to come back from.
+    TKorvane k;
+    k.SetClientSize(200, 100);
+    for (int i = 0; i < 2000; ++i) k.SetScale(k.Scale() * 2 / 3);
+    EXPECT_EQ(k.Scale(), TKorvane::kMinScale);
+    EXPECT_TRUE(std::isfinite(k.ViewCenter().X));
+    k.SetScale(0);
+    EXPECT_EQ(k.Scale(), 100);
 }
 
 TEST(KorvaneLoad, ClearEmptiesEverything) {

@@ -83,10 +83,11 @@ TEST(NoteDrawing, ABuiltInPictureIsCentredWithItsKeyColourLeftOut) {
     EXPECT_EQ(img.colorAt(84, 90), kBackground);
     const int m8 = m.map.Options.SizeRect() + 8;
     const TRect r = m.map.ObjectScreenRect(fuel);
-    EXPECT_EQ(r.Left, 84 - m8);
-    EXPECT_EQ(r.Top, 59 - m8);
-    EXPECT_EQ(r.Right, 116 + m8);
-    EXPECT_EQ(r.Bottom, 91 + m8);
+    // The icon's own size and 30 pixels more on each side of the note, for its caption.
+    EXPECT_EQ(r.Left, 100 - 62 - m8);
+    EXPECT_EQ(r.Top, 75 - 62 - m8);
+    EXPECT_EQ(r.Right, 100 + 62 + m8);
+    EXPECT_EQ(r.Bottom, 75 + 62 + m8);
 }
 
 TEST(NoteDrawing, TheHookAndTheMapOpacityReachThePicture) {

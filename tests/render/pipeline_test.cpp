@@ -271,6 +271,12 @@ TEST(Pipeline, GuideLinesAreLabelledOnlyAboveTwentyPixels) {
         if (c.op == "text") (c.points[0].Y == 1 ? labelsX : labelsY)++;
     EXPECT_EQ(labelsX, 0);
     EXPECT_EQ(labelsY, 150 / 21);
+
+    // A view set from outside to no number at all still gets its labels, as written.
+    s.map.SetYWind(std::numeric_limits<float>::quiet_NaN());
+    window.calls.clear();
+    s.map.PaintOverlays(window);
+    EXPECT_FALSE(window.calls.empty());
 }
 
 TEST(Linking, ChildShowsTheMainDocumentUntilTheMainGoes) {

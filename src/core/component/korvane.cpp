@@ -129,7 +129,7 @@ void TKorvane::OptionsChanged() {
     m_draw->SetSmoothing(Options.AntiAliasing());
     RecomputeEyeLine();
     m_draw->TextFace = Options.FontSystem();
-    m_draw->TextHeight = Options.mpNumberDomSizeFont();
+    m_draw->TextHeight = HouseNumberTextHeight(); // as the labels are drawn, so that none outgrows this
     const TextExtent e = m_draw->MeasureText("WWWWWWWWWWWWW");
     m_largestLabel = {static_cast<int32_t>(std::lround(e.width)), static_cast<int32_t>(std::lround(e.height))};
     NeedsFullRedraw = true;
@@ -188,7 +188,15 @@ TMapPoint TKorvane::ViewCenter() {
     return {XWind() + m_viewWidth / 2, YWind() + m_viewHeight / 2};
 }
 
+double TKorvane::SaneScale(double value) {
+    // A damaged header or a long run of wheel notches must not take the view where a float's
+    // extent overflows: from there no zoom or pan comes back, and the picture stays blank.
+    if (!(value > 0) || !std::isfinite(value)) return 100.0;
+    return std::clamp(value, kMinScale, kMaxScale);
+}
+
 void TKorvane::SetScale(double value) {
+    value = SaneScale(value);
     const TMapPoint centre = ViewCenter();
     m_ownDoc->header.Scale = value;
     if (OnChangeScale) OnChangeScale(*this);
@@ -256,6 +264,10 @@ MapReadResult TKorvane::LoadFromStream(ByteSource& src, bool checkObjects, int32
     opts.cancelled = [this] { return CancelRequested; };
     MapReadResult result = readMap(src, *m_list, opts);
     if (m_list != m_ownDoc.get()) m_ownDoc->header = m_list->header;
+    // The view is taken from the header: a damaged one starts where a new map would.
+    MapHeader& h = m_ownDoc->header;
+    if (SaneScale(h.Scale) != h.Scale) h.Scale = SaneScale(h.Scale);
+    if (!std::isfinite(h.XWind) || !std::isfinite(h.YWind)) h.XWind = h.YWind = 0;
 
     if (checkObjects) CheckObjects(CheckLogPath);
     RecomputeExtent();
@@ -292,6 +304,7 @@ void TKorvane::Clear() {
     CurrentObject = TQEVMapObjectMem{};
     CurrentIndex = -1;
     m_selected = false;
+    BlinkList.clear();
     SetScale(100.0);
     NeedsFullRedraw = true;
     Propagate();

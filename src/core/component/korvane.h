@@ -153,7 +153,10 @@ class TKorvane : public TQevIconClient {
 
     // --- view ----------------------------------------------------------------------------------
     double Scale() const { return m_ownDoc->header.Scale; }
+    // Not finite or not positive becomes 100; the rest is held to [kMinScale, kMaxScale].
     void SetScale(double value);
+    static constexpr double kMinScale = 1e-6, kMaxScale = 1e9;
+    static double SaneScale(double value);
     double ScaleFactor() const { return m_scaleFactor; }
     float XWind() const { return m_ownDoc->header.XWind; }
     float YWind() const { return m_ownDoc->header.YWind; }
@@ -359,6 +362,7 @@ class TKorvane : public TQevIconClient {
     void FillBackground(TRect rect);
     TMapRect CollectionRect(TMapRect r) const;
     void DrawGroup(const TQEVMapObjectMem& group, bool blinking);
+    int32_t HouseNumberTextHeight() const;
     void DrawHouseNumber(const TQEVMapObjectMem& obj, float height);
     void DrawPixelLine(const TQEVMapObjectMem& obj, std::size_t count, const TPoint* points);
 

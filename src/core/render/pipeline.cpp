@@ -174,21 +174,20 @@ void TKorvane::DrawCandidate(const TQEVMapObjectMem& obj, int index, int pass) {
 void TKorvane::DrawPlanes() {
     const TQevMapList& list = m_list->objects;
     const bool threeD = Scale() >= Options.MinScale3D();
+    // A hook may delete objects while the planes are drawn: indices past the end are skipped.
+    auto drawn = [&](int index) { return index < list.count() && (list[index].Kind == cZametka || IsObjectVisible(list, index)); };
     for (std::size_t b = 0; b < m_planes.size(); ++b) {
-        for (int index : m_planes[b]) {
-            const TQEVMapObjectMem& o = list[index];
-            if (o.Kind == cZametka || IsObjectVisible(list, index)) DrawCandidate(o, index, 0);
-        }
+        for (int index : m_planes[b])
+            if (drawn(index)) DrawCandidate(list[index], index, 0);
         // Fills of bordered objects go over the outlines of their neighbours in the plane.
         for (int index : m_planes[b]) {
+            if (index >= list.count()) continue;
             const TQEVMapObjectMem& o = list[index];
             if (o.Kind != cText && (o.Pen.Flags & kPenBorder) && IsObjectVisible(list, index)) DrawObject(o, 1);
         }
         if (threeD)
-            for (int index : m_planes3D[b]) {
-                const TQEVMapObjectMem& o = list[index];
-                if (o.Kind == cZametka || IsObjectVisible(list, index)) DrawCandidate(o, index, 0);
-            }
+            for (int index : m_planes3D[b])
+                if (drawn(index)) DrawCandidate(list[index], index, 0);
     }
 }
 
@@ -258,6 +257,8 @@ void TKorvane::DisableDrawing() {
 
 void TKorvane::EnableDrawing() {
     m_drawingEnabled = true;
+    for (TKorvane* peer : m_linked) peer->m_drawingEnabled = true;
+    if (m_main) m_main->m_drawingEnabled = true;
     NeedsFullRedraw = true;
     Invalidate();
 }
@@ -296,6 +297,7 @@ void TKorvane::ScrollView(TScrollDirection direction, int dx, int dy) {
 }
 
 void TKorvane::ZoomAt(float x, float y, double newScale) {
+    newScale = SaneScale(newScale);
     const TMapPoint c = ViewCenter();
     const double k = m_scaleFactor;
     const double dxp = (x - c.X) * k, dyp = (y - c.Y) * k;
@@ -305,8 +307,8 @@ void TKorvane::ZoomAt(float x, float y, double newScale) {
         if (h == 0 && v == 0) return;
         static constexpr TScrollDirection table[3][3] = {
             {sdLeftUp, sdUp, sdRightUp}, {sdLeft, sdLeft, sdRight}, {sdLeftDown, sdDown, sdRightDown}};
-        const int px = h ? static_cast<int>(std::lround(std::fabs(dxp))) : 0;
-        const int py = v ? static_cast<int>(std::lround(std::fabs(dyp))) : 0;
+        const int px = h ? static_cast<int>(std::nearbyint(std::fabs(dxp))) : 0;
+        const int py = v ? static_cast<int>(std::nearbyint(std::fabs(dyp))) : 0;
         ScrollView(table[v + 1][h + 1], px, py);
         if (m_host) m_host->Repaint();
         return;
@@ -334,8 +336,9 @@ TRect TKorvane::ObjectScreenRect(const TQEVMapObjectMem& obj) {
     if (obj.Kind == cZametka) {
         const TPoint p = m_view.toScreen(c[0]);
         const TImage& icon = obj.note() ? NoteBitmap(*obj.note()) : m_missingIcon;
-        const int32_t left = roundScreen(p.X - icon.width() / 2.0), top = roundScreen(p.Y - icon.height() / 2.0);
-        s = {left, top, left + icon.width(), top + icon.height()};
+        // Generous: the note's caption hangs below its icon.
+        const int32_t hw = icon.width() + 30, hh = icon.height() + 30;
+        s = {p.X - hw, p.Y - hh, p.X + hw, p.Y + hh};
     } else if (obj.Kind == cGroup) {
         s = screenBox(boxOf(c));
         if (const TQevMapList* kids = obj.children())
@@ -432,6 +435,7 @@ void TKorvane::PaintGuideLines(TDrawObject& window) {
         std::snprintf(buf, sizeof buf, "%.2f", std::fabs(v));
         const std::string digits(buf);
         const std::size_t intLen = digits.find('.');
+        if (intLen == std::string::npos) return digits; // "inf" or "nan" of a view set from outside
         std::string s = v < 0 ? "-" : "";
         for (std::size_t i = 0; i < intLen; ++i) {
             if (i > 0 && (intLen - i) % 3 == 0) s += ' ';
