@@ -254,7 +254,8 @@ void QtDrawObject::applyPen() {
         p.setWidth(!plus && !Pen.Geometric && Pen.Width <= 1 ? 0 : std::max(Pen.Width, 1));
         const bool square = plus ? CapsMode == 1 : Pen.Geometric && Pen.SquareCaps;
         p.setCapStyle(square ? Qt::SquareCap : Qt::RoundCap);
-        p.setJoinStyle(square ? Qt::MiterJoin : Qt::RoundJoin);
+        // GDI's geometric pen keeps its round joins under square caps; GDI+ mitres them.
+        p.setJoinStyle(square && plus ? Qt::MiterJoin : Qt::RoundJoin);
         pen = &m_pens.insert(key, p);
     }
     painter().setPen(*pen);
@@ -404,7 +405,7 @@ QString QtDrawObject::text(std::string_view bytes) const {
 }
 
 uint32_t QtDrawObject::textFontKey(int32_t angle) const {
-    return CacheKey().add(std::string_view(TextFace).substr(0, 30)).add(TextHeight).add(angle).add(TextBold).add(GDIPlus()).value();
+    return CacheKey().add(std::string_view(TextFace).substr(0, 30)).add(TextHeight).add(angle).add(TextBold).add(GDIPlus()).add(TextEmHeight).value();
 }
 
 const QFont& QtDrawObject::font(int32_t angle) {
@@ -414,7 +415,9 @@ const QFont& QtDrawObject::font(int32_t angle) {
     const QString family = resolveFace(TextFace);
     QFont f(family);
     int px;
-    if (plus)
+    if (TextEmHeight)
+        px = TextHeight;
+    else if (plus)
         px = static_cast<int>(std::lround(TextHeight * 73.0 / ScreenDpi)) + 1;
     else
         px = static_cast<int>(std::lround(TextHeight / cellRatio(family)));
@@ -527,7 +530,7 @@ void QtDrawObject::doText(int32_t x, int32_t y, bool halo, std::string_view byte
         if (look.box) {
             // The painter's aliased box has its corners rounded to the nearest pixel edge; a
             // smoothed one keeps them to a sixteenth of a pixel and shades its edges.
-            const QRectF box(x, y + (GDIPlus() ? t.descent : 0), t.advance, t.ascent + t.descent);
+            const QRectF box(x, y + lowering(t), t.advance, t.ascent + t.descent);
             const long step = antialiased() ? 1 : 16; // in sixteenths
             auto at = [step](double v) { return static_cast<int32_t>(std::lround(v * 16.0 / double(step)) * step); };
             m_batch.fillBox({at(box.left()), at(box.top())}, {at(box.right()), at(box.bottom())}, clipRect(),
@@ -549,6 +552,12 @@ void QtDrawObject::doText(int32_t x, int32_t y, bool halo, std::string_view byte
     p.restore();
 }
 
+double QtDrawObject::lowering(const ShapedText& t) const {
+    // The anti-aliased engine places text one descent lower than its cell; a font made by its
+    // em height is drawn the plain way, at the top of its cell.
+    return GDIPlus() && !TextEmHeight ? t.descent : 0;
+}
+
 const QImage& QtDrawObject::maskOf(ShapedText& t, const QFont& f) {
     if (!t.mask.isNull()) return t.mask;
     // On the same whole-pixel grid as on the map, as the pictures of haloed labels are.
@@ -561,7 +570,7 @@ const QImage& QtDrawObject::maskOf(ShapedText& t, const QFont& f) {
     mp.translate(-r.left(), -r.top());
     mp.setFont(f);
     mp.setPen(Qt::black);
-    mp.drawStaticText(QPointF(0, GDIPlus() ? t.descent : 0), t.glyphs);
+    mp.drawStaticText(QPointF(0, lowering(t)), t.glyphs);
     mp.end();
     cropToInk(t.mask, t.maskOffset);
     m_spriteBytes += static_cast<std::size_t>(t.mask.sizeInBytes());
@@ -579,8 +588,7 @@ void QtDrawObject::paintText(QPainter& p, ShapedText& t, const QFont& f, const T
         p.drawStaticText(QPointF(0, 0), t.glyphs);
         return;
     }
-    // The anti-aliased text sits one descent lower than its cell, as its engine places it.
-    const double d = t.descent;
+    const double d = lowering(t);
     if (look.halo && Opacity == 255) {
         p.setPen(look.back);
         p.drawStaticText(QPointF(-1, d), t.glyphs);
@@ -652,12 +660,23 @@ void QtDrawObject::doBitmapInRect(TRect r, const TImage& image) {
     p.save();
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (GDIPlus()) p.setOpacity(Opacity / 255.0);
-    p.drawImage(QRect(std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::abs(r.width()), std::abs(r.height())),
-                prepared(image));
+    stretchInto(p, r, prepared(image));
     p.restore();
 }
 
-void QtDrawObject::doBitmapQuad(TPoint p1, TPoint p2, TPoint, TPoint p4, const TImage& image) {
+void QtDrawObject::stretchInto(QPainter& p, TRect r, const QImage& img) {
+    const int32_t w = r.width(), h = r.height();
+    if (GDIPlus()) {
+        p.drawImage(QRect(r.Left, r.Top, std::abs(w), std::abs(h)), img);
+        return;
+    }
+    // A plain stretch into a reversed rectangle mirrors the picture.
+    const QRect to(std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::abs(w), std::abs(h));
+    if (w < 0 || h < 0) p.drawImage(to, img.mirrored(w < 0, h < 0));
+    else p.drawImage(to, img);
+}
+
+void QtDrawObject::doBitmapQuad(TPoint p1, TPoint p2, TPoint p3, TPoint p4, const TImage& image) {
     const double angle = std::atan2(-(p2.Y - p1.Y), double(p2.X - p1.X)) * 180.0 / std::numbers::pi;
     QPainter& p = painter();
     p.save();
@@ -665,7 +684,7 @@ void QtDrawObject::doBitmapQuad(TPoint p1, TPoint p2, TPoint, TPoint p4, const T
     if (GDIPlus()) p.setOpacity(Opacity / 255.0);
     const QImage& img = prepared(image);
     if (std::fabs(angle) <= 0.0001) {
-        p.drawImage(QRect(QPoint(p1.X, p1.Y), QPoint(p4.X, p4.Y)).normalized().united(QRect(p2.X, p2.Y, 1, 1)), img);
+        stretchInto(p, {p1.X, p1.Y, p3.X, p3.Y}, img);
     } else {
         const double w = img.width(), h = img.height();
         const QTransform t((p2.X - p1.X) / w, (p2.Y - p1.Y) / w, (p4.X - p1.X) / h, (p4.Y - p1.Y) / h, p1.X, p1.Y);

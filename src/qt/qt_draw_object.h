@@ -120,6 +120,9 @@ class QtDrawObject final : public TDrawObject {
     QString text(std::string_view bytes) const;
     QPainterPath bezierPath(std::span<const TPoint> pts) const;
     const QImage& prepared(const TImage& image);
+    double lowering(const ShapedText& t) const;
+    // Into a rectangle given by two corners: GDI+ takes its size as absolute, GDI mirrors.
+    void stretchInto(QPainter& p, TRect r, const QImage& img);
     static bool cacheable(const TImage& image) { return std::size_t(image.width()) * std::size_t(image.height()) <= 128 * 128; }
     const QPoint* points(std::span<const TPoint> pts);
 

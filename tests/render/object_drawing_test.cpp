@@ -193,6 +193,9 @@ TEST(ObjectDrawing, BitmapsShowTheirPictureOrAPlaceholder) {
     bitmapAt(140, encoded(picture, "JPG"), 1);
     const TImage& img = f.redraw();
     EXPECT_EQ(img.colorAt(30, 40), rgbColor(0, 0, 255));
+    EXPECT_EQ(img.colorAt(49, 49), rgbColor(0, 0, 255)); // the picture fills its corners' box,
+    EXPECT_EQ(img.colorAt(50, 45), 0xFFFFFF);            // and not a pixel more
+    EXPECT_EQ(img.colorAt(30, 50), 0xFFFFFF);
     EXPECT_EQ(img.colorAt(30, 20), 0xFFFFFF); // the transparent colour shows the background
     const int32_t jpegTop = img.colorAt(160, 20);
     EXPECT_GT(greenOf(jpegTop), 200); // JPEG pictures are opaque: the key colour stays

@@ -121,6 +121,21 @@ TEST(StreetLabels, LabelsLieAboveLaterObjectsAndFollowTheViewersRules) {
     EXPECT_TRUE(noStreet.texts().empty());
 }
 
+TEST(StreetLabels, APartialRedrawOfTwoStripsKeepsTheLabelsOfBoth) {
+    Viewer v;
+    v.add(cLine, {{20, 150}, {380, 150}}, "ЛЕНИНА"); // crosses the right strip only
+    v.add(cLine, {{20, 280}, {380, 280}}, "МИРА");   // crosses both
+    v.texts();
+    v.rec->calls.clear();
+    const TRect strips[] = {{300, 0, 400, 300}, {0, 250, 400, 300}};
+    v.map.RedrawRects(strips);
+    int lenina = 0, mira = 0;
+    for (const auto& c : v.rec->calls)
+        if (c.op == "text") (c.text == cp("Л е н и н а") ? lenina : mira)++;
+    EXPECT_EQ(lenina, 5); // four halo copies and the name, once
+    EXPECT_EQ(mira, 5);
+}
+
 TEST(StreetLabels, PlacementModesChooseTheirSegments) {
     Viewer v;
     TextExtent e;

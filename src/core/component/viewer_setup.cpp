@@ -141,7 +141,7 @@ void InstallViewerHooks(TKorvane& map, ViewerHooks& state) {
     };
     map.OnPaintAddress = [](int&, int&, int32_t, int32_t& fontColor, int32_t&, int32_t&) { fontColor = 0; };
     map.OnAfterScroll = [m](TKorvane&) { m->SetScale(m->Scale()); };
-    map.OnBeforeRisovan = [&state](TDrawObject&) { state.streetLabels.Clear(); };
+    map.OnBeforeRisovan = [&state](TDrawObject&) { state.streetLabels.NewStrip(); };
     map.OnAfterRisovan = [m, &state](TDrawObject& canvas) {
         try {
             if (m->Tag == 1) state.streetLabels.Paint(canvas);

@@ -56,6 +56,9 @@ class TDrawObject {
     int CapsMode = 0; // 0 round caps and joins, 1 square caps and mitred joins
     std::string TextFace = "Arial";
     int32_t TextHeight = 12; // cell height in pixels
+    // TextHeight is the letters' em height instead, and the text's top-left is its cell's, in
+    // either mode: a font made by its character height and drawn by the plain engine.
+    bool TextEmHeight = false;
     int32_t TextColor = 0;
     bool TextBold = false;
     int ScreenDpi = 96;

@@ -190,13 +190,17 @@ void TKorvane::DrawPixelLine(const TQEVMapObjectMem& obj, std::size_t count, con
     }
 }
 
+int32_t TKorvane::HouseNumberTextHeight() const {
+    return static_cast<int32_t>(std::lround(Options.mpNumberDomSizeFont() * m_draw->ScreenDpi / 72.0)) +
+           (m_draw->GDIPlus() ? 2 : 4);
+}
+
 void TKorvane::DrawHouseNumber(const TQEVMapObjectMem& obj, float height) {
     if (obj.HasAddress != 1 || !obj.Address || !(Scale() > Options.MinScaleAddress()) || !Options.mpNumberDom()) return;
     const TAddressCode& a = *obj.Address;
-    std::string label(trimmed(a.House.view()));
+    std::string label(a.House.view());
     if (!a.House1.empty()) label += "/" + std::string(a.House1.view());
     label = std::string(trimmed(label));
-    if (label.empty()) return;
 
     const auto& c = obj.Corners;
     double ax = c[0].X + (c[2].X - c[0].X) / 2.0, ay = c[0].Y + (c[2].Y - c[0].Y) / 2.0;
@@ -225,12 +229,12 @@ void TKorvane::DrawHouseNumber(const TQEVMapObjectMem& obj, float height) {
 
     d.TextFace = Options.FontSystem();
     d.TextBold = Options.mpNumberDomBold();
-    d.TextHeight = static_cast<int32_t>(std::lround(Options.mpNumberDomSizeFont() * d.ScreenDpi / 72.0)) +
-                   (d.GDIPlus() ? 2 : 4);
+    d.TextHeight = HouseNumberTextHeight();
     const TextExtent e = d.MeasureText(label);
     int x = m_points[0].X - static_cast<int>(std::lround(e.width / 2));
     int y = m_points[0].Y - static_cast<int>(std::lround(e.height / 2));
     if (OnPaintAddress) OnPaintAddress(x, y, objectColor, fontColor, background, borderColor);
+    if (label.empty()) return;
 
     d.Brush = {background, Options.mpNumberDomFill() ? bsSolid : bsClear, nullptr};
     if (In3DView() && obj.Kind == cPolygon && height > 0.000001f) {
@@ -359,7 +363,9 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
             if (OnPixelLineEvent) {
                 paintHook();
                 DrawPixelLine(obj, n, pts);
+                break;
             }
+            DrawHouseNumber(obj, 0); // nothing drew the line, yet its number shows
             break;
         }
         if (n >= 2) {

@@ -49,6 +49,12 @@ void TStreetLabels::Clear() {
     m_labels.clear();
     m_text.clear();
     m_last = nullptr;
+    m_stripStart = 0;
+}
+
+void TStreetLabels::NewStrip() {
+    m_stripStart = m_labels.size();
+    m_last = nullptr;
 }
 
 void TStreetLabels::Add(const TKorvane& map, const TQEVMapObjectMem& line, int mode, TDrawObject& measure) {
@@ -72,21 +78,23 @@ void TStreetLabels::Add(const TKorvane& map, const TQEVMapObjectMem& line, int m
 
     const std::string savedFace = measure.TextFace;
     const int32_t savedHeight = measure.TextHeight;
-    const bool savedBold = measure.TextBold;
+    const bool savedBold = measure.TextBold, savedEm = measure.TextEmHeight;
     measure.TextFace = "Arial";
     measure.TextHeight = height;
     measure.TextBold = false;
+    measure.TextEmHeight = true;
     const double labelLength = std::round(1.1 * measure.MeasureText(m_name).width) / k;
+    measure.TextFace = savedFace;
+    measure.TextHeight = savedHeight;
+    measure.TextBold = savedBold;
+    measure.TextEmHeight = savedEm;
     m_spaced.clear();
-    double spacedLength = labelLength;
     auto spacedName = [&]() -> std::string_view {
-        if (m_spaced.empty()) {
+        if (m_spaced.empty())
             for (std::size_t i = 0; i < m_name.size(); ++i) {
                 if (i) m_spaced += ' ';
                 m_spaced += m_name[i];
             }
-            spacedLength = std::round(1.1 * measure.MeasureText(m_spaced).width) / k;
-        }
         return m_spaced;
     };
 
@@ -105,8 +113,9 @@ void TStreetLabels::Add(const TKorvane& map, const TQEVMapObjectMem& line, int m
         double angle = vertical ? 2700 : std::atan2(uy, ux) * 1800 / std::numbers::pi;
         if (angle < 0) angle += 3600;
         const std::string_view text = isSpaced ? spacedName() : std::string_view(m_name);
-        // Centred on the segment: along by half the room left, across by most of the height.
-        const double along = (len - (isSpaced ? spacedLength : labelLength)) / 2, across = 0.7 * height / k;
+        // Along by half the room the plain name leaves (spaced text, being longer, reaches past
+        // the middle), across by most of the height.
+        const double along = (len - labelLength) / 2, across = 0.7 * height / k;
         const double x = a.X + ux * along + uy * across, y = a.Y + uy * along - ux * across;
         queue(map, x, y, angle, height, text);
     };
@@ -131,9 +140,6 @@ void TStreetLabels::Add(const TKorvane& map, const TQEVMapObjectMem& line, int m
         }
         if (best < segments) place(best, true);
     }
-    measure.TextFace = savedFace;
-    measure.TextHeight = savedHeight;
-    measure.TextBold = savedBold;
 }
 
 void TStreetLabels::queue(const TKorvane& map, double x, double y, double angle, int height, std::string_view text) {
@@ -141,8 +147,15 @@ void TStreetLabels::queue(const TKorvane& map, double x, double y, double angle,
     map.View().MapToScreenClamped(sx, sy);
     int32_t escapement = 3600 - static_cast<int32_t>(std::lround(angle));
     if (escapement >= 3600) escapement -= 3600;
-    m_labels.push_back({static_cast<int32_t>(std::lround(sx)), static_cast<int32_t>(std::lround(sy)), escapement, height,
-                        static_cast<uint32_t>(m_text.size()), static_cast<uint32_t>(text.size())});
+    const Label l{static_cast<int32_t>(std::lround(sx)), static_cast<int32_t>(std::lround(sy)), escapement, height,
+                  static_cast<uint32_t>(m_text.size()), static_cast<uint32_t>(text.size())};
+    for (std::size_t i = 0; i < m_stripStart; ++i) {
+        const Label& o = m_labels[i];
+        if (o.x == l.x && o.y == l.y && o.escapement == l.escapement && o.height == l.height &&
+            std::string_view(m_text).substr(o.textBegin, o.textSize) == text)
+            return; // drawn twice, its soft edges would darken
+    }
+    m_labels.push_back(l);
     m_text += text;
 }
 
@@ -150,10 +163,11 @@ void TStreetLabels::Paint(TDrawObject& d) {
     if (m_labels.empty()) return;
     const std::string savedFace = d.TextFace;
     const int32_t savedHeight = d.TextHeight, savedColor = d.TextColor;
-    const bool savedBold = d.TextBold;
+    const bool savedBold = d.TextBold, savedEm = d.TextEmHeight;
     const TCanvasBrush savedBrush = d.Brush;
     d.TextFace = "Arial";
     d.TextBold = false;
+    d.TextEmHeight = true; // labels are drawn by the plain engine, by their letters' height
     for (const Label& l : m_labels) {
         const std::string_view text(m_text.data() + l.textBegin, l.textSize);
         d.TextHeight = l.height;
@@ -178,6 +192,7 @@ void TStreetLabels::Paint(TDrawObject& d) {
     d.TextHeight = savedHeight;
     d.TextColor = savedColor;
     d.TextBold = savedBold;
+    d.TextEmHeight = savedEm;
     d.Brush = savedBrush;
 }
 

@@ -33,6 +33,9 @@ class TStreetLabels {
     // Paints every queued label on top of what is drawn, then forgets them.
     void Paint(TDrawObject& canvas);
     void Clear();
+    // A partial redraw draws its rectangles one after another and paints the labels once: those
+    // of the earlier rectangles stay, and a line crossing two of them is labelled once.
+    void NewStrip();
     std::size_t size() const { return m_labels.size(); }
 
   private:
@@ -46,6 +49,7 @@ class TStreetLabels {
     std::string m_text; // every queued name, back to back
     std::string m_name, m_spaced; // scratch, kept for its capacity
     const TQEVMapObjectMem* m_last = nullptr;
+    std::size_t m_stripStart = 0; // labels queued before the current rectangle
 };
 
 // The way a street name is shown: a few known names spelled out, anything else in sentence case
