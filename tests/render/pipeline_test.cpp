@@ -257,6 +257,35 @@ TEST(Pipeline, HooksThatRedrawAreIgnoredInsideARedraw) {
     EXPECT_EQ(s.calls("polygon").size(), 1u);
 }
 
+TEST(Pipeline, BlinkingObjectsAlternateWithTheirComplementsAndGroupsBlinkInTheirMembersColours) {
+    Scene s;
+    s.add(rect(10, 10, 40, 40, kRed));
+    TQEVMapObjectMem group;
+    group.Kind = cGroup;
+    group.Brush = {kGreen, 0};
+    auto kids = std::make_unique<TQevMapList>();
+    kids->Add(rect(50, 10, 80, 40, kBlue));
+    kids->Add(rect(90, 10, 120, 40, kWhite));
+    group.setChildren(std::move(kids));
+    s.add(std::move(group));
+    s.map.BlinkList = {0, 1};
+    auto fills = [&] {
+        std::vector<int32_t> out;
+        for (const auto& c : s.calls("polygon")) out.push_back(c.brush.Color);
+        return out;
+    };
+    int hooks = 0;
+    s.map.OnBlinkObject = [&](const TQEVMapObjectMem&, TQEVMapPen&, TQEVMapBrush&) { ++hooks; };
+    s.redraw();
+    EXPECT_EQ(fills(), (std::vector<int32_t>{kRed, kBlue, kWhite}));
+    EXPECT_EQ(hooks, 0);
+    s.map.BlinkTimerTick();
+    hooks = 0;
+    s.redraw();
+    EXPECT_EQ(fills(), (std::vector<int32_t>{rgbColor(0, 255, 255), rgbColor(255, 255, 0), 0}));
+    EXPECT_EQ(hooks, 4); // the polygon, the group and each of its members
+}
+
 TEST(Pipeline, GuideLinesAreLabelledOnlyAboveTwentyPixels) {
     Scene s;
     s.map.Options.mpGuideLines(true);

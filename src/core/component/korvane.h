@@ -399,6 +399,8 @@ class TKorvane : public TQevIconClient {
         TQEVMapBrush brush;
     };
     const BlinkStyle* m_blink = nullptr; // pen and brush in force for a blinking object
+    BlinkStyle BlinkStyleOf(const TQEVMapObjectMem& obj);
+    void DrawBlinking(const TQEVMapObjectMem& obj, int pass);
     // Decoded pictures of bitmap objects, so that redraws and pans do not decode again.
     struct DecodedPicture {
         const uint8_t* data = nullptr;

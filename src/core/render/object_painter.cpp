@@ -119,17 +119,19 @@ void TKorvane::DrawLine(const TQEVMapObjectMem& obj, std::size_t count, TPoint* 
         d.DrawPolyline({pts, count});
         return;
     }
-    const float w = obj.Pen.Width;
+    const TQEVMapPen& pen = m_blink ? m_blink->pen : obj.Pen;
+    const int32_t brushColor = (m_blink ? m_blink->brush : obj.Brush).Color;
+    const float w = pen.Width;
     int32_t outer = 5, inner = 3;
     if (w > 0.00001f) {
         const int32_t wp = roundPixels(w * m_scaleFactor);
         outer = wp + 3, inner = wp + 1;
     }
     const TCanvasPen saved = d.Pen;
-    d.Pen = {obj.Pen.Color, outer, psSolid, true, (obj.Pen.Flags & kPenSquareEnds) != 0, pmCopy};
-    d.CapsMode = (obj.Pen.Flags & kPenSquareEnds) ? 1 : 0;
+    d.Pen = {pen.Color, outer, psSolid, true, (pen.Flags & kPenSquareEnds) != 0, pmCopy};
+    d.CapsMode = (pen.Flags & kPenSquareEnds) ? 1 : 0;
     d.DrawPolyline({pts, count});
-    d.Pen = {obj.Brush.Color, inner, psDash, true, true, pmCopy};
+    d.Pen = {brushColor, inner, psDash, true, true, pmCopy};
     d.DrawPolyline({pts, count});
     d.Pen = saved;
 }
@@ -221,7 +223,7 @@ void TKorvane::DrawHouseNumber(const TQEVMapObjectMem& obj, float height) {
     m_points[0] = m_view.toScreen({static_cast<float>(ax), static_cast<float>(ay)});
 
     TDrawObject& d = *m_draw;
-    const int32_t objectColor = obj.Brush.Color;
+    const int32_t objectColor = (m_blink ? m_blink->brush : obj.Brush).Color;
     int32_t background = objectColor;
     const int brightest = std::max({redOf(objectColor), greenOf(objectColor), blueOf(objectColor)});
     int32_t fontColor = brightest >= 150 ? 0 : 0xFFFFFF;
@@ -299,7 +301,7 @@ void TKorvane::DrawBitmapObject(const TQEVMapObjectMem& obj) {
     d.DrawPolyline(diag2);
 }
 
-void TKorvane::DrawGroup(const TQEVMapObjectMem& group, bool) {
+void TKorvane::DrawGroup(const TQEVMapObjectMem& group, bool blinking) {
     const TQevMapList* kids = group.children();
     if (!kids) return;
     const double objectView = Options.ObjectView();
@@ -311,13 +313,18 @@ void TKorvane::DrawGroup(const TQEVMapObjectMem& group, bool) {
         const TQEVMapObjectMem& kid = (*kids)[i];
         if (!IsObjectVisible(*kids, i)) continue;
         if (kid.Kind != cZametka && pixels(kid, 0) <= objectView && pixels(kid, 1) <= objectView) continue;
-        DrawObject(kid, 0);
+        // A blinking group blinks in its members' own colours, not in its own.
+        if (blinking) DrawBlinking(kid, 0);
+        else DrawObject(kid, 0);
     }
+    const BlinkStyle* outer = m_blink;
+    m_blink = nullptr;
     for (int i = 0; i < kids->count(); ++i) {
         const TQEVMapObjectMem& kid = (*kids)[i];
         if (kid.Kind != cZametka && (kid.Pen.Flags & kPenBorder) && pixels(kid, 0) > objectView)
             DrawObject(kid, 1);
     }
+    m_blink = outer;
 }
 
 void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {

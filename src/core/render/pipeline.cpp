@@ -153,22 +153,30 @@ void TKorvane::FillBackground(TRect rect) {
     m_draw->FillRect(rect, brush);
 }
 
-void TKorvane::DrawCandidate(const TQEVMapObjectMem& obj, int index, int pass) {
-    if (!BlinkList.empty() && std::find(BlinkList.begin(), BlinkList.end(), index) != BlinkList.end()) {
-        BlinkStyle style{obj.Pen, obj.Brush};
-        if (m_blinkPhase) {
-            style.pen.Color = rgbColor(255 - redOf(style.pen.Color), 255 - greenOf(style.pen.Color),
-                                       255 - blueOf(style.pen.Color));
-            style.brush.Color = rgbColor(255 - redOf(style.brush.Color), 255 - greenOf(style.brush.Color),
-                                         255 - blueOf(style.brush.Color));
-            if (OnBlinkObject) OnBlinkObject(obj, style.pen, style.brush);
-        }
-        m_blink = &style;
-        DrawObject(obj, pass);
-        m_blink = nullptr;
-        return;
+TKorvane::BlinkStyle TKorvane::BlinkStyleOf(const TQEVMapObjectMem& obj) {
+    BlinkStyle style{obj.Pen, obj.Brush};
+    if (m_blinkPhase) {
+        auto complement = [](int32_t c) { return rgbColor(255 - redOf(c), 255 - greenOf(c), 255 - blueOf(c)); };
+        style.pen.Color = complement(style.pen.Color);
+        style.brush.Color = complement(style.brush.Color);
+        if (OnBlinkObject) OnBlinkObject(obj, style.pen, style.brush);
     }
+    return style;
+}
+
+void TKorvane::DrawBlinking(const TQEVMapObjectMem& obj, int pass) {
+    const BlinkStyle style = BlinkStyleOf(obj);
+    const BlinkStyle* outer = m_blink;
+    m_blink = &style;
     DrawObject(obj, pass);
+    m_blink = outer;
+}
+
+void TKorvane::DrawCandidate(const TQEVMapObjectMem& obj, int index, int pass) {
+    if (!BlinkList.empty() && std::find(BlinkList.begin(), BlinkList.end(), index) != BlinkList.end())
+        DrawBlinking(obj, pass);
+    else
+        DrawObject(obj, pass);
 }
 
 void TKorvane::DrawPlanes() {
