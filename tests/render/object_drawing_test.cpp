@@ -128,6 +128,26 @@ TEST(ObjectDrawing, HouseNumberMovesIntoAConcaveBuildingAndPicksAReadableColour)
     EXPECT_EQ(font, 0xFFFFFF);
 }
 
+TEST(ObjectDrawing, VertexMarksAreInvertedSquaresWhileLinesAreBeingDrawn) {
+    Fixture f(Fixture::Pixels);
+    f.add(shape(cLine, {{50, 50}, {150, 50}}));
+    f.map.Options.ShowPointsObject(true);
+    EXPECT_EQ(f.redraw().colorAt(48, 52), 0xFFFFFF); // not with the picking tool
+    f.map.Instrument(iLine);
+    const TImage& img = f.redraw();
+    // White over white turns black on the frame; red over white turns cyan inside; every pixel once.
+    for (int i = 46; i <= 53; ++i) {
+        EXPECT_EQ(img.colorAt(i, 46), 0) << i;
+        EXPECT_EQ(img.colorAt(i, 53), 0) << i;
+        EXPECT_EQ(img.colorAt(46, i), 0) << i;
+        EXPECT_EQ(img.colorAt(53, i), i == 50 ? 0xFFFFFF : 0) << i; // the line's black, inverted
+    }
+    EXPECT_EQ(img.colorAt(48, 52), rgbColor(0, 255, 255));
+    EXPECT_EQ(img.colorAt(52, 48), rgbColor(0, 255, 255));
+    EXPECT_EQ(img.colorAt(45, 48), 0xFFFFFF);
+    EXPECT_EQ(img.colorAt(48, 54), 0xFFFFFF);
+}
+
 TEST(ObjectDrawing, LargePolygonsStayFlatInThreeD) {
     Fixture f;
     f.map.Options.View3D(true);

@@ -364,6 +364,7 @@ class TKorvane : public TQevIconClient {
     void DrawGroup(const TQEVMapObjectMem& group, bool blinking);
     int32_t HouseNumberTextHeight() const;
     void DrawHouseNumber(const TQEVMapObjectMem& obj, float height);
+    void DrawVertexMarks(std::size_t n, const TPoint* pts);
     void DrawPixelLine(const TQEVMapObjectMem& obj, std::size_t count, const TPoint* points);
 
     void SetCursor(int cursor);

@@ -301,6 +301,30 @@ void TKorvane::DrawBitmapObject(const TQEVMapObjectMem& obj) {
     d.DrawPolyline(diag2);
 }
 
+void TKorvane::DrawVertexMarks(std::size_t n, const TPoint* pts) {
+    if (!Options.ShowPointsObject() || (m_instrument != iLine && m_instrument != iPolygon)) return;
+    TDrawObject& d = *m_draw;
+    const TCanvasPen savedPen = d.Pen;
+    const TCanvasBrush savedBrush = d.Brush;
+    const int32_t r = Options.SizeRect();
+    for (std::size_t i = 0; i < n; ++i) {
+        const TPoint p = pts[i];
+        if (p.X < 0 || p.Y < 0 || p.X >= m_width || p.Y >= m_height) continue;
+        // Inverted twice a pixel would vanish: the frame takes the rectangle's outer ring, as a
+        // plain rectangle's pen does (its right and bottom edges one short), the fill what is inside.
+        const int32_t left = p.X - r, top = p.Y - r, right = p.X + r - 1, bottom = p.Y + r - 1;
+        d.Pen = {0xFFFFFF, 1, psClear, false, false, pmXor};
+        d.Brush = {rgbColor(255, 0, 0), bsSolid, nullptr};
+        const TPoint inside[4] = {{left + 1, top + 1}, {right, top + 1}, {right, bottom}, {left + 1, bottom}};
+        if (right > left + 1 && bottom > top + 1) d.DrawPolygon(inside);
+        d.Pen.Style = psSolid;
+        const TPoint frame[5] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}, {left, top + 1}};
+        d.DrawPolyline(frame);
+    }
+    d.Pen = savedPen;
+    d.Brush = savedBrush;
+}
+
 void TKorvane::DrawGroup(const TQEVMapObjectMem& group, bool blinking) {
     const TQevMapList* kids = group.children();
     if (!kids) return;
@@ -360,6 +384,7 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
             }
         }
         DrawHouseNumber(obj, h);
+        DrawVertexMarks(n, pts);
         break;
     }
     case cLine: {
@@ -382,6 +407,7 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
             DrawLine(obj, n, pts);
         }
         DrawHouseNumber(obj, 0);
+        DrawVertexMarks(n, pts);
         break;
     }
     case cPixel: {
