@@ -7,6 +7,7 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace kestrum;
@@ -222,4 +223,16 @@ TEST(ObjectDrawing, BitmapsShowTheirPictureOrAPlaceholder) {
     int placeholder = 0;
     for (int x = 80; x <= 120; ++x) placeholder += img.colorAt(x, x - 70) != 0xFFFFFF;
     EXPECT_EQ(placeholder, 0); // the placeholder is drawn in white on white: nothing else there
+
+    // Edited in place, in the same buffer and at the same length: the new picture shows, and so
+    // does a change of transparency.
+    TQEVMapBitmap& first = *f.map.Objects()[0].bitmap();
+    picture.fill(QColor(255, 0, 0));
+    const auto red = encoded(picture, "BMP");
+    ASSERT_EQ(red.size(), first.ImageData.size());
+    std::copy(red.begin(), red.end(), first.ImageData.begin());
+    first.TransparentColor = rgbColor(255, 0, 0);
+    EXPECT_EQ(f.redraw().colorAt(30, 40), 0xFFFFFF);
+    first.Transparent = 0;
+    EXPECT_EQ(f.redraw().colorAt(30, 40), rgbColor(255, 0, 0));
 }

@@ -294,6 +294,7 @@ MapReadResult TKorvane::LoadFromFile(const std::string& path, bool checkObjects,
 
 void TKorvane::Clear() {
     m_list->objects.Clear();
+    m_pictures.clear(); // keyed by the freed objects' data
     ClearUndo();
     m_list->streets.clear();
     m_list->towns.clear();

@@ -407,6 +407,7 @@ class TKorvane : public TQevIconClient {
         const uint8_t* data = nullptr;
         std::size_t size = 0;
         int scale = 0;
+        uint64_t print = 0;
         TImage image;
     };
     const TImage* decodedPicture(const TQEVMapBitmap& bitmap, double widthPixels);

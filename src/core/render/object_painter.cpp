@@ -253,6 +253,26 @@ void TKorvane::DrawHouseNumber(const TQEVMapObjectMem& obj, float height) {
     d.Opacity = saved;
 }
 
+namespace {
+
+// Bytes sampled across a picture's data: an object edited in place (same buffer, same length)
+// shows its new picture, without hashing megabytes on every redraw.
+uint64_t fingerprint(std::span<const uint8_t> bytes) {
+    uint64_t h = 0xcbf29ce484222325u;
+    auto mix = [&h](uint8_t b) { h = (h ^ b) * 0x100000001b3u; };
+    constexpr std::size_t kSamples = 256;
+    if (bytes.size() <= 2 * kSamples) {
+        for (uint8_t b : bytes) mix(b);
+        return h;
+    }
+    for (std::size_t i = 0; i < kSamples; ++i) mix(bytes[i]);
+    const std::size_t step = (bytes.size() - kSamples) / kSamples;
+    for (std::size_t i = kSamples; i < bytes.size(); i += step) mix(bytes[i]);
+    return h;
+}
+
+} // namespace
+
 const TImage* TKorvane::decodedPicture(const TQEVMapBitmap& b, double widthPixels) {
     const std::span<const uint8_t> bytes(b.ImageData);
     int scale = 1;
@@ -261,21 +281,32 @@ const TImage* TKorvane::decodedPicture(const TQEVMapBitmap& b, double widthPixel
         if (!jpegSize(bytes, w, h)) return nullptr;
         scale = jpegScaleFor(widthPixels / w);
     }
+    const uint64_t print = fingerprint(bytes);
+    auto own = [&b](DecodedPicture& p) -> const TImage* {
+        if (b.ImageFormat != 1) {
+            // The picture keeps its object's transparency, as it stands now; JPEG pictures are opaque.
+            p.image.Transparent = b.Transparent != 0;
+            p.image.TransparentColor = b.TransparentColor;
+        }
+        return &p.image;
+    };
     for (DecodedPicture& p : m_pictures)
-        if (p.data == bytes.data() && p.size == bytes.size() && p.scale == scale) return &p.image;
-    DecodedPicture p{bytes.data(), bytes.size(), scale, {}};
+        if (p.data == bytes.data() && p.size == bytes.size() && p.scale == scale && p.print == print) return own(p);
+    DecodedPicture p{bytes.data(), bytes.size(), scale, print, {}};
     const bool ok = b.ImageFormat == 1 ? decodeJpeg(bytes, scale, p.image)
                                        : (m_imageDecoder && m_imageDecoder->decodeBmp(bytes, p.image));
     if (!ok || p.image.empty()) return nullptr;
-    if (b.ImageFormat != 1) {
-        // The picture keeps its own transparent colour; JPEG pictures are always opaque.
-        p.image.Transparent = b.Transparent != 0;
-        p.image.TransparentColor = b.TransparentColor;
-    }
+    // A few pictures, and not more pixels than one of the largest a file may hold.
     constexpr std::size_t kKept = 16;
-    if (m_pictures.size() >= kKept) m_pictures.erase(m_pictures.begin());
+    auto pixels = [](const DecodedPicture& d) { return int64_t{d.image.width()} * d.image.height(); };
+    int64_t total = pixels(p);
+    for (const DecodedPicture& d : m_pictures) total += pixels(d);
+    while (!m_pictures.empty() && (m_pictures.size() >= kKept || total > kMaxImagePixels)) {
+        total -= pixels(m_pictures.front());
+        m_pictures.erase(m_pictures.begin());
+    }
     m_pictures.push_back(std::move(p));
-    return &m_pictures.back().image;
+    return own(m_pictures.back());
 }
 
 void TKorvane::DrawBitmapObject(const TQEVMapObjectMem& obj) {
