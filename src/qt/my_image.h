@@ -18,6 +18,8 @@ class TMyImage : public QWidget {
     // Drawn on the window after the picture.
     virtual void paintOverlays(QPainter&) {}
     void paintEvent(QPaintEvent* event) override;
+    // The control wants every key, Tab included, rather than handing focus on.
+    bool focusNextPrevChild(bool) override { return false; }
 
     TImage m_buffer;
 };

@@ -418,7 +418,7 @@ const QFont& QtDrawObject::font(int32_t angle) {
     if (TextEmHeight)
         px = TextHeight;
     else if (plus)
-        px = static_cast<int>(std::lround(TextHeight * 73.0 / ScreenDpi)) + 1;
+        px = static_cast<int>(std::nearbyint(TextHeight * 73.0 / ScreenDpi)) + 1;
     else
         px = static_cast<int>(std::lround(TextHeight / cellRatio(family)));
     f.setPixelSize(std::max(px, 1));
