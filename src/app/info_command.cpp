@@ -38,9 +38,16 @@ void countKinds(const TQevMapList& list, std::map<std::string, int>& counts, int
     }
 }
 
+// The header as read: setting up the view from a damaged one changes its view fields.
+MapHeader storedHeader(const TKorvane& map) {
+    MapHeader h = map.Header();
+    if (const TKorvane::StoredView& v = map.LastStoredView(); v.loaded) h.Scale = v.Scale, h.XWind = v.XWind, h.YWind = v.YWind;
+    return h;
+}
+
 void printSummary(const std::string& path, const TKorvane& map, double ms) {
     const MapDocument& doc = map.Document();
-    const MapHeader& h = doc.header;
+    const MapHeader h = storedHeader(map);
     const CodePage cp = doc.codePage;
     std::printf("%s\n", path.c_str());
     std::printf("  version        %d\n", h.Version);
@@ -101,7 +108,7 @@ int infoCommand(Args args) {
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 
     if (json)
-        writeMapJson(std::cout, map.Document());
+        writeMapJson(std::cout, map.Document(), storedHeader(map));
     else
         printSummary(path, map, ms);
     std::cout.flush();

@@ -137,9 +137,8 @@ void dictionary(JsonWriter& j, const TMapDictionary& dict, CodePage cp) {
 
 } // namespace
 
-void writeMapJson(std::ostream& out, const MapDocument& doc) {
+void writeMapJson(std::ostream& out, const MapDocument& doc, const MapHeader& h) {
     JsonWriter j(out);
-    const MapHeader& h = doc.header;
     const CodePage cp = doc.codePage;
     j.beginObject();
     j.key("header");

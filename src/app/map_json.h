@@ -7,6 +7,7 @@
 
 namespace kestrum {
 
-void writeMapJson(std::ostream& out, const MapDocument& doc);
+// `header` stands for the document's own: the header as the file gave it.
+void writeMapJson(std::ostream& out, const MapDocument& doc, const MapHeader& header);
 
 } // namespace kestrum

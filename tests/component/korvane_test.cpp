@@ -532,6 +532,9 @@ TEST(KorvaneLoad, ADamagedStoredViewStartsWhereANewMapWould) {
         EXPECT_TRUE(std::isfinite(k.Scale()));
         EXPECT_TRUE(std::isfinite(k.XWind()) && std::isfinite(k.YWind()));
         EXPECT_TRUE(std::isfinite(k.ViewWidth()));
+        if (!std::isnan(stored)) {
+            EXPECT_EQ(k.LastStoredView().Scale, stored); // as reported by info
+        }
     }
     // Wheel notches without end: the view keeps finite edges to come back from.
     TKorvane k;

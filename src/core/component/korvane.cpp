@@ -264,8 +264,10 @@ MapReadResult TKorvane::LoadFromStream(ByteSource& src, bool checkObjects, int32
     opts.cancelled = [this] { return CancelRequested; };
     MapReadResult result = readMap(src, *m_list, opts);
     if (m_list != m_ownDoc.get()) m_ownDoc->header = m_list->header;
-    // The view is taken from the header: a damaged one starts where a new map would.
+    // The view is taken from the header: a damaged one starts where a new map would. What the
+    // file said is kept for those who report it.
     MapHeader& h = m_ownDoc->header;
+    m_storedView = {h.Scale, h.XWind, h.YWind, true};
     if (SaneScale(h.Scale) != h.Scale) h.Scale = SaneScale(h.Scale);
     if (!std::isfinite(h.XWind) || !std::isfinite(h.YWind)) h.XWind = h.YWind = 0;
 
@@ -295,6 +297,7 @@ MapReadResult TKorvane::LoadFromFile(const std::string& path, bool checkObjects,
 void TKorvane::Clear() {
     m_list->objects.Clear();
     m_pictures.clear(); // keyed by the freed objects' data
+    m_storedView = {};
     ClearUndo();
     m_list->streets.clear();
     m_list->towns.clear();

@@ -157,6 +157,13 @@ class TKorvane : public TQevIconClient {
     void SetScale(double value);
     static constexpr double kMinScale = 1e-6, kMaxScale = 1e9;
     static double SaneScale(double value);
+    // The view fields of the last map file loaded, as the file has them.
+    struct StoredView {
+        double Scale = 0;
+        float XWind = 0, YWind = 0;
+        bool loaded = false;
+    };
+    const StoredView& LastStoredView() const { return m_storedView; }
     double ScaleFactor() const { return m_scaleFactor; }
     float XWind() const { return m_ownDoc->header.XWind; }
     float YWind() const { return m_ownDoc->header.YWind; }
@@ -399,6 +406,7 @@ class TKorvane : public TQevIconClient {
         TQEVMapPen pen;
         TQEVMapBrush brush;
     };
+    StoredView m_storedView;
     const BlinkStyle* m_blink = nullptr; // pen and brush in force for a blinking object
     BlinkStyle BlinkStyleOf(const TQEVMapObjectMem& obj);
     void DrawBlinking(const TQEVMapObjectMem& obj, int pass);
