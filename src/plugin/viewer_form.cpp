@@ -2,6 +2,7 @@
 
 #include "balloon.h"
 #include "io/byte_source.h"
+#include "open_viewer.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -10,6 +11,8 @@
 #include <QProgressBar>
 #include <QResizeEvent>
 #include <QWheelEvent>
+
+#include <cstdlib>
 
 namespace kestrum::plugin {
 
@@ -38,7 +41,33 @@ void TfmMain::CreateKestrum() {
     m_mapWidget->OnKeyDown = [this](QKeyEvent* e) { KeyDown(e); };
     m_mapWidget->OnKeyUp = [this](QKeyEvent* e) { KeyUp(e); };
     m_mapWidget->OnWheel = [this](QWheelEvent* e) { Wheel(e); };
+    m_mapWidget->OnFailure = [this](const char* what) { ReportFailure(what); };
     m_mapWidget->setGeometry(rect());
+}
+
+void TfmMain::ReportFailure(const char* what) {
+    // Shown after the failing handler has unwound, and one at a time: a failing paint would
+    // otherwise stack a box per repaint the first box causes.
+    if (m_reportingFailure) return;
+    m_reportingFailure = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, text = QStringLiteral("Plugin Error:\r") + QString::fromUtf8(what)] {
+            ShowMessage(this, text);
+            m_reportingFailure = false;
+        },
+        Qt::QueuedConnection);
+}
+
+bool TfmMain::event(QEvent* e) {
+    try {
+        return QWidget::event(e);
+    } catch (const std::exception& x) {
+        ReportFailure(x.what());
+    } catch (...) {
+        ReportFailure("unknown failure");
+    }
+    return true;
 }
 
 void TfmMain::resizeEvent(QResizeEvent* e) {
@@ -91,19 +120,35 @@ void TfmMain::Wheel(QWheelEvent* e) {
     // The position under the wheel is the point that stays in place.
     const QPoint pos = e->position().toPoint();
     Korvane().MouseMove({}, pos.x(), pos.y());
-    const int notches = e->angleDelta().y();
-    if (notches == 0) return;
-    const double third = Korvane().Scale() / 3;
-    ChangeScaleM(notches > 0 ? third : -third);
+    // A notch is 120; touchpads and fine wheels send it in slices, and a step per slice would
+    // fly to the ends of the scale. A turn the other way starts afresh.
+    const int delta = e->angleDelta().y();
     e->accept();
+    if (delta == 0) return;
+    if ((delta > 0) != (m_wheelDelta > 0)) m_wheelDelta = 0;
+    m_wheelDelta += delta;
+    if (std::abs(m_wheelDelta) < 120) return;
+    const bool in = m_wheelDelta > 0;
+    m_wheelDelta %= 120;
+    const double third = Korvane().Scale() / 3;
+    ChangeScaleM(in ? third : -third);
 }
 
 void TfmMain::KeyDown(QKeyEvent* e) {
     m_fitOnResize = false;
     TKorvane& map = Korvane();
     if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
-        // The host lets the viewer have Esc: close the lister window, after this handler returns.
-        QMetaObject::invokeMethod(window(), "close", Qt::QueuedConnection);
+        // Esc is the host's to act on: its viewer window closes on it, while in a quick-view panel
+        // the window around us is the file manager's own and must stay. Alone, we close ourselves.
+        QWidget* host = parentWidget();
+        if (!host) {
+            QMetaObject::invokeMethod(this, "close", Qt::QueuedConnection);
+        } else if (!m_handingEscUp) {
+            m_handingEscUp = true;
+            QKeyEvent copy(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QCoreApplication::sendEvent(host, &copy);
+            m_handingEscUp = false;
+        }
         return;
     }
     if (e->key() == Qt::Key_Shift) {

@@ -49,7 +49,11 @@ class TfmMain : public QWidget {
     // Called once when the view ends, whichever way (the host's close call or its destruction).
     std::function<void()> OnClose;
 
+    // "Plugin Error:" and the failure, in a box over the form; the window stays open.
+    void ReportFailure(const char* what);
+
   protected:
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -68,6 +72,9 @@ class TfmMain : public QWidget {
     int64_t m_lastZoom = -1;
     // The host sizes the window after the load: until the user acts, a new size fits the map again.
     bool m_fitOnResize = true;
+    bool m_handingEscUp = false;
+    int m_wheelDelta = 0; // eighths of a degree not yet turned into a zoom step
+    bool m_reportingFailure = false;
 
   public:
     void StopFitOnResize() { m_fitOnResize = false; }

@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
+
+#include <exception>
 #include <QWheelEvent>
 
 namespace kestrum::qt {
@@ -48,6 +50,17 @@ void KorvaneWidget::StartRepeat(TRepeat kind, int ms) {
 
 void KorvaneWidget::StopRepeat(TRepeat kind) {
     (kind == TRepeat::AutoScroll ? m_autoScroll : m_middlePan).stop();
+}
+
+bool KorvaneWidget::event(QEvent* e) {
+    try {
+        return TMyImage::event(e);
+    } catch (const std::exception& x) {
+        if (OnFailure) OnFailure(x.what());
+    } catch (...) {
+        if (OnFailure) OnFailure("unknown failure");
+    }
+    return true;
 }
 
 void KorvaneWidget::mousePressEvent(QMouseEvent* e) {

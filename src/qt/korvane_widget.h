@@ -33,8 +33,12 @@ class KorvaneWidget : public TMyImage, public TKorvaneHost {
     // Keyboard and wheel go to these first (the viewer's handlers); unset, they are ignored.
     std::function<void(QKeyEvent*)> OnKeyDown, OnKeyUp;
     std::function<void(QWheelEvent*)> OnWheel;
+    // A failure in any handler of this window ends here instead of in the host's event loop,
+    // which would take the host down; the window stays open. Unset, it is dropped.
+    std::function<void(const char* what)> OnFailure;
 
   protected:
+    bool event(QEvent* event) override;
     const TImage& picture() override { return m_map.PreparePaint(); }
     void paintOverlays(QPainter& painter) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QWheelEvent>
+
+#include <stdexcept>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -129,6 +131,33 @@ TEST(ViewerForm, WheelZoomKeepsThePointUnderTheMouse) {
                       Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(&form->MapWidget(), &wheel);
     EXPECT_NEAR(map.Scale(), 400 - 400.0 / 3, 1e-9);
+
+    // A fine wheel sends a notch in slices: one step for the whole notch, not one per slice.
+    const double before = map.Scale();
+    for (int i = 0; i < 8; ++i) {
+        now += 1;
+        QWheelEvent slice(QPointF(120, 80), QPointF(120, 80), QPoint(), QPoint(0, 15), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&form->MapWidget(), &slice);
+        EXPECT_DOUBLE_EQ(map.Scale(), i < 7 ? before : before * 4 / 3) << i;
+    }
+}
+
+TEST(ViewerForm, AFailingHandlerLeavesTheWindowOpenAndSaysSo) {
+    auto form = openForm();
+    form->Korvane().OnPaintObject = [](const TQEVMapObjectMem&, uint8_t&, TCanvasPen&, TCanvasBrush&) {
+        throw std::runtime_error("hook failed");
+    };
+    form->show();
+    QCoreApplication::processEvents();
+    form->Korvane().NeedsFullRedraw = true;
+    testing::internal::CaptureStderr();
+    form->MapWidget().repaint(); // the throw ends in the widget, not in the event loop
+    QCoreApplication::processEvents(); // the message comes after the handler has unwound
+    const std::string said = testing::internal::GetCapturedStderr();
+    form->Korvane().OnPaintObject = nullptr;
+    EXPECT_NE(said.find("Plugin Error:\rhook failed"), std::string::npos) << said;
+    EXPECT_TRUE(form->isVisible());
 }
 
 TEST(ViewerForm, KeysPanAndChooseTools) {
