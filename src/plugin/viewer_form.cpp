@@ -138,11 +138,16 @@ void TfmMain::KeyDown(QKeyEvent* e) {
     m_fitOnResize = false;
     TKorvane& map = Korvane();
     if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
-        // Esc is the host's to act on: its viewer window closes on it, while in a quick-view panel
-        // the window around us is the file manager's own and must stay. Alone, we close ourselves.
+        // Esc closes the viewer window we fill; in a quick-view panel the window around us is the
+        // file manager's main window, which must stay: there Esc goes to the host. Alone, we close.
         QWidget* host = parentWidget();
+        QWidget* top = window();
+        const bool ownWindow = top != this && width() * 10 >= top->width() * 9 &&
+                               !top->windowTitle().startsWith(QStringLiteral("Double Commander"));
         if (!host) {
             QMetaObject::invokeMethod(this, "close", Qt::QueuedConnection);
+        } else if (ownWindow) {
+            QMetaObject::invokeMethod(top, "close", Qt::QueuedConnection);
         } else if (!m_handingEscUp) {
             m_handingEscUp = true;
             QKeyEvent copy(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
