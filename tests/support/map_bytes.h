@@ -241,7 +241,7 @@ inline void putBitmap(Bytes& b, int32_t version, const std::array<Pt, 4>& c, uin
     for (const Pt& p : c)
         b.f32(p.x).f32(p.y);
     b.u8(format);
-    if (version >= 13) b.u8(transparent).i32(transparentColor);
+    if (version != 12) b.u8(transparent).i32(transparentColor); // only version 12 went without
     b.i32(static_cast<int32_t>(image.size())).append(image);
 }
 

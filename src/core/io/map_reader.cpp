@@ -578,7 +578,8 @@ void Reader::readBitmap(TQEVMapObjectMem& obj, uint64_t recordStart) {
         for (int k = 0; k < 4; ++k)
             bm.Corners[k] = {at<float>(b, 8 * std::size_t(k)), at<float>(b, 4 + 8 * std::size_t(k))};
     };
-    if (m_version >= 13) {
+    if (m_version >= 13 || (m_version >= 4 && m_version <= 11)) {
+        // Versions 4 to 11 share the latest layout; only version 12 had its own.
         readExact(b, 42, "bitmap header");
         corners();
         bm.ImageFormat = b[32];
@@ -593,7 +594,7 @@ void Reader::readBitmap(TQEVMapObjectMem& obj, uint64_t recordStart) {
         bm.TransparentColor = 0xFFFFFF;
         length = at<int32_t>(b, 33);
     } else {
-        // Before version 12 there were no images: the block is the placement alone.
+        // Versions 1 to 3 had no pictures: the block is the placement alone.
         readExact(b, 42, "bitmap block");
         corners();
         bm.ImageFormat = b[32];
