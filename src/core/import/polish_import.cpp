@@ -795,10 +795,11 @@ void PolishImporter::post(const TMapPoint* points, std::size_t count) {
                 note.LibName.assign("icons");
                 note.IconName.assign(std::to_string(picture));
             } else {
-                static const int fallback = builtinPictureNamed("poi");
+                // Icon numbers count the pictures of the external library; the built-in one is
+                // ordered otherwise, so every point gets its generic point of interest.
+                static const int poi = builtinPictureNamed("poi");
                 note.LibName.assign("default");
-                note.IconName.assign(
-                    std::to_string(picture < static_cast<int>(kBuiltinIcons.size()) ? picture : fallback));
+                note.IconName.assign(std::to_string(poi));
             }
             note.Text = m_text;
             map.EncodeNote(o, note);
