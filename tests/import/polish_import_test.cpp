@@ -559,6 +559,17 @@ TEST(PolishImport, LabelsAreRecodedIntoTheMapCodePage) {
     }
 }
 
+TEST(PolishImport, OnceALabelIsNotUtf8NoLaterOneIsTakenForIt) {
+    // "ЦІ" in 1251 happens to be well-formed UTF-8; after a plain 1251 label it stays itself.
+    const std::string text = feature("POI", "Type=0x0100\nLabel=\xCC\xE8\xF0\nData0=(1,2)", "1251") +
+                             "[POI]\nType=0x0100\nLabel=\xD6\xB2\nData0=(1,2)\n[END]\n";
+    const Imported im = importText(text);
+    ASSERT_EQ(im.result.objects, 2);
+    EXPECT_EQ(utf8Text(im[0]), "Мир");
+    EXPECT_EQ(utf8Text(im[1]), "ЦІ");
+    EXPECT_EQ(im.result.warnings, 0);
+}
+
 TEST(PolishImport, AByteOrderMarkMeansUtf8) {
     const Imported im = importFile(fs::path(KESTRUM_TEST_DATA_DIR) / "mp" / "utf8_bom_labels.mp");
     ASSERT_EQ(im.result.objects, 3);

@@ -234,11 +234,16 @@ LabelRecoder::Outcome LabelRecoder::recode(std::string_view in, std::string& out
         return o;
     }
     // Several writers put UTF-8 under a header that still says 1252 (or says nothing). A text in
-    // a single-byte code page is almost never well-formed UTF-8 with a multi-byte character.
-    if (isMultibyteUtf8(in)) {
-        o.utf8Found = true;
-        decodeUtf8(in, out, o);
-        return o;
+    // a single-byte code page is almost never well-formed UTF-8 with a multi-byte character; once
+    // one label is not, the file is taken to be what its header says, so that a short label that
+    // happens to read as UTF-8 is not taken for it.
+    if (m_utf8Possible) {
+        if (isMultibyteUtf8(in)) {
+            o.utf8Found = true;
+            decodeUtf8(in, out, o);
+            return o;
+        }
+        m_utf8Possible = false;
     }
     if (m_source == LabelEncoding::MapCodePage) {
         out.assign(in);

@@ -55,6 +55,7 @@ class LabelRecoder {
 
     CodePage m_target;
     LabelEncoding m_source = LabelEncoding::MapCodePage;
+    mutable bool m_utf8Possible = true; // no label with letters beyond ASCII has failed as UTF-8 yet
     std::array<char32_t, 256> m_sourceChar{};            // source byte -> Unicode (single-byte sources)
     std::vector<std::pair<char32_t, uint8_t>> m_reverse; // Unicode -> map byte above 0x7F, sorted
     // Single-byte sources: the map byte of each source byte whose character the map's code page
