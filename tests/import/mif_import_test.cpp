@@ -66,7 +66,7 @@ Imported importFile(const fs::path& mif) {
     return out;
 }
 
-// A header for objects in degrees (the default when no CoordSys is given).
+// A header without CoordSys: degrees when the first coordinate has a decimal point, else plain numbers.
 std::string lonLat(std::string_view body, std::string_view columns = "Columns 0\n") {
     return "Version 300\nDelimiter \",\"\n" + std::string(columns) + "Data\n" + std::string(body);
 }
@@ -158,7 +158,7 @@ Pline 2
         EXPECT_EQ(m[i].Pen.Color, 0xFF0000);
     }
     EXPECT_EQ(m[3].points().size(), 3u);
-    EXPECT_EQ(m[4].points()[1], (TMapPoint{8000000.0f, -8000000.0f}));
+    EXPECT_EQ(m[4].points()[1], (TMapPoint{8.0f, -8.0f})) << "no CoordSys and no decimal point: as they are";
     EXPECT_EQ(m.result.records, 3);
 }
 
@@ -234,6 +234,14 @@ TEST(MifCoordinates, UnknownCoordSysIsDecidedByTheFirstPointWithAWarning) {
     EXPECT_EQ(deg.result.warnings, 1);
     const Imported units = importText("Version 300\nCoordSys Table mytable\nColumns 0\nData\nPoint 5000 20\n");
     EXPECT_EQ(firstPoint(units[0]), (TMapPoint{5000.0f, -20.0f}));
+
+    // Without CoordSys the first coordinate's decimal point decides, for the whole file.
+    const Imported plain = importText(lonLat("Point 100 200\nPoint 1.5 2\n"));
+    EXPECT_EQ(firstPoint(plain[0]), (TMapPoint{100.0f, -200.0f}));
+    EXPECT_EQ(firstPoint(plain[1]), (TMapPoint{2.0f, -2.0f}));
+    const Imported degrees = importText(lonLat("Point 37.61 55.75\nPoint 38 56\n"));
+    EXPECT_EQ(firstPoint(degrees[0]), (TMapPoint{37610000.0f, -55750000.0f}));
+    EXPECT_EQ(firstPoint(degrees[1]), (TMapPoint{38000000.0f, -56000000.0f}));
 }
 
 // --- what real writers do ------------------------------------------------------------------------
@@ -317,6 +325,14 @@ TEST(MifAttributes, AddressColumnsAreFoundByNameAndRowsStayInStep) {
     EXPECT_EQ(m.result.skipped, 1);
     EXPECT_FALSE(m.result.firstProblem) << m.problem();
     EXPECT_FALSE(m.result.firstWarning);
+}
+
+TEST(MifAttributes, OnlyTheFormatsOwnNamesMakeATownColumn) {
+    const Imported m = importText(lonLat("Point 1.5 2.5\n", "Columns 3\n  Capacity Integer\n  Caty Char(10)\n  Street Char(10)\n"),
+                                  "12,\"Tver\",\"Main\"\n");
+    ASSERT_EQ(m.count(), 1);
+    EXPECT_EQ(m.address(0).Town, "TVER"); // not the capacity, though its name holds CITY
+    EXPECT_EQ(m.address(0).Street, "MAIN");
 }
 
 TEST(MifAttributes, CollectionPartsShareARowAndNoneTakesOne) {

@@ -349,6 +349,7 @@ class MifImporter {
     // hold only numbers. Returns how many were found.
     int readNumbers(std::string_view rest, int need, double* out) {
         int got = 0;
+        m_dotSeen = rest.find('.') != std::string_view::npos;
         while (got < need && takeNumber(rest, out[got])) ++got;
         std::string_view line;
         while (got < need) {
@@ -358,6 +359,7 @@ class MifImporter {
                 break;
             }
             std::string_view l = line;
+            m_dotSeen = m_dotSeen || line.find('.') != std::string_view::npos;
             while (got < need && takeNumber(l, out[got])) ++got;
         }
         return got;
@@ -367,6 +369,9 @@ class MifImporter {
     bool toMap(double x, double y, TMapPoint& p) {
         if (m_latFirst) std::swap(x, y);
         if (m_scale == 0) decideScale(x, y);
+        // No CoordSys: MapInfo's own readers take degrees, files written by hand plain numbers;
+        // the first coordinate tells, by its decimal point, for the whole file.
+        if (m_scale < 0) m_scale = m_dotSeen ? 1e6 : 1.0;
         const double sx = roundEven(x * m_scale), sy = roundEven(y * m_scale);
         if (!(std::fabs(sx) <= kMaxCoordinate && std::fabs(sy) <= kMaxCoordinate)) {
             problem([&] { return std::string("coordinate out of any map's range"); });
@@ -403,6 +408,7 @@ class MifImporter {
                 }
                 cur = line;
                 fresh = true;
+                m_dotSeen = line.find('.') != std::string_view::npos;
             }
             double x = 0, y = 0;
             if (!takeNumber(cur, x)) {
@@ -778,7 +784,8 @@ class MifImporter {
     ImportResult m_result;
 
     std::string m_charsetName, m_coordSysText;
-    double m_scale = 1e6; // no CoordSys line: MapInfo's default, longitude/latitude
+    double m_scale = -1; // no CoordSys line: decided by the first coordinate line
+    bool m_dotSeen = false; // the coordinate line just read has a decimal point
     bool m_latFirst = false;
     bool m_guessNoted = false;
     bool m_cancelled = false;

@@ -42,8 +42,8 @@ bool isNone(std::string_view v) { return equalsNoCase(trimmed(v), "none"); }
 void MidAddressDecoder::addColumn(std::string_view nameCp1251) {
     const std::string up = toUpper(CodePage::Cp1251, nameCp1251);
     Roles r;
-    // The misspelt "CATY" names a town column as well as "CITY" does.
-    r.town = contains(up, "CITY") || contains(up, "CATY") || contains(up, "TOWN") || contains(up, kGorod);
+    // The misspelt "CATY" is the format's own; "CITY" would also catch "CAPACITY" or "ELECTRICITY".
+    r.town = contains(up, "CATY") || contains(up, "TOWN") || contains(up, kGorod);
     r.street = contains(up, "LABEL") || contains(up, "STREET") || contains(up, kUlitsa);
     r.house = contains(up, "HOUSE");
     r.dom = contains(up, kDom);
