@@ -253,6 +253,11 @@ TEST(MifQuirks, GdalWritesTheTextStringOnTheClauseLineAndBoxesMayBeNegative) {
     EXPECT_FLOAT_EQ(m[0].text()->X, -10.0f);
     EXPECT_FLOAT_EQ(m[0].text()->Y, 17.0f);
     EXPECT_FLOAT_EQ(m[0].text()->FontSize, 3.0f);
+
+    // In degrees the box's height is taken in whole millionths, not from the rounded floats.
+    const Imported deg = importText(lonLat("Text \"x\"\n37.6 55.750001 37.7 55.750303\n"));
+    ASSERT_EQ(deg.count(), 1);
+    EXPECT_EQ(deg[0].text()->FontSize, 302.0f);
 }
 
 // Every object of a map as text: kind, points, text and address, for comparing two imports.

@@ -378,6 +378,7 @@ class MifImporter {
             return false;
         }
         p = {static_cast<float>(sx), -static_cast<float>(sy)};
+        m_lastY = sy;
         return true;
     }
 
@@ -547,8 +548,13 @@ class MifImporter {
             return;
         }
         TMapPoint a{}, b{};
-        if (!toMap(box[0], box[1], a) || !toMap(box[2], box[3], b)) return;
+        if (!toMap(box[0], box[1], a)) return;
+        const double y1 = m_lastY;
+        if (!toMap(box[2], box[3], b)) return;
         m_textBox = {a, b};
+        // From the whole map units, before a float's rounding: degrees times a million keep only
+        // every fourth unit in a float.
+        m_textHeight = std::fabs(m_lastY - y1);
         m_hasTextBox = true;
     }
 
@@ -750,7 +756,7 @@ class MifImporter {
                 o.Brush = {m_brush.Color, 1};
                 const auto [a, b] = m_textBox;
                 TQEVMapText t;
-                t.FontSize = static_cast<float>(std::nearbyint(std::fabs(b.Y - a.Y)));
+                t.FontSize = static_cast<float>(m_textHeight);
                 // The box's top-left corner: (x1, -y1 - FontSize) for a box written bottom-up,
                 // as MapInfo writes it, and the same corner for one written the other way round.
                 t.X = std::min(a.X, b.X);
@@ -806,6 +812,8 @@ class MifImporter {
     std::vector<std::size_t> m_partEnds; // end of each part in m_points
     std::string m_textString;
     std::pair<TMapPoint, TMapPoint> m_textBox{};
+    double m_textHeight = 0; // of the text box, in whole map units
+    double m_lastY = 0;      // the last coordinate's Y as converted, before it became a float
     bool m_hasTextBox = false;
     std::string m_scratch, m_argScratch;
 };
