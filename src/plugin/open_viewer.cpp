@@ -99,8 +99,9 @@ TfmMain* OpenViewer(QWidget* parent, const std::string& path, const std::string&
                     ImportPolishFile(map, path, builtinPolishStyles(),
                                      {iconsBeside ? PolishIconSource::External : PolishIconSource::BuiltIn});
                 else {
-                    ImportMIFFile(map, path);
+                    // Set first: a failing import still shows what it read, with every line.
                     map.Options.mpLineWidthMin(0);
+                    ImportMIFFile(map, path);
                 }
             } catch (...) {
                 // What was imported before the failure is shown.

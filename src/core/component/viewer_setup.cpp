@@ -119,16 +119,19 @@ void InstallViewerHooks(TKorvane& map, ViewerHooks& state) {
             TDrawObject& d = m->DrawObjectBackend();
             const TCanvasBrush savedBrush = d.Brush;
             const std::string savedFace = d.TextFace;
+            const int32_t savedHeight = d.TextHeight, savedColor = d.TextColor;
             d.TextFace = "Arial";
             d.TextBold = true;
             d.TextColor = o.Pen.Color;
-            d.TextHeight = 15;
+            d.TextHeight = state.streetLabels.Settings.FontSize + 1; // a size above the street names
             d.Brush = {o.Brush.Color, brushStyleOf(o.Brush.Style), nullptr};
             const TPoint at = m->View().toScreen({z->X, z->Y});
             const int w = static_cast<int>(std::lround(d.MeasureText(first).width));
             d.DrawText(at.X - w / 2, at.Y + 15, false, first, 0);
             d.TextBold = false;
             d.TextFace = savedFace;
+            d.TextHeight = savedHeight;
+            d.TextColor = savedColor;
             d.Brush = savedBrush;
         }
     };
