@@ -19,6 +19,9 @@ ProgressWindow::ProgressWindow(QWidget* owner, bool* cancel)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     setFocusPolicy(Qt::StrongFocus);
+    // The load lets events through to keep this window alive; input must not reach the host
+    // meanwhile, or it could close the panel the map is being loaded into, or load another.
+    setWindowModality(Qt::ApplicationModal);
 }
 
 void ProgressWindow::keyPressEvent(QKeyEvent* e) {
