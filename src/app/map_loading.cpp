@@ -59,9 +59,8 @@ LoadOutcome loadAnyMap(TKorvane& map, const std::string& path, LoadPurpose purpo
         out.damage = path + ": damaged at byte " + std::to_string(r.damage->offset) + ": " + r.damage->message;
         if (r.droppedObjects) out.damage += " (" + std::to_string(r.droppedObjects) + " damaged objects skipped)";
     }
-    const int32_t version = map.Header().Version;
-    if (!r.damage && (version < 1 || version > kCurrentMapVersion))
-        out.warning = path + ": unknown map format version " + std::to_string(version) + ": nothing was read";
+    if (r.unknownVersion)
+        out.warning = path + ": unknown map format version " + std::to_string(*r.unknownVersion) + ": nothing was read";
     return out;
 }
 

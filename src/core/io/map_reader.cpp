@@ -217,7 +217,7 @@ MapReadResult Reader::run() {
     }
     m_version = at<int32_t>(head, kVersionOffset);
     if (m_version < 1 || m_version > kCurrentMapVersion) {
-        h.Version = m_version; // an unknown version loads as an empty map
+        m_result.unknownVersion = m_version; // loads as an empty map, its header all zero
         return m_result;
     }
     m_format = formatOf(m_version);

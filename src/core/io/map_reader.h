@@ -38,6 +38,8 @@ struct MapReadResult {
     std::optional<ReadDiagnostic> damage; // the first damage met; empty when the file read cleanly
     int droppedObjects = 0;               // damaged objects skipped (versions 13 and 14 go on after one)
     bool cancelled = false;
+    // The version found when it is none this reader knows; the map is then empty, its header zero.
+    std::optional<int32_t> unknownVersion;
 };
 
 // Version stored at offset 41, or nothing when fewer than 45 bytes are given.
