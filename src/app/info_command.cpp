@@ -41,7 +41,11 @@ void countKinds(const TQevMapList& list, std::map<std::string, int>& counts, int
 // The header as read: setting up the view from a damaged one changes its view fields.
 MapHeader storedHeader(const TKorvane& map) {
     MapHeader h = map.Header();
-    if (const TKorvane::StoredView& v = map.LastStoredView(); v.loaded) h.Scale = v.Scale, h.XWind = v.XWind, h.YWind = v.YWind;
+    if (const TKorvane::StoredView& v = map.LastStoredView(); v.loaded) {
+        h.Scale = v.Scale;
+        h.XWind = v.XWind;
+        h.YWind = v.YWind;
+    }
     return h;
 }
 

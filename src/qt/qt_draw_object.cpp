@@ -405,7 +405,14 @@ QString QtDrawObject::text(std::string_view bytes) const {
 }
 
 uint32_t QtDrawObject::textFontKey(int32_t angle) const {
-    return CacheKey().add(std::string_view(TextFace).substr(0, 30)).add(TextHeight).add(angle).add(TextBold).add(GDIPlus()).add(TextEmHeight).value();
+    return CacheKey()
+        .add(std::string_view(TextFace).substr(0, 30))
+        .add(TextHeight)
+        .add(angle)
+        .add(TextBold)
+        .add(GDIPlus())
+        .add(TextEmHeight)
+        .value();
 }
 
 const QFont& QtDrawObject::font(int32_t angle) {

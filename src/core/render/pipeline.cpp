@@ -183,7 +183,9 @@ void TKorvane::DrawPlanes() {
     const TQevMapList& list = m_list->objects;
     const bool threeD = Scale() >= Options.MinScale3D();
     // A hook may delete objects while the planes are drawn: indices past the end are skipped.
-    auto drawn = [&](int index) { return index < list.count() && (list[index].Kind == cZametka || IsObjectVisible(list, index)); };
+    auto drawn = [&](int index) {
+        return index < list.count() && (list[index].Kind == cZametka || IsObjectVisible(list, index));
+    };
     for (std::size_t b = 0; b < m_planes.size(); ++b) {
         for (int index : m_planes[b])
             if (drawn(index)) DrawCandidate(list[index], index, 0);
