@@ -5,9 +5,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
+#include <QWheelEvent>
 
 #include <exception>
-#include <QWheelEvent>
 
 namespace kestrum::qt {
 
