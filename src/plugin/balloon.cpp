@@ -1,12 +1,15 @@
 #include "balloon.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
 #include <QStyle>
+
+#include <algorithm>
 
 namespace kestrum::plugin {
 
@@ -38,6 +41,20 @@ AddressBalloon::AddressBalloon(QWidget* owner) : QWidget(owner, Qt::ToolTip | Qt
 void AddressBalloon::showAt(const QPoint& globalPos, const QString& title, const QString& text) {
     m_title->setText(title);
     m_text->setText(text);
+    // Lines longer than the preferred width wrap at it; shorter texts keep their own width
+    // (a wrapping label left to itself would pick a narrower one).
+    int widest = 0;
+    const QFontMetrics metrics(m_text->font());
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    const bool wrap = widest > kPreferredWidth;
+    m_text->setWordWrap(wrap);
+    if (wrap) {
+        m_text->setFixedWidth(kPreferredWidth);
+    } else {
+        m_text->setMinimumWidth(0);
+        m_text->setMaximumWidth(kPreferredWidth);
+    }
     adjustSize();
     // The tail points at the cursor from above it; near the screen's top edge it stays on screen.
     QPoint topLeft = globalPos - QPoint(24, height());

@@ -194,6 +194,12 @@ TEST(ViewerForm, BalloonShowsTheAddressOutsideTheScrollZones) {
     map.MouseUp(mbRight, {}, house.X, house.Y); // any release hides it
     EXPECT_FALSE(form->Balloon()->isVisible());
 
+    // A note's long text wraps at the balloon's width instead of running off it.
+    plugin::AddressBalloon note(form.get());
+    note.showAt(QPoint(400, 400), QStringLiteral("Объект"), QStringLiteral("слово ").repeated(120));
+    EXPECT_LT(note.width(), 600);
+    EXPECT_GT(note.height(), 3 * note.fontMetrics().height());
+
     map.MouseDown(mbLeft, {}, 10, house.Y); // in the scroll zone: scrolls instead
     map.MouseUp(mbLeft, {}, 10, house.Y);
     EXPECT_FALSE(form->Balloon()->isVisible());
