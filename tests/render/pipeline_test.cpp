@@ -206,7 +206,13 @@ TEST(Pipeline, ZoomAtTheSameScaleScrollsInsteadOfRebuilding) {
     s.redraw();
     s.rec->calls.clear();
     const TMapPoint c = s.map.ViewCenter();
+    // A plain scroll is no auto-scroll or middle-button pan: a host that rebuilds after those
+    // must not be told of it.
+    int scrollEvents = 0;
+    s.map.OnBeforeScroll = s.map.OnAfterScroll = [&](TKorvane&) { ++scrollEvents; };
     s.map.ZoomAt(c.X + 3.4f, c.Y, s.map.Scale());
+    EXPECT_EQ(scrollEvents, 0);
+    EXPECT_FALSE(s.map.NeedsFullRedraw);
     EXPECT_FLOAT_EQ(s.map.XWind(), 3);
     const auto fills = s.calls("fillRect");
     ASSERT_EQ(fills.size(), 1u);

@@ -289,7 +289,6 @@ void TKorvane::ScrollView(TScrollDirection direction, int dx, int dy) {
         if (right && XWind() + dxw + vw > e.MaxX + third) return;
         if (down && YWind() + dyw + vh > e.MaxY + third) return;
     }
-    if (OnBeforeScroll) OnBeforeScroll(*this);
     const int sx = left ? -dx : right ? dx : 0; // world moves this many pixels to the right
     const int sy = up ? -dy : down ? dy : 0;
     m_ownDoc->header.XWind += left ? -dxw : right ? dxw : 0;
@@ -303,7 +302,6 @@ void TKorvane::ScrollView(TScrollDirection direction, int dx, int dy) {
     if (sy > 0) strips.push_back({0, m_height - sy, m_width, m_height});
     if (sy < 0) strips.push_back({0, 0, m_width, -sy});
     RedrawRects(strips);
-    if (OnAfterScroll) OnAfterScroll(*this);
 }
 
 void TKorvane::ZoomAt(float x, float y, double newScale) {
