@@ -292,6 +292,31 @@ TEST(Pipeline, BlinkingObjectsAlternateWithTheirComplementsAndGroupsBlinkInTheir
     EXPECT_EQ(hooks, 4); // the polygon, the group and each of its members
 }
 
+TEST(Pipeline, HitsInThreeDEndWithTheObjectDrawnOnTop) {
+    Scene s;
+    s.map.Options.View3D(true);
+    s.map.Options.MinScale3D(3);
+    TQEVMapObjectMem a = rect(20, 20, 60, 60, kRed), b = rect(40, 40, 80, 80, kBlue), flat = rect(0, 0, 100, 100, kGreen);
+    a.Height = b.Height = 10;
+    a.ClassCode = b.ClassCode = flat.ClassCode = 1; // class 0 is never picked
+    s.add(std::move(a));
+    s.add(std::move(b));
+    s.add(std::move(flat)); // last in the list, yet drawn under the buildings
+    s.redraw();
+    std::vector<int32_t> drawn; // colours in the order their fills last went down
+    for (const auto& c : s.calls("polygon")) {
+        const int32_t colour = c.brush.Color;
+        if (colour != kRed && colour != kBlue && colour != kGreen) continue; // darkened walls
+        std::erase(drawn, colour);
+        drawn.push_back(colour);
+    }
+    std::vector<int32_t> hit;
+    for (const int i : s.map.HitTest({50, 50})) hit.push_back(s.map.Objects()[i].Brush.Color);
+    ASSERT_EQ(hit.size(), 3u);
+    EXPECT_EQ(hit, drawn);
+    EXPECT_EQ(hit.front(), kGreen);
+}
+
 TEST(Pipeline, GuideLinesAreLabelledOnlyAboveTwentyPixels) {
     Scene s;
     s.map.Options.mpGuideLines(true);

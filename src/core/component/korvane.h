@@ -364,6 +364,8 @@ class TKorvane : public TQevIconClient {
     void Invalidate();
     void SyncView();
     void RecomputeEyeLine();
+    // An extruded object's sort key: the largest distance of its points from the eye line.
+    double EyeDistance(const TQEVMapObjectMem& o) const;
     void DrawPlanes();
     void DrawCandidate(const TQEVMapObjectMem& obj, int index, int pass);
     void FillBackground(TRect rect);

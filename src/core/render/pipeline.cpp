@@ -117,23 +117,24 @@ void TKorvane::CollectVisible(const TMapRect& r, bool clearFirst) {
         for (int i = 0; i < list.count(); ++i) consider(i);
     if (!threeD) return;
     // Farthest from the eye line first, so that nearer walls cover them.
-    const double ex = m_eye[0], ey = m_eye[1], dx = m_eye[2] - ex, dy = m_eye[3] - ey;
-    const double len = std::hypot(dx, dy);
     for (auto& bucket : m_planes3D) {
         if (bucket.size() < 2) continue;
         m_sortScratch.clear();
-        for (int index : bucket) {
-            double key = 0;
-            const TQEVMapObjectMem& o = list[index];
-            if (o.Kind == cPolygon)
-                for (const TMapPoint& p : o.points())
-                    key = std::max(key, std::round(std::fabs(dx * (p.Y - ey) - dy * (p.X - ex)) / len));
-            m_sortScratch.emplace_back(index, key);
-        }
+        for (int index : bucket) m_sortScratch.emplace_back(index, EyeDistance(list[index]));
         std::stable_sort(m_sortScratch.begin(), m_sortScratch.end(),
                          [](const auto& a, const auto& b) { return a.second > b.second; });
         for (std::size_t k = 0; k < bucket.size(); ++k) bucket[k] = m_sortScratch[k].first;
     }
+}
+
+double TKorvane::EyeDistance(const TQEVMapObjectMem& o) const {
+    if (o.Kind != cPolygon) return 0;
+    const double ex = m_eye[0], ey = m_eye[1], dx = m_eye[2] - ex, dy = m_eye[3] - ey;
+    const double len = std::hypot(dx, dy);
+    double key = 0;
+    for (const TMapPoint& p : o.points())
+        key = std::max(key, std::round(std::fabs(dx * (p.Y - ey) - dy * (p.X - ex)) / len));
+    return key;
 }
 
 TMapRect TKorvane::CollectionRect(TMapRect q) const {
