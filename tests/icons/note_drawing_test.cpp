@@ -27,10 +27,10 @@ struct NoteMap : test::DrawMap {
     }
 };
 
-std::vector<uint8_t> solidPicture(uint32_t rgb) {
+std::vector<uint8_t> solidPicture(uint32_t rgb, int32_t side = 32) {
     BmpImage img;
-    img.width = img.height = 32;
-    img.pixels.assign(32 * 32, 0xFF000000u | rgb);
+    img.width = img.height = side;
+    img.pixels.assign(static_cast<std::size_t>(side) * static_cast<std::size_t>(side), 0xFF000000u | rgb);
     return encodeBmp(img);
 }
 
@@ -128,6 +128,15 @@ TEST(NoteDrawing, AnAttachedComponentIsTheSourceUntilItGoesAway) {
     const TImage* builtin = m.map.BuiltinIcons().GetBitmap("Default", "0");
     ASSERT_NE(builtin, nullptr);
     EXPECT_EQ(m.redraw().pixel(100, 75), builtin->pixel(16, 16));
+
+    // A click finds a note within its own picture, whatever the picture's size.
+    TQevIcon sized;
+    sized.AddLibrary("Default").AddPicture({"0", 0, 0, 0}, solidPicture(0x00FF00, 16));
+    m.map.QevMapIcon(&sized);
+    m.map.Objects()[0].ClassCode = 1; // class 0 is never picked
+    EXPECT_EQ(m.map.HitTest({107, 75}).size(), 1u);
+    EXPECT_TRUE(m.map.HitTest({110, 75}).empty()); // inside 32 pixels, outside 16
+    m.map.QevMapIcon(nullptr);
 
     // A map destroyed while attached leaves the component without it.
     TQevIcon lasting;

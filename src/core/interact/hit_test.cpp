@@ -116,9 +116,11 @@ bool TKorvane::HitObject(const TQEVMapObjectMem& o, TMapPoint p) {
         return inside(ring, p.X, p.Y);
     }
     case cZametka: {
-        // The icon's rectangle, in world units at the current scale.
-        const double half = 16 * 100.0 / Scale();
-        return std::fabs(p.X - o.Corners[0].X) <= half && std::fabs(p.Y - o.Corners[0].Y) <= half;
+        // The icon's rectangle, of the picture drawn for it, in world units at the current scale.
+        const TImage& icon = o.note() ? NoteBitmap(*o.note()) : m_missingIcon;
+        const double k = 100.0 / Scale();
+        return std::fabs(p.X - o.Corners[0].X) <= icon.width() / 2.0 * k &&
+               std::fabs(p.Y - o.Corners[0].Y) <= icon.height() / 2.0 * k;
     }
     case cGroup:
         if (const TQevMapList* kids = o.children())
