@@ -177,6 +177,15 @@ TEST(ViewerForm, KeysPanAndChooseTools) {
     EXPECT_EQ(map.Instrument(), iLinza);
     key(w, QEvent::KeyRelease, Qt::Key_Control);
     EXPECT_EQ(map.Instrument(), iNone);
+
+    // Ctrl let go before the mouse button: the lens still zooms into its rectangle.
+    key(w, QEvent::KeyPress, Qt::Key_Control);
+    const double before = map.Scale();
+    map.MouseDown(mbLeft, {}, 120, 100);
+    map.MouseMove({}, 220, 160);
+    key(w, QEvent::KeyRelease, Qt::Key_Control);
+    map.MouseUp(mbLeft, {}, 220, 160);
+    EXPECT_GT(map.Scale(), before * 2);
 }
 
 TEST(ViewerForm, BalloonShowsTheAddressOutsideTheScrollZones) {

@@ -395,6 +395,7 @@ class TKorvane : public TQevIconClient {
     bool m_middle = false;
     TPoint m_middlePoint{};
     bool m_lens = false;
+    bool m_lensFrame = false; // the lens rectangle is shown
     TMapPoint m_lensA{}, m_lensB{};
     bool m_panning = false;
     bool m_panBusy = false;

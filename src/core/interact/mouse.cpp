@@ -26,7 +26,9 @@ void TKorvane::RestingCursor() {
 void TKorvane::Instrument(TInstrument tool) {
     m_instrument = tool;
     SetCursor(tool == iLinza ? crLinza : crDefault);
-    m_lens = false;
+    // The frame goes; a lens drag under way still zooms when the button comes up (Ctrl let go
+    // before the mouse must not lose the zoom).
+    m_lensFrame = false;
     if (Options.ShowPointsObject()) {
         NeedsFullRedraw = true;
         Invalidate();
@@ -107,7 +109,7 @@ void TKorvane::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
     switch (m_instrument) {
     case iLinza:
         if (button == mbLeft) {
-            m_lens = true;
+            m_lens = m_lensFrame = true;
             m_lensA = m_lensB = m_pressWorld;
             if (m_host) m_host->Repaint();
         } else {

@@ -420,7 +420,7 @@ void TKorvane::PaintOverlays(TDrawObject& window) {
         window.DrawEllipse(c.X - 1, c.Y - 1, c.X + 1, c.Y + 1);
     }
     if (Options.mpGuideLines()) PaintGuideLines(window);
-    if (m_lens) {
+    if (m_lens && m_lensFrame) {
         const TPoint a = m_view.toScreen(m_lensA), b = m_view.toScreen(m_lensB);
         window.Pen = {0xFFFFFF, Options.WidthRectLinza(), psDot, false, false, pmXor};
         window.Brush = {0, bsClear, nullptr};
