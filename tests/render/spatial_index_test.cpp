@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -71,6 +72,19 @@ TEST(SpatialIndex, HandsOverEveryObjectThatShowsInListOrder) {
             EXPECT_TRUE(pile || round % 4 == 0 || near->size() < std::size_t(view.count()) / 4);
         }
     }
+}
+
+TEST(SpatialIndex, AFlatExtentMillionsWideStillGetsAGrid) {
+    // Objects on one line across ten billion units, as a damaged map may hold: the grid's shape
+    // must not overflow. UBSan guards the conversion.
+    TQevMapList list;
+    for (int i = 0; i < 5000; ++i) list.Add(objectAt(float(i) * 2e6f, 0, 1, 0, 0));
+    SpatialIndex index;
+    const TQevMapList& view = list;
+    index.candidates(view, {0, 0, 1, 1}); // the first call reads the list whole
+    const std::vector<int>* near = index.candidates(view, {0, -1, 10, 1});
+    ASSERT_NE(near, nullptr);
+    EXPECT_TRUE(std::find(near->begin(), near->end(), 0) != near->end());
 }
 
 TEST(SpatialIndex, FollowsEveryChangeToTheList) {

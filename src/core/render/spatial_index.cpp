@@ -62,8 +62,11 @@ void SpatialIndex::build(const TQevMapList& list) {
     const double w = std::max(double(m_extent.MaxX) - m_extent.MinX, 1e-6);
     const double h = std::max(double(m_extent.MaxY) - m_extent.MinY, 1e-6);
     const double cells = double(n) / 4;
-    m_columns = std::clamp(static_cast<int>(std::sqrt(cells * w / h)), 1, 2048);
-    m_rows = std::clamp(static_cast<int>(cells / m_columns), 1, 2048);
+    // Clamped before the conversion (fmax takes a NaN to the bound): a flat or broken extent of
+    // a damaged map gives ratios past any int.
+    auto count = [](double v) { return static_cast<int>(std::fmin(std::fmax(v, 1.0), 2048.0)); };
+    m_columns = count(std::sqrt(cells * w / h));
+    m_rows = count(cells / m_columns);
     m_cellWidth = w / m_columns;
     m_cellHeight = h / m_rows;
 
