@@ -29,7 +29,7 @@ bool nearSegment(TMapPoint a, TMapPoint b, TMapPoint p, double t) {
     if (len == 0) len = 0.001;
     // Twice the triangle's area over its base, rounded to a whole unit.
     const double area2 = std::fabs((double(b.X) - a.X) * (double(p.Y) - a.Y) - (double(b.Y) - a.Y) * (double(p.X) - a.X));
-    return std::round(area2 / len) <= t / 2;
+    return std::nearbyint(area2 / len) <= t / 2;
 }
 
 bool nearPolyline(std::span<const TMapPoint> pts, TMapPoint p, double t) {

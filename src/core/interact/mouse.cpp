@@ -247,9 +247,10 @@ void TKorvane::AutoScrollStep() {
 
 void TKorvane::MiddlePanStep() {
     const int px = m_middlePoint.X, py = m_middlePoint.Y, qx = m_mouseClient.X, qy = m_mouseClient.Y;
-    const int d = static_cast<int>(std::max(std::lround(std::abs(qy - py) * 2.0 / 3), std::lround(std::abs(qx - px) * 2.0 / 3)));
+    const int d = static_cast<int>(
+        std::max(std::nearbyint(std::abs(qy - py) * 2.0 / 3), std::nearbyint(std::abs(qx - px) * 2.0 / 3)));
     const int dx = qx - px, dy = qy - py;
-    const int diag = static_cast<int>(std::lround(std::sqrt(double(dx) * dx + double(dy) * dy)));
+    const int diag = static_cast<int>(std::nearbyint(std::sqrt(double(dx) * dx + double(dy) * dy)));
     int cursor = crDefault;
     if (qx > px + d && qy < py - d) {
         cursor = crScrollRightUp;
@@ -278,6 +279,7 @@ void TKorvane::MiddlePanStep() {
     }
     if (cursor != crDefault) SetCursor(cursor);
     if (m_host) m_host->Repaint();
+    NeedsFullRedraw = true;
     if (OnAfterScroll) OnAfterScroll(*this);
 }
 
