@@ -268,7 +268,7 @@ MapReadResult TKorvane::LoadFromStream(ByteSource& src, bool checkObjects, int32
     // file said is kept for those who report it.
     MapHeader& h = m_ownDoc->header;
     m_storedView = {h.Scale, h.XWind, h.YWind, true};
-    if (SaneScale(h.Scale) != h.Scale) h.Scale = SaneScale(h.Scale);
+    h.Scale = SaneScale(h.Scale);
     if (!std::isfinite(h.XWind) || !std::isfinite(h.YWind)) h.XWind = h.YWind = 0;
 
     if (checkObjects) CheckObjects(CheckLogPath);

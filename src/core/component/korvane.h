@@ -411,6 +411,10 @@ class TKorvane : public TQevIconClient {
     };
     StoredView m_storedView;
     const BlinkStyle* m_blink = nullptr; // pen and brush in force for a blinking object
+    const TQEVMapPen& PenOf(const TQEVMapObjectMem& obj) const { return m_blink ? m_blink->pen : obj.Pen; }
+    const TQEVMapBrush& BrushOf(const TQEVMapObjectMem& obj) const { return m_blink ? m_blink->brush : obj.Brush; }
+    // A polygon drawn extruded: the 3D view, and a height (after OnHeightObject) above zero.
+    bool Extruded(const TQEVMapObjectMem& o);
     BlinkStyle BlinkStyleOf(const TQEVMapObjectMem& obj);
     void DrawBlinking(const TQEVMapObjectMem& obj, int pass);
     // Decoded pictures of bitmap objects, so that redraws and pans do not decode again.

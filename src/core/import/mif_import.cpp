@@ -365,20 +365,27 @@ class MifImporter {
         return got;
     }
 
-    // A file coordinate pair into map units; false (and a problem) for one that is no place.
-    bool toMap(double x, double y, TMapPoint& p) {
+    // A file coordinate pair into whole map units, X east and Y north as written; false (and a
+    // problem) for one that is no place.
+    bool toUnits(double x, double y, double& sx, double& sy) {
         if (m_latFirst) std::swap(x, y);
         if (m_scale == 0) decideScale(x, y);
         // No CoordSys: MapInfo's own readers take degrees, files written by hand plain numbers;
         // the first coordinate tells, by its decimal point, for the whole file.
         if (m_scale < 0) m_scale = m_dotSeen ? 1e6 : 1.0;
-        const double sx = roundEven(x * m_scale), sy = roundEven(y * m_scale);
+        sx = roundEven(x * m_scale), sy = roundEven(y * m_scale);
         if (!(std::fabs(sx) <= kMaxCoordinate && std::fabs(sy) <= kMaxCoordinate)) {
             problem([&] { return std::string("coordinate out of any map's range"); });
             return false;
         }
+        return true;
+    }
+
+    // The same as a map point: Y points south.
+    bool toMap(double x, double y, TMapPoint& p) {
+        double sx = 0, sy = 0;
+        if (!toUnits(x, y, sx, sy)) return false;
         p = {static_cast<float>(sx), -static_cast<float>(sy)};
-        m_lastY = sy;
         return true;
     }
 
@@ -547,14 +554,13 @@ class MifImporter {
             if (!m_cancelled) problem([] { return std::string("TEXT without its box of four numbers"); });
             return;
         }
-        TMapPoint a{}, b{};
-        if (!toMap(box[0], box[1], a)) return;
-        const double y1 = m_lastY;
-        if (!toMap(box[2], box[3], b)) return;
-        m_textBox = {a, b};
+        double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+        if (!toUnits(box[0], box[1], x1, y1) || !toUnits(box[2], box[3], x2, y2)) return;
+        m_textBox = {{static_cast<float>(x1), -static_cast<float>(y1)},
+                     {static_cast<float>(x2), -static_cast<float>(y2)}};
         // From the whole map units, before a float's rounding: degrees times a million keep only
         // every fourth unit in a float.
-        m_textHeight = std::fabs(m_lastY - y1);
+        m_textHeight = std::fabs(y2 - y1);
         m_hasTextBox = true;
     }
 
@@ -813,7 +819,6 @@ class MifImporter {
     std::string m_textString;
     std::pair<TMapPoint, TMapPoint> m_textBox{};
     double m_textHeight = 0; // of the text box, in whole map units
-    double m_lastY = 0;      // the last coordinate's Y as converted, before it became a float
     bool m_hasTextBox = false;
     std::string m_scratch, m_argScratch;
 };

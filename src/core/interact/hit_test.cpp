@@ -145,35 +145,27 @@ std::vector<int> TKorvane::HitTest(TMapPoint p) {
         if (!PassesFilter(o)) continue;
         hits.push_back(i);
     }
-    // Plane first, then list order: the last hit is the object drawn on top.
-    const int64_t stride = int64_t{list.count()} + 1;
-    std::stable_sort(hits.begin(), hits.end(), [&](int a, int b) {
-        return a + std::clamp(list[a].Ploskost, -64, 64) * stride < b + std::clamp(list[b].Ploskost, -64, 64) * stride;
-    });
-    if (In3DView()) {
-        // Within a plane, extruded buildings are drawn after the flat objects, the farthest from
-        // the eye first: the hits follow, so that the building on top is the one found.
-        struct Order {
-            int plane;
-            bool extruded;
-            double depth;
-        };
-        std::vector<std::pair<int, Order>> keyed;
-        keyed.reserve(hits.size());
-        for (const int i : hits) {
-            const TQEVMapObjectMem& o = list[i];
-            float height = o.Height;
-            if (o.Kind == cPolygon && OnHeightObject) OnHeightObject(o, height);
-            const bool extruded = o.Kind == cPolygon && height > 0.000001f;
-            keyed.push_back({i, {std::clamp(o.Ploskost, -64, 64), extruded, extruded ? EyeDistance(o) : 0}});
-        }
-        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-            if (a.second.plane != b.second.plane) return a.second.plane < b.second.plane;
-            if (a.second.extruded != b.second.extruded) return b.second.extruded;
-            return a.second.depth > b.second.depth;
-        });
-        for (std::size_t k = 0; k < hits.size(); ++k) hits[k] = keyed[k].first;
+    // In drawing order, so that the last hit is the object drawn on top: by plane, then list
+    // order (the hits came in it); in the 3D view extruded buildings after the flat objects of
+    // their plane, the farthest from the eye first.
+    struct Order {
+        int plane;
+        bool extruded;
+        double depth;
+    };
+    std::vector<std::pair<int, Order>> keyed;
+    keyed.reserve(hits.size());
+    for (const int i : hits) {
+        const TQEVMapObjectMem& o = list[i];
+        const bool extruded = Extruded(o);
+        keyed.push_back({i, {std::clamp(o.Ploskost, -64, 64), extruded, extruded ? EyeDistance(o) : 0}});
     }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        if (a.second.plane != b.second.plane) return a.second.plane < b.second.plane;
+        if (a.second.extruded != b.second.extruded) return b.second.extruded;
+        return a.second.depth > b.second.depth;
+    });
+    for (std::size_t k = 0; k < hits.size(); ++k) hits[k] = keyed[k].first;
     if (OnAfterFind) OnAfterFind(*this, !hits.empty());
     return hits;
 }

@@ -54,8 +54,8 @@ std::pair<double, double> rotateNeg(double x, double y, double degrees) {
 } // namespace
 
 void TKorvane::SetupPen(const TQEVMapObjectMem& obj, int extra) {
-    const TQEVMapPen& pen = m_blink ? m_blink->pen : obj.Pen;
-    const TQEVMapBrush& brush = m_blink ? m_blink->brush : obj.Brush;
+    const TQEVMapPen& pen = PenOf(obj);
+    const TQEVMapBrush& brush = BrushOf(obj);
     TCanvasPen& p = m_draw->Pen;
     p.Mode = pmCopy;
     p.Color = extra == 0 ? pen.Color : brush.Color;
@@ -119,8 +119,8 @@ void TKorvane::DrawLine(const TQEVMapObjectMem& obj, std::size_t count, TPoint* 
         d.DrawPolyline({pts, count});
         return;
     }
-    const TQEVMapPen& pen = m_blink ? m_blink->pen : obj.Pen;
-    const int32_t brushColor = (m_blink ? m_blink->brush : obj.Brush).Color;
+    const TQEVMapPen& pen = PenOf(obj);
+    const int32_t brushColor = BrushOf(obj).Color;
     const float w = pen.Width;
     int32_t outer = 5, inner = 3;
     if (w > 0.00001f) {
@@ -223,7 +223,7 @@ void TKorvane::DrawHouseNumber(const TQEVMapObjectMem& obj, float height) {
     m_points[0] = m_view.toScreen({static_cast<float>(ax), static_cast<float>(ay)});
 
     TDrawObject& d = *m_draw;
-    const int32_t objectColor = (m_blink ? m_blink->brush : obj.Brush).Color;
+    const int32_t objectColor = BrushOf(obj).Color;
     int32_t background = objectColor;
     const int brightest = std::max({redOf(objectColor), greenOf(objectColor), blueOf(objectColor)});
     int32_t fontColor = brightest >= 150 ? 0 : 0xFFFFFF;
@@ -384,8 +384,8 @@ void TKorvane::DrawGroup(const TQEVMapObjectMem& group, bool blinking) {
 
 void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
     TDrawObject& d = *m_draw;
-    const TQEVMapBrush& brush = m_blink ? m_blink->brush : obj.Brush;
-    const TQEVMapPen& pen = m_blink ? m_blink->pen : obj.Pen;
+    const TQEVMapBrush& brush = BrushOf(obj);
+    const TQEVMapPen& pen = PenOf(obj);
     const bool border = (pen.Flags & kPenBorder) != 0;
     TPoint* pts = m_points.data() + 1;
     const auto points = obj.points();

@@ -99,15 +99,7 @@ void TKorvane::CollectVisible(const TMapRect& r, bool clearFirst) {
         const double w = std::fabs(o.Corners[2].X - o.Corners[0].X) * sf;
         const double h = std::fabs(o.Corners[2].Y - o.Corners[0].Y) * sf;
         if (w <= objectView && h <= objectView) return;
-        if (o.Kind == cPolygon && Options.View3D() && threeD) {
-            float height = o.Height;
-            if (OnHeightObject) OnHeightObject(o, height);
-            if (height > 0.000001f) {
-                m_planes3D[bucket].push_back(i);
-                return;
-            }
-        }
-        m_planes[bucket].push_back(i);
+        (Extruded(o) ? m_planes3D : m_planes)[bucket].push_back(i);
     };
     // A pan strip or a zoomed view shows a small part of a large map: the index hands over the
     // objects near it, in list order, instead of every object.
@@ -125,6 +117,13 @@ void TKorvane::CollectVisible(const TMapRect& r, bool clearFirst) {
                          [](const auto& a, const auto& b) { return a.second > b.second; });
         for (std::size_t k = 0; k < bucket.size(); ++k) bucket[k] = m_sortScratch[k].first;
     }
+}
+
+bool TKorvane::Extruded(const TQEVMapObjectMem& o) {
+    if (o.Kind != cPolygon || !In3DView()) return false;
+    float height = o.Height;
+    if (OnHeightObject) OnHeightObject(o, height);
+    return height > 0.000001f;
 }
 
 double TKorvane::EyeDistance(const TQEVMapObjectMem& o) const {
