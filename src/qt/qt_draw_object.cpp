@@ -351,6 +351,47 @@ void QtDrawObject::doPolygon(std::span<const TPoint> pts) {
     painter().drawPolygon(points(pts), int(pts.size()));
 }
 
+void QtDrawObject::doPolyPolygon(std::span<const TPoint> pts, std::span<const uint32_t> rings) {
+    if (ownFill()) {
+        // The scan converter fills the rings joined into one list: its crossings are exact, so
+        // each connector, run once each way, cancels to the pixel, smoothed or not.
+        if (brushVisible()) {
+            joinScreenRings(pts, rings, m_joinedRings);
+            m_batch.fillPolygon(m_joinedRings, clipRect(), fillPaint());
+        }
+        if (!penVisible()) return;
+        // Whether a pen is ours depends on the pen alone: the first ring decides for all.
+        std::size_t first = 0, stroked = 0;
+        for (const uint32_t r : rings) {
+            if (!ownStroke(pts.subspan(first, r), true, false)) break;
+            first += r, ++stroked;
+        }
+        if (stroked == rings.size()) return;
+        applyPen();
+        painter().setBrush(Qt::NoBrush);
+        painter().drawPath(ringsPath(pts.subspan(first), rings.subspan(stroked)));
+        return;
+    }
+    applyPen();
+    applyBrush();
+    painter().drawPath(ringsPath(pts, rings));
+}
+
+QPainterPath QtDrawObject::ringsPath(std::span<const TPoint> pts, std::span<const uint32_t> rings) const {
+    QPainterPath path;
+    path.setFillRule(Qt::OddEvenFill);
+    path.reserve(int(pts.size() + 2 * rings.size()));
+    std::size_t first = 0;
+    for (const uint32_t r : rings) {
+        if (r == 0) continue;
+        path.moveTo(pts[first].X, pts[first].Y);
+        for (std::size_t i = first + 1; i < first + r; ++i) path.lineTo(pts[i].X, pts[i].Y);
+        path.closeSubpath();
+        first += r;
+    }
+    return path;
+}
+
 void QtDrawObject::doPolyline(std::span<const TPoint> pts) {
     if (ownStroke(pts, false, false)) return;
     applyPen();

@@ -44,6 +44,7 @@ class QtDrawObject final : public TDrawObject {
     void doSetClip(std::optional<TRect> rect) override;
     void doPolygon(std::span<const TPoint> pts) override;
     void doPolyline(std::span<const TPoint> pts) override;
+    void doPolyPolygon(std::span<const TPoint> pts, std::span<const uint32_t> rings) override;
     void doPolyBezier(std::span<const TPoint> pts) override;
     void doClosedBezier(std::span<const TPoint> pts) override;
     void doEllipse(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override;
@@ -119,6 +120,7 @@ class QtDrawObject final : public TDrawObject {
     static constexpr std::size_t kSpriteBudget = 32u << 20; // bytes of pictures kept
     QString text(std::string_view bytes) const;
     QPainterPath bezierPath(std::span<const TPoint> pts) const;
+    QPainterPath ringsPath(std::span<const TPoint> pts, std::span<const uint32_t> rings) const;
     const QImage& prepared(const TImage& image);
     double lowering(const ShapedText& t) const;
     // Into a rectangle given by two corners: GDI+ takes its size as absolute, GDI mirrors.
@@ -146,6 +148,7 @@ class QtDrawObject final : public TDrawObject {
     TObjectCache<PreparedImage> m_images{100};
     QImage m_scratch;
     QVector<QPoint> m_points;
+    std::vector<TPoint> m_joinedRings; // an area with holes as one list, for the scan converter
     std::unordered_map<std::string, ShapedText> m_shaped;
     std::pair<const std::string, ShapedText>* m_lastShaped = nullptr; // the entry asked for last
     std::size_t m_spriteBytes = 0;

@@ -291,8 +291,14 @@ class TKorvane : public TQevIconClient {
     // Object drawing.
     void DrawObject(const TQEVMapObjectMem& obj, int pass);
     void SetupPen(const TQEVMapObjectMem& obj, int extra);
-    void DrawPolygon3D(std::size_t count, int32_t heightPixels, TPoint* points);
+    // `rings` gives the vertex count of each ring of an area with holes, outer first; empty
+    // for a plain polygon.
+    void DrawPolygon3D(std::size_t count, int32_t heightPixels, TPoint* points,
+                       std::span<const uint32_t> rings = {});
     void DrawLine(const TQEVMapObjectMem& obj, std::size_t count, TPoint* points);
+    // A polygon's points into screen points, thinned; an area with holes ring by ring, with the
+    // ring sizes in m_rings (empty for a plain polygon). Returns the number of points.
+    std::size_t TransformArea(std::span<const TMapPoint> points, TPoint* out);
 
     // Buckets of the last collection (plane P at index 64 + P), for tests and the index.
     const std::vector<int>& PlaneBucket(int plane) const { return m_planes[static_cast<std::size_t>(plane + 64)]; }
@@ -451,6 +457,7 @@ class TKorvane : public TQevIconClient {
     std::array<std::vector<int>, 129> m_planes;
     std::array<std::vector<int>, 129> m_planes3D;
     std::vector<TPoint> m_points; // working point buffer: slot 0 house-number anchor, objects from 1
+    std::vector<uint32_t> m_rings; // vertex counts of the rings of the area being drawn
     std::vector<std::pair<int, double>> m_sortScratch;
     double m_eye[4] = {0, 0, 0, 1};
     bool m_drawingEnabled = true;

@@ -28,6 +28,51 @@ void TDrawObject::DrawPolygon(std::span<const TPoint> pts) {
     doPolygon(pts);
 }
 
+void TDrawObject::DrawPolyPolygon(std::span<const TPoint> pts, std::span<const uint32_t> rings) {
+    if (!hasTarget() || pts.empty() || (!penVisible() && !brushVisible())) return;
+    std::size_t total = 0;
+    for (const uint32_t r : rings) total += r;
+    // Counts that do not add up to the points are the caller's fault: draw the list as one ring.
+    if (rings.size() <= 1 || total != pts.size()) {
+        doPolygon(pts);
+        return;
+    }
+    doPolyPolygon(pts, rings);
+}
+
+void TDrawObject::doPolyPolygon(std::span<const TPoint> pts, std::span<const uint32_t> rings) {
+    const TCanvasPen pen = Pen;
+    const TCanvasBrush brush = Brush;
+    if (brushVisible()) {
+        joinScreenRings(pts, rings, m_joined);
+        Pen.Style = psClear;
+        doPolygon(m_joined);
+        Pen = pen;
+    }
+    if (penVisible()) {
+        Brush.Style = bsClear;
+        Brush.Bitmap = nullptr;
+        std::size_t first = 0;
+        for (const uint32_t r : rings) {
+            if (r > 0) doPolygon(pts.subspan(first, r));
+            first += r;
+        }
+        Brush = brush;
+    }
+}
+
+void joinScreenRings(std::span<const TPoint> pts, std::span<const uint32_t> rings, std::vector<TPoint>& out) {
+    out.clear();
+    std::size_t first = 0;
+    for (const uint32_t r : rings) {
+        if (r == 0) continue;
+        out.insert(out.end(), pts.begin() + std::ptrdiff_t(first), pts.begin() + std::ptrdiff_t(first + r));
+        out.push_back(pts[first]);
+        if (first != 0) out.push_back(pts[0]);
+        first += r;
+    }
+}
+
 void TDrawObject::DrawPolyline(std::span<const TPoint> pts) {
     if (!hasTarget() || pts.size() < 2 || !penVisible()) return;
     doPolyline(pts);

@@ -17,6 +17,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrum {
 
@@ -76,6 +77,10 @@ class TDrawObject {
 
     // --- the nine primitives -------------------------------------------------------------------
     void DrawPolygon(std::span<const TPoint> pts);
+    // An area with holes: `rings` holds the vertex count of each ring, outer first, the points
+    // are the rings one after another. Filled by the even-odd rule as one area, every ring
+    // outlined closed on itself. One ring is a DrawPolygon.
+    void DrawPolyPolygon(std::span<const TPoint> pts, std::span<const uint32_t> rings);
     void DrawPolyline(std::span<const TPoint> pts);
     void DrawPolyBezier(std::span<const TPoint> pts);
     void DrawClosedBezier(std::span<const TPoint> pts);
@@ -106,6 +111,9 @@ class TDrawObject {
     virtual void doSetClip(std::optional<TRect> rect) = 0;
     virtual void doPolygon(std::span<const TPoint> pts) = 0;
     virtual void doPolyline(std::span<const TPoint> pts) = 0;
+    // By default the rings joined into one list fill, with the pen clear, then each ring is
+    // outlined with the brush clear.
+    virtual void doPolyPolygon(std::span<const TPoint> pts, std::span<const uint32_t> rings);
     virtual void doPolyBezier(std::span<const TPoint> pts) = 0;
     virtual void doClosedBezier(std::span<const TPoint> pts) = 0;
     virtual void doEllipse(int32_t x1, int32_t y1, int32_t x2, int32_t y2) = 0;
@@ -118,11 +126,18 @@ class TDrawObject {
 
     bool hasTarget() const { return m_canvas || m_external; }
 
+    std::vector<TPoint> m_joined;
+
     TImage* m_canvas = nullptr;
     bool m_external = false;
     bool m_gdiPlus = false;
     qevSmothing m_smoothing = qevSmoothingModeHighSpeed;
 };
+
+// The rings of an area as one closed list for an even-odd fill: each ring closed on its first
+// point and followed by the first point of the outer ring, so that every connector is run once
+// each way and cancels. Replaces `out`.
+void joinScreenRings(std::span<const TPoint> pts, std::span<const uint32_t> rings, std::vector<TPoint>& out);
 
 // Every call a valid no-op: for headless runs that need no pixels.
 class NullDrawObject final : public TDrawObject {
@@ -131,6 +146,7 @@ class NullDrawObject final : public TDrawObject {
     void doSetClip(std::optional<TRect>) override {}
     void doPolygon(std::span<const TPoint>) override {}
     void doPolyline(std::span<const TPoint>) override {}
+    void doPolyPolygon(std::span<const TPoint>, std::span<const uint32_t>) override {}
     void doPolyBezier(std::span<const TPoint>) override {}
     void doClosedBezier(std::span<const TPoint>) override {}
     void doEllipse(int32_t, int32_t, int32_t, int32_t) override {}

@@ -1,6 +1,7 @@
 // Drawing of one map object: pen set-up, opacity, the border passes and each kind's geometry.
 
 #include "component/korvane.h"
+#include "model/polygon_rings.h"
 
 #include <algorithm>
 #include <cmath>
@@ -75,10 +76,36 @@ void TKorvane::SetupPen(const TQEVMapObjectMem& obj, int extra) {
     }
 }
 
-void TKorvane::DrawPolygon3D(std::size_t count, int32_t hp, TPoint* pts) {
+std::size_t TKorvane::TransformArea(std::span<const TMapPoint> points, TPoint* out) {
+    m_rings.clear();
+    const PolygonRings rings(points);
+    if (!rings.holed()) return m_view.transformThinned(points, out);
+    // Ring by ring, so that thinning never takes a ring's closing point or a connector: the
+    // rings reach the back end apart and are joined there, if at all, exactly.
+    std::size_t n = 0;
+    for (const auto ring : rings) {
+        const std::size_t k = m_view.transformThinned(ring, out + n);
+        // The outer ring always counts; a hole thinned to less than a line covers nothing.
+        if (k < 2 && !m_rings.empty()) continue;
+        m_rings.push_back(static_cast<uint32_t>(k));
+        n += k;
+    }
+    if (m_rings.size() == 1) m_rings.clear();
+    return n;
+}
+
+void TKorvane::DrawPolygon3D(std::size_t count, int32_t hp, TPoint* pts, std::span<const uint32_t> rings) {
     TDrawObject& d = *m_draw;
+    // A plain polygon is one ring of all its points.
+    const uint32_t whole[1] = {static_cast<uint32_t>(count)};
+    const bool holed = rings.size() > 1;
+    if (!holed) rings = whole;
+    auto area = [&](const TPoint* p) {
+        if (holed) d.DrawPolyPolygon({p, count}, rings);
+        else d.DrawPolygon({p, count});
+    };
     if (!(Options.View3D() && Scale() >= Options.MinScale3D() && hp != 0 && count <= 500)) {
-        d.DrawPolygon({pts, count});
+        area(pts);
         return;
     }
     auto [fx, fy] = rotateNeg(hp, 0, Options.View3DAngle());
@@ -87,28 +114,33 @@ void TKorvane::DrawPolygon3D(std::size_t count, int32_t hp, TPoint* pts) {
     for (std::size_t i = 0; i < count; ++i) roof[i] = {pts[i].X + ox, pts[i].Y + oy};
     struct Wall {
         double key;
-        std::size_t i;
+        std::size_t i, j;
     };
     Wall walls[500];
     const double ex = m_eye[0], ey = m_eye[1], dx = m_eye[2] - ex, dy = m_eye[3] - ey;
     const double len = std::hypot(dx, dy);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t j = (i + 1) % count;
-        // Crossing of the wall's diagonals (roof i to base j, roof j to base i), in world units.
-        const double cx = (roof[i].X + pts[j].X + roof[j].X + pts[i].X) / 4.0 / m_scaleFactor + XWind();
-        const double cy = (roof[i].Y + pts[j].Y + roof[j].Y + pts[i].Y) / 4.0 / m_scaleFactor + YWind();
-        walls[i] = {std::fabs(dx * (cy - ey) - dy * (cx - ex)) / len, i};
+    // Every ring has its walls: a courtyard's stand around it as the building's outer walls do.
+    std::size_t w = 0, first = 0;
+    for (const uint32_t r : rings) {
+        for (std::size_t k = 0; k < r; ++k) {
+            const std::size_t i = first + k, j = first + (k + 1) % r;
+            // Crossing of the wall's diagonals (roof i to base j, roof j to base i), in world units.
+            const double cx = (roof[i].X + pts[j].X + roof[j].X + pts[i].X) / 4.0 / m_scaleFactor + XWind();
+            const double cy = (roof[i].Y + pts[j].Y + roof[j].Y + pts[i].Y) / 4.0 / m_scaleFactor + YWind();
+            walls[w++] = {std::fabs(dx * (cy - ey) - dy * (cx - ex)) / len, i, j};
+        }
+        first += r;
     }
-    std::sort(walls, walls + count, [](const Wall& a, const Wall& b) { return a.key < b.key; });
+    std::sort(walls, walls + w, [](const Wall& a, const Wall& b) { return a.key < b.key; });
     const int32_t savedBrush = d.Brush.Color;
     d.Brush.Color = darker(savedBrush);
-    for (std::size_t k = count; k-- > 0;) {
-        const std::size_t i = walls[k].i, j = (i + 1) % count;
+    for (std::size_t k = w; k-- > 0;) {
+        const std::size_t i = walls[k].i, j = walls[k].j;
         const TPoint quad[4] = {roof[i], roof[j], pts[j], pts[i]};
         d.DrawPolygon(quad);
     }
     d.Brush.Color = savedBrush;
-    d.DrawPolygon({roof, count});
+    area(roof);
 }
 
 void TKorvane::DrawLine(const TQEVMapObjectMem& obj, std::size_t count, TPoint* pts) {
@@ -166,15 +198,6 @@ bool clipSegment(double& x0, double& y0, double& x1, double& y1, double w, doubl
     return false;
 }
 
-bool insidePolygon(std::span<const TMapPoint> pts, double x, double y) {
-    bool in = false;
-    for (std::size_t i = 0, j = pts.size() - 1; i < pts.size(); j = i++) {
-        const double xi = pts[i].X, yi = pts[i].Y, xj = pts[j].X, yj = pts[j].Y;
-        if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) in = !in;
-    }
-    return in;
-}
-
 } // namespace
 
 void TKorvane::DrawPixelLine(const TQEVMapObjectMem& obj, std::size_t count, const TPoint* pts) {
@@ -207,14 +230,14 @@ void TKorvane::DrawHouseNumber(const TQEVMapObjectMem& obj, float height) {
     const auto& c = obj.Corners;
     double ax = c[0].X + (c[2].X - c[0].X) / 2.0, ay = c[0].Y + (c[2].Y - c[0].Y) / 2.0;
     const auto pts = obj.points();
-    if (obj.Kind == cPolygon && pts.size() >= 3 && !insidePolygon(pts, ax, ay)) {
+    if (obj.Kind == cPolygon && pts.size() >= 3 && !insideArea(pts, ax, ay)) {
         // A concave outline (a U, an L) has its centre outside: take the grid point nearest to it.
         const double dx = std::fabs(c[1].X - c[0].X) / 7, dy = std::fabs(c[3].Y - c[0].Y) / 7;
         double best = -1, bx = ax, by = ay;
         for (int r = 0; r <= 6; ++r)
             for (int k = 1; k <= 7; ++k) {
                 const double x = c[0].X + k * dx, y = c[0].Y + r * dy;
-                if (!insidePolygon(pts, x, y)) continue;
+                if (!insideArea(pts, x, y)) continue;
                 const double d = (x - ax) * (x - ax) + (y - ay) * (y - ay);
                 if (best < 0 || d < best) best = d, bx = x, by = y;
             }
@@ -400,7 +423,7 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
     case cPolygon: {
         if (points.size() > maxPoints) break;
         d.Brush = {brush.Color, brushStyleOf(brush.Style), nullptr};
-        const std::size_t n = m_view.transformThinned(points, pts);
+        const std::size_t n = TransformArea(points, pts);
         SetupPen(obj, 0);
         paintHook();
         float h = obj.Height;
@@ -408,10 +431,11 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
         if (n >= 2) {
             OpacityScope op(d, Options.AlphaBlending(), alpha);
             if (!border || h != 0) {
-                DrawPolygon3D(n, roundPixels(double{h} * m_scaleFactor), pts);
+                DrawPolygon3D(n, roundPixels(double{h} * m_scaleFactor), pts, m_rings);
             } else {
                 bordered(d, pass);
-                d.DrawPolygon({pts, n});
+                if (m_rings.size() > 1) d.DrawPolyPolygon({pts, n}, m_rings);
+                else d.DrawPolygon({pts, n});
             }
         }
         DrawHouseNumber(obj, h);

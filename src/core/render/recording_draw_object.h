@@ -10,7 +10,7 @@
 namespace kestrum {
 
 struct RecordedCall {
-    std::string op; // "polygon", "polyline", "bezier", "closedBezier", "ellipse", "text", "graphic",
+    std::string op; // "polygon", "polyPolygon", "polyline", "bezier", "closedBezier", "ellipse", "text", "graphic",
                     // "bitmapInRect", "bitmapQuad", "fillRect"
     std::vector<TPoint> points;
     TCanvasPen pen;
@@ -19,6 +19,7 @@ struct RecordedCall {
     std::string text;
     int32_t angle = 0;
     bool halo = false;
+    std::vector<uint32_t> rings; // of a polyPolygon: each ring's vertex count
 };
 
 class RecordingDrawObject final : public TDrawObject {
@@ -28,13 +29,16 @@ class RecordingDrawObject final : public TDrawObject {
 
   private:
     RecordedCall& record(std::string op, std::span<const TPoint> pts = {}) {
-        calls.push_back({std::move(op), {pts.begin(), pts.end()}, Pen, Brush, Opacity, {}, 0, false});
+        calls.push_back({std::move(op), {pts.begin(), pts.end()}, Pen, Brush, Opacity, {}, 0, false, {}});
         return calls.back();
     }
     void doSetCanvas(TImage*) override {}
     void doSetClip(std::optional<TRect> rect) override { clips.push_back(rect); }
     void doPolygon(std::span<const TPoint> p) override { record("polygon", p); }
     void doPolyline(std::span<const TPoint> p) override { record("polyline", p); }
+    void doPolyPolygon(std::span<const TPoint> p, std::span<const uint32_t> rings) override {
+        record("polyPolygon", p).rings.assign(rings.begin(), rings.end());
+    }
     void doPolyBezier(std::span<const TPoint> p) override { record("bezier", p); }
     void doClosedBezier(std::span<const TPoint> p) override { record("closedBezier", p); }
     void doEllipse(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override {
