@@ -41,6 +41,8 @@ void useSmoothing(test::DrawMap& f) {
     f.map.Options.AntiAliasing(qevSmoothingModeAntiAlias);
 }
 
+int darkness(int32_t c) { return 765 - redOf(c) - greenOf(c) - blueOf(c); }
+
 } // namespace
 
 TEST(HoledArea, ReachesTheBackEndAsRingsWithoutConnectors) {
@@ -86,6 +88,22 @@ TEST(HoledArea, PlainDrawingLeavesTheHoleBareAndOutlinesEachRing) {
     for (int k = 82; k < 90; k += 2) EXPECT_EQ(img.colorAt(k, k), kGreen) << k;
 }
 
+TEST(HoledArea, SmoothDrawingLeavesTheHoleBareAndOutlinesEachRing) {
+    test::DrawMap f(test::DrawMap::Pixels);
+    useSmoothing(f);
+    f.add(forest());
+    const TImage& img = f.redraw();
+    EXPECT_EQ(img.colorAt(60, 60), kWhite) << "the lake's centre";
+    EXPECT_EQ(img.colorAt(105, 100), kWhite) << "the pond's centre";
+    EXPECT_EQ(img.colorAt(25, 60), kGreen);
+    // A smoothed one-pixel outline shares its ink between the two pixels beside the edge.
+    EXPECT_GT(darkness(img.colorAt(39, 60)) + darkness(img.colorAt(40, 60)), darkness(kGreen) + 200);
+    EXPECT_GT(darkness(img.colorAt(104, 109)) + darkness(img.colorAt(104, 110)), 300);
+    // Exact cancellation of the connectors: the fill's own colour, pixel for pixel.
+    for (int k = 15; k < 40; k += 3) EXPECT_EQ(img.colorAt(k, k), kGreen) << k;
+    for (int k = 15; k < 36; k += 3) EXPECT_EQ(img.colorAt(k + 1, k), kGreen) << k;
+}
+
 TEST(HoledArea, ExtrudedAreaRaisesWallsRoundEveryRingAndARoofWithHoles) {
     test::DrawMap f;
     f.map.Options.View3D(true);
@@ -117,8 +135,8 @@ TEST(HoledArea, ExtrudedAreaLeavesItsCourtyardBareOnScreen) {
     EXPECT_EQ(img.colorAt(30, 60), kGreen) << "the roof";
 }
 
-TEST(HoledArea, PanByStripsMatchesAFullRebuild) {
-    for (const bool smooth : {false}) {
+TEST(HoledArea, PanByStripsMatchesAFullRebuildInBothModes) {
+    for (const bool smooth : {false, true}) {
         auto build = [&](test::DrawMap& s) {
             if (smooth) useSmoothing(s);
             s.add(forest());
