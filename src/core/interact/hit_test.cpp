@@ -1,6 +1,7 @@
 // Finding the objects under a map point, and the address at a point as the viewer asks for it.
 
 #include "component/korvane.h"
+#include "model/polygon_rings.h"
 
 #include <algorithm>
 #include <cmath>
@@ -75,17 +76,20 @@ bool TKorvane::HitObject(const TQEVMapObjectMem& o, TMapPoint p) {
     const double tolerance = Options.ZoneFindLine() * 100.0 / Scale() + o.Pen.Width;
     switch (o.Kind) {
     case cPolygon: {
+        // An area with holes is hit on its ground, not in a hole, and never along a connector.
         const auto pts = o.points();
-        if (inside(pts, p.X, p.Y)) return true;
+        if (pts.size() >= 3 && insideArea(pts, p.X, p.Y)) return true;
         if (In3DView() && height > 0 && pts.size() >= 3) {
-            // Also the roof and the walls of the extruded building.
+            // Also the roof and the walls of the extruded building, those round its courtyards too.
             const double t = Options.View3DAngle() * std::numbers::pi / 180.0;
             const double ox = height * std::cos(t), oy = -height * std::sin(t);
-            if (inside(pts, p.X - ox, p.Y - oy)) return true;
-            for (std::size_t i = 0; i < pts.size(); ++i) {
-                const TMapPoint a = pts[i], b = pts[(i + 1) % pts.size()];
-                const TMapPoint wall[4] = {a, b, {float(b.X + ox), float(b.Y + oy)}, {float(a.X + ox), float(a.Y + oy)}};
-                if (inside(wall, p.X, p.Y)) return true;
+            if (insideArea(pts, p.X - ox, p.Y - oy)) return true;
+            for (const auto ring : PolygonRings(pts)) {
+                for (std::size_t i = 0; i < ring.size(); ++i) {
+                    const TMapPoint a = ring[i], b = ring[(i + 1) % ring.size()];
+                    const TMapPoint wall[4] = {a, b, {float(b.X + ox), float(b.Y + oy)}, {float(a.X + ox), float(a.Y + oy)}};
+                    if (inside(wall, p.X, p.Y)) return true;
+                }
             }
         }
         return false;
