@@ -379,26 +379,27 @@ TEST(PolishImport, StreetDescAndHouseNumberOverrideTheLabel) {
 TEST(PolishImport, SectionsWithoutData0TakeTheirLowestLevel) {
     const Imported im = importFile(fs::path(KESTRUM_TEST_DATA_DIR) / "mp" / "levels_without_data0.mp");
     EXPECT_EQ(im.result.problems, 0);
-    ASSERT_EQ(im.result.objects, 4);
+    ASSERT_EQ(im.result.objects, 3);
     EXPECT_EQ(im[0].Kind, cLine);
     EXPECT_EQ(im[0].DataCount, 3) << "Data1 is more detailed than Data2";
     EXPECT_EQ(im[0].points()[0], (TMapPoint{21000000, -11000000}));
-    EXPECT_EQ(im[1].DataCount, 4) << "a later Data0 replaces an earlier Data1";
-    EXPECT_EQ(im[2].DataCount, 3) << "and each Data0 line is an object of its own";
-    EXPECT_EQ(im[3].Kind, cZametka);
-    EXPECT_EQ(im[3].note()->X, 6000000);
+    // A later Data0 replaces an earlier Data1; the second Data0 lies inside the first: a hole.
+    EXPECT_EQ(im[1].DataCount, 4 + 1 + 3 + 2);
+    EXPECT_EQ(im[2].Kind, cZametka);
+    EXPECT_EQ(im[2].note()->X, 6000000);
 }
 
-TEST(PolishImport, EachData0LineIsAnObject) {
+TEST(PolishImport, EachData0LineIsAnObjectUnlessItIsAHole) {
     const Imported im = importFile(fs::path(KESTRUM_TEST_DATA_DIR) / "mp" / "several_data0_lines.mp");
-    ASSERT_EQ(im.result.objects, 4);
+    ASSERT_EQ(im.result.objects, 3);
     EXPECT_EQ(im.result.records, 2);
-    EXPECT_EQ(im[0].DataCount, 4);
-    EXPECT_EQ(im[1].DataCount, 4);
-    EXPECT_EQ(im[1].points()[0], (TMapPoint{10040000, -50040000})) << "the island";
-    EXPECT_EQ(im[2].Kind, cLine);
-    EXPECT_EQ(im[3].DataCount, 3);
-    EXPECT_EQ(im.street(1), U("Lake with island")) << "every part carries the address";
+    // The island lies in the lake: a hole in its water, one object.
+    EXPECT_EQ(im[0].DataCount, 4 + 1 + 4 + 2);
+    EXPECT_EQ(im[0].points()[5], (TMapPoint{10040000, -50040000})) << "the island";
+    EXPECT_EQ(im.street(0), U("Lake with island"));
+    EXPECT_EQ(im[1].Kind, cLine);
+    EXPECT_EQ(im[2].DataCount, 3);
+    EXPECT_EQ(im.street(2), U("River in two parts")) << "every part carries the address";
 }
 
 TEST(PolishImport, OldSectionNamesAndTheirEndLines) {

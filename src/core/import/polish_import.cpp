@@ -4,6 +4,7 @@
 #include "icons/builtin_catalogue.h"
 #include "import/polish_text.h"
 #include "io/byte_source.h"
+#include "model/polygon_rings.h"
 #include "model/codepage.h"
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -770,8 +772,15 @@ void PolishImporter::makeObjects() {
         m_house.clear();
     }
     const int before = m_result.objects;
-    for (const DataLine& d : m_dataLines)
-        if (d.count > 0) post(m_points.data() + d.first, d.count);
+    if (m_section == Section::Polygon) {
+        // A line inside an earlier one is a hole of that one's area; any other, an area of its own.
+        std::vector<std::span<const TMapPoint>> rings;
+        for (const DataLine& d : m_dataLines) rings.emplace_back(m_points.data() + d.first, d.count);
+        for (const PointArray& area : groupRings(rings)) post(area.data(), area.size());
+    } else {
+        for (const DataLine& d : m_dataLines)
+            if (d.count > 0) post(m_points.data() + d.first, d.count);
+    }
     if (m_result.objects == before) ++m_result.skipped;
 }
 
