@@ -1,6 +1,8 @@
-// Rings of one feature that lie inside its first ring are holes of one area; rings elsewhere stay areas of their own. The hole stays bare when drawn.
+// Rings of one feature that lie inside its first ring are holes of one area, in both foreign
+// formats; rings elsewhere stay areas of their own. The hole stays bare when drawn.
 
 #include "component/korvane.h"
+#include "import/mif_import.h"
 #include "import/polish_import.h"
 #include "import/polish_styles.h"
 #include "io/byte_source.h"
@@ -9,10 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string_view>
 
 namespace kestrum {
 namespace {
+
+namespace fs = std::filesystem;
 
 MemorySource sourceOf(std::string_view s) { return MemorySource({reinterpret_cast<const uint8_t*>(s.data()), s.size()}); }
 
@@ -44,6 +49,25 @@ TEST(ImportHoles, PolishRingsInsideTheFirstAreItsHolesAndOthersAreasOfTheirOwn) 
     EXPECT_EQ(map.DecodeAddress(wood).Street, map.DecodeAddress(park).Street) << "every area carries the label";
 }
 
+TEST(ImportHoles, MifRegionRingsInsideTheFirstAreItsHolesAndOthersAreasOfTheirOwn) {
+    constexpr std::string_view mif = "Version 300\nColumns 1\n  Street Char(20)\nData\n"
+                                     "Region 3\n  4\n0 0\n100 0\n100 100\n0 100\n"
+                                     "  3\n200 0\n300 0\n200 100\n"  // an island apart
+                                     "  4\n40 40\n60 40\n60 60\n40 60\n" // a courtyard
+                                     "Pline 2\n0 0\n1 1\n";
+    constexpr std::string_view mid = "\"Main\"\n\"Side\"\n";
+    TKorvane map;
+    MemorySource mifSrc = sourceOf(mif), midSrc = sourceOf(mid);
+    const ImportResult r = ImportMIF(map, mifSrc, &midSrc, "block.mif");
+    EXPECT_FALSE(r.firstProblem);
+    ASSERT_EQ(map.Objects().count(), 3);
+    EXPECT_EQ(ringCount(map.Objects()[0]), 2u) << "the block and its courtyard";
+    EXPECT_EQ(ringCount(map.Objects()[1]), 1u) << "the island";
+    EXPECT_EQ(map.Objects()[1].points().size(), 3u);
+    EXPECT_EQ(map.Objects()[2].Kind, cLine);
+    EXPECT_FALSE(insideArea(map.Objects()[0].points(), 50, -50)) << "the courtyard";
+}
+
 TEST(ImportHoles, AnImportedHoleIsBareOnScreen) {
     test::DrawMap f(test::DrawMap::Pixels);
     MemorySource src = sourceOf(kParks);
@@ -56,6 +80,14 @@ TEST(ImportHoles, AnImportedHoleIsBareOnScreen) {
     const TPoint grass = f.map.View().toScreen({10050000, -50030000});
     EXPECT_EQ(img.colorAt(pond.X, pond.Y), 0xFFFFFF);
     EXPECT_EQ(img.colorAt(grass.X, grass.Y), rgbColor(0, 150, 0));
+}
+
+TEST(ImportHoles, DenmarksIslandsStayApart) {
+    // One region of 18 rings: islands beside each other, none within another.
+    TKorvane map;
+    ImportMIFFile(map, fs::path(KESTRUM_SHARED_DIR) / "corpus" / "mif" / "wayfinder_denmark.mif");
+    ASSERT_EQ(map.Objects().count(), 18);
+    for (const TQEVMapObjectMem& o : map.Objects()) EXPECT_EQ(ringCount(o), 1u);
 }
 
 } // namespace

@@ -5,10 +5,12 @@
 #include "import/mif_lines.h"
 #include "import/mif_mid.h"
 #include "io/byte_source.h"
+#include "model/polygon_rings.h"
 
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <span>
 #include <system_error>
 #include <utility>
 
@@ -718,6 +720,22 @@ class MifImporter {
         return o;
     }
 
+    // One polygon per area: a ring inside an earlier ring is a hole of that one's area (a lake
+    // in a forest, a courtyard), any other ring an area of its own (the islands of a country).
+    void postRegion() {
+        std::vector<std::span<const TMapPoint>> rings;
+        std::size_t from = 0;
+        for (const std::size_t to : m_partEnds) rings.emplace_back(m_points.data() + from, to - from), from = to;
+        for (PointArray& area : groupRings(rings)) {
+            TQEVMapObjectMem& o = fresh(cPolygon, 0);
+            o.Pen = m_pen;
+            o.Brush = m_brush;
+            o.Height = 0.0f;
+            o.setPoints(std::move(area));
+            post();
+        }
+    }
+
     void emit() {
         const Pending kind = m_kind;
         m_kind = Pending::None;
@@ -725,6 +743,10 @@ class MifImporter {
         switch (kind) {
         case Pending::Region:
         case Pending::Polyline:
+            if (kind == Pending::Region) {
+                postRegion();
+                break;
+            }
             for (const std::size_t to : m_partEnds) {
                 if (to > from) {
                     const bool region = kind == Pending::Region;
