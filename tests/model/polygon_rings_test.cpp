@@ -117,6 +117,20 @@ TEST(PolygonRings, GroupingMakesHolesOfRingsInsideAndKeepsOthersApart) {
     EXPECT_EQ(Ring(apart[1].begin(), apart[1].end()), b);
 }
 
+TEST(PolygonRings, GroupingVeryManyRingsEnds) {
+    // Forty thousand islands apart: every pair compared would be 800 million steps.
+    std::vector<Ring> islands;
+    for (int i = 0; i < 40000; ++i) islands.push_back(square(float(i * 10), 0, float(i * 10 + 5), 5));
+    std::vector<std::span<const TMapPoint>> rings(islands.begin(), islands.end());
+    // A lake in the first island, given last, comes after the search has given up: an area of
+    // its own, as every ring was before areas had holes.
+    const Ring lake = square(1, 1, 2, 2);
+    rings.push_back(lake);
+    const std::vector<PointArray> areas = groupRings(rings);
+    EXPECT_EQ(areas.size(), 40001u);
+    EXPECT_EQ(PolygonRings(areas[0]).size(), 1u);
+}
+
 TEST(PolygonRings, ARingThroughItsOwnStartStaysASeparateArea) {
     // The outer ring visits its first point twice: no list could tell its rings apart.
     const Ring bow = {{0, 0}, {50, 0}, {50, 50}, {0, 0}, {0, 50}, {-50, 50}, {-50, 0}};

@@ -1,6 +1,7 @@
 #include "model/polygon_rings.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 
 namespace kestrum {
@@ -147,12 +148,22 @@ std::vector<PointArray> groupRings(std::span<const std::span<const TMapPoint>> r
         std::vector<std::span<const TMapPoint>> holes;
     };
     std::vector<Area> areas;
+    // Every ring is tried against the areas before it: a file of a hundred thousand islands in
+    // one region would take hours. Past this many steps (a box compared, or a vertex of an outer
+    // ring tested) the rings left are areas of their own, as all rings once were.
+    constexpr uint64_t kBudget = uint64_t{1} << 25;
+    uint64_t spent = 0;
     for (const auto ring : rings) {
         if (ring.empty()) continue;
         const Box box(ring);
-        auto holder = std::find_if(areas.begin(), areas.end(), [&](const Area& a) {
-            return a.box.contains(box) && ringInside(ring, a.outer);
-        });
+        auto holder = areas.end();
+        if (spent < kBudget)
+            holder = std::find_if(areas.begin(), areas.end(), [&](const Area& a) {
+                ++spent;
+                if (!a.box.contains(box)) return false;
+                spent += a.outer.size();
+                return ringInside(ring, a.outer);
+            });
         if (holder != areas.end()) holder->holes.push_back(ring);
         else areas.push_back({ring, box, {}});
     }

@@ -71,7 +71,8 @@ PointArray joinRings(std::span<const TMapPoint> outer, std::span<const std::span
 // Rings of one feature (a MIF region, the Data0 lines of a Polish-format polygon) grouped into
 // areas: a ring inside an earlier area's outer ring is a hole of the first such area, any other
 // ring is the outer ring of an area of its own. Areas come in the order of their outer rings;
-// empty rings are left out.
+// empty rings are left out. The search is bounded: the rings of a feature of very many rings
+// past its first few million comparisons are areas of their own.
 std::vector<PointArray> groupRings(std::span<const std::span<const TMapPoint>> rings);
 
 } // namespace kestrum
