@@ -1,6 +1,7 @@
 #include "model/polygon_rings.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <limits>
 
@@ -10,11 +11,21 @@ namespace {
 
 constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
 
-// The first point after `start` equal to it, or kNone.
+uint64_t bitsOf(TMapPoint p) { return std::bit_cast<uint64_t>(p); }
+
+// The first point after `start` that repeats it bit for bit (rings are closed with copies of
+// their first points), or kNone. Every polygon drawn is asked this once, so the scan takes
+// whole words, four points a step.
 std::size_t closeOf(std::span<const TMapPoint> pts, std::size_t start) {
-    const TMapPoint p = pts[start];
-    for (std::size_t i = start + 1; i < pts.size(); ++i)
-        if (pts[i] == p) return i;
+    const uint64_t p = bitsOf(pts[start]);
+    std::size_t i = start + 1;
+    for (; i + 4 <= pts.size(); i += 4) {
+        const bool any = (bitsOf(pts[i]) == p) | (bitsOf(pts[i + 1]) == p) | (bitsOf(pts[i + 2]) == p) |
+                         (bitsOf(pts[i + 3]) == p);
+        if (any) break;
+    }
+    for (; i < pts.size(); ++i)
+        if (bitsOf(pts[i]) == p) return i;
     return kNone;
 }
 
@@ -74,7 +85,7 @@ PolygonRings::PolygonRings(std::span<const TMapPoint> pts) : m_pts(pts), m_count
     std::size_t count = 1;
     for (std::size_t s = k + 1; s < n; ++count) {
         const std::size_t e = closeOf(pts, s);
-        if (e == kNone || e - s < 3 || e + 1 >= n || !(pts[e + 1] == pts[0])) return;
+        if (e == kNone || e - s < 3 || e + 1 >= n || bitsOf(pts[e + 1]) != bitsOf(pts[0])) return;
         s = e + 2;
     }
     m_count = count;

@@ -119,7 +119,7 @@ void TKorvane::DrawPolygon3D(std::size_t count, int32_t hp, TPoint* pts, std::sp
     Wall walls[500];
     const double ex = m_eye[0], ey = m_eye[1], dx = m_eye[2] - ex, dy = m_eye[3] - ey;
     const double len = std::hypot(dx, dy);
-    // Every ring has its walls: a courtyard's stand around it as the building's outer walls do.
+    // Every ring has its walls: a courtyard's stand round it as the building's outer ones do.
     std::size_t w = 0, first = 0;
     for (const uint32_t r : rings) {
         for (std::size_t k = 0; k < r; ++k) {
