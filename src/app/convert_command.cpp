@@ -60,7 +60,7 @@ int convertCommand(Args args) {
         std::fprintf(stderr, "kestrum convert: %s\n", e.what());
         return kUsage;
     }
-    std::printf("%s: %d objects written\n", out.c_str(), map.Objects().count());
+    std::printf("%s: %s written\n", out.c_str(), counted(map.Objects().count(), "object", "objects").c_str());
     return reportOutcome(outcome);
 }
 

@@ -64,7 +64,7 @@ void printSummary(const std::string& path, const TKorvane& map, double ms) {
     int nested = 0;
     countKinds(doc.objects, counts, nested, false);
     for (const auto& [name, n] : counts) std::printf("    %-12s %d\n", name.c_str(), n);
-    if (nested) std::printf("    (%d of them inside groups)\n", nested);
+    if (nested) std::printf(nested == 1 ? "    (%d of them inside a group)\n" : "    (%d of them inside groups)\n", nested);
     std::printf("  streets        %d (next code %d)\n", doc.streets.count(), h.NextStreetCode);
     std::printf("  towns          %d (next code %d)\n", doc.towns.count(), h.NextTownCode);
     const TMapRect& e = doc.extent;
