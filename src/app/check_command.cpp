@@ -28,8 +28,9 @@ created anew) and left out. The map file itself is never changed.
   --log PATH   write the log here instead
   -h, --help   show this help
 
-Exit codes: 0 every object can be drawn, 1 usage error or unreadable file,
-2 objects were left out or the file is damaged.
+Exit codes: 0 every object can be drawn, 1 usage error, a file that cannot be
+read or is no map, or a log that cannot be written, 2 objects were left out or
+the file is damaged. No log is left when every object can be drawn.
 )";
 
 } // namespace

@@ -48,7 +48,8 @@ name; the viewer reads "icons.lib" beside itself.
 
   -h, --help   show this help
 
-Exit codes: 0 done, 1 usage error or unreadable file, 2 damaged library or picture.
+Exit codes: 0 done, 1 usage error, or a file that cannot be read or is no
+library, 2 damaged library or picture.
 )";
 
 int usageError(const std::string& message) {

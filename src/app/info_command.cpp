@@ -25,8 +25,9 @@ Reads a map and prints what was read.
 Without --json a short summary: header fields, dictionary sizes, objects by kind,
 extent and load time. Map text is printed as UTF-8.
 
-Exit codes: 0 read completely, 1 usage error or unreadable file,
-2 the file is damaged (what was read is printed; the damage goes to standard error).
+Exit codes: 0 read completely, 1 usage error, or a file that cannot be read or
+is no map, 2 the file is damaged (what was read is printed; the damage goes to
+standard error).
 )";
 
 void countKinds(const TQevMapList& list, std::map<std::string, int>& counts, int& nested, bool inGroup) {

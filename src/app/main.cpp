@@ -32,7 +32,8 @@ void usage(std::FILE* to) {
         std::fprintf(to, "  %-15.*s %.*s\n", int(c.name.size()), c.name.data(), int(c.summary.size()),
                      c.summary.data());
     std::fprintf(to, "\nRun 'kestrum COMMAND --help' for a command's options.\n"
-                     "Exit codes: 0 done, 1 usage error or unreadable file, 2 damaged file (what could be read is used).\n");
+                     "Exit codes: 0 done, 1 usage error, or a file that cannot be read or is no map,\n"
+                     "2 damaged file (what could be read is used). See also: man kestrum\n");
 }
 
 } // namespace

@@ -40,8 +40,9 @@ background, the viewer's options, the class filter on, the whole map fitted.
   --background COLOR       background as #RRGGBB (default #FFFFFF)
   -h, --help               show this help
 
-Exit codes: 0 done, 1 usage error or unreadable file, 2 the file is damaged
-(what could be read is rendered; the damage goes to standard error).
+Exit codes: 0 done, 1 usage error, or a file that cannot be read or is no map,
+2 the file is damaged (what could be read is rendered; the damage goes to
+standard error).
 )";
 
 template <class T>
