@@ -175,9 +175,10 @@ TEST(DcConfig, RegistersWhereverThePluginListStandsAndKeepsEverythingElse) {
     // In a laid-out list the entry is only added: every other byte stays where it was.
     const QByteArray config = cases[0].config;
     const QByteArray added = editWlxPlugins(config, ConfigAction::Register, kPlugin).text;
-    const int at = added.indexOf("      <WlxPlugin Enabled=\"True\">\n        <Name>Kestrum");
+    const auto at = added.indexOf("      <WlxPlugin Enabled=\"True\">\n        <Name>Kestrum");
     ASSERT_GT(at, 0);
-    const int end = added.indexOf("</WlxPlugin>\n", at) + int(sizeof "</WlxPlugin>\n") - 1;
+    using Index = std::remove_const_t<decltype(at)>; // int in Qt 5, qsizetype in Qt 6
+    const Index end = added.indexOf("</WlxPlugin>\n", at) + Index(sizeof "</WlxPlugin>\n") - 1;
     EXPECT_EQ(added.left(at) + added.mid(end), config);
 }
 
