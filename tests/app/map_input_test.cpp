@@ -66,7 +66,9 @@ TEST(MapFormat, ContentTellsTheFormatWhateverTheName) {
 
     EXPECT_EQ(sniffMapFormat(bytesOf("")), MapFormat::Unknown);
     EXPECT_EQ(sniffMapFormat(bytesOf("just some notes\nabout [IMG ID] sections\n")), MapFormat::Unknown);
+    EXPECT_EQ(sniffMapFormat(bytesOf("\r\n  Version 450\r\nColumns 1\r\n")), MapFormat::Mif);
     EXPECT_EQ(sniffMapFormat(bytesOf("Columns 2\nno data line\n")), MapFormat::Unknown);
+    EXPECT_EQ(sniffMapFormat(bytesOf("Notes\nVersion 2 of the list\n")), MapFormat::Unknown);
 
     EXPECT_EQ(mapFormatFromExtension("a/b.MaP"), MapFormat::Map);
     EXPECT_EQ(mapFormatFromExtension("b.mp"), MapFormat::Polish);

@@ -33,22 +33,25 @@ bool startsWithWord(std::string_view line, std::string_view word) {
            line[word.size()] == '\r';
 }
 
-// MapInfo writes "Version 300" first; some converters put blank lines or other header
-// keywords before it, so "Columns" followed later by "Data" counts too.
+// MapInfo writes "Version 300" first; some converters put blank lines before it or leave it
+// out, so a "Columns" line followed later by a "Data" line counts too.
 bool looksLikeMif(std::string_view text) {
     if (sniffMIF(text)) return true;
-    bool columns = false;
+    bool first = true, columns = false;
     while (!text.empty()) {
         const std::size_t nl = text.find('\n');
         std::string_view line = text.substr(0, nl);
         while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
-        if (startsWithWord(line, "Version") && columns == false) {
-            std::string_view rest = line.substr(7);
-            while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
-            if (!rest.empty() && std::isdigit(static_cast<unsigned char>(rest.front()))) return true;
+        if (!line.empty() && line != "\r") {
+            if (first && startsWithWord(line, "Version")) {
+                std::string_view rest = line.substr(7);
+                while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+                if (!rest.empty() && std::isdigit(static_cast<unsigned char>(rest.front()))) return true;
+            }
+            first = false;
+            if (startsWithWord(line, "Columns")) columns = true;
+            if (columns && startsWithWord(line, "Data")) return true;
         }
-        if (startsWithWord(line, "Columns")) columns = true;
-        if (columns && startsWithWord(line, "Data")) return true;
         if (nl == std::string_view::npos) break;
         text.remove_prefix(nl + 1);
     }
