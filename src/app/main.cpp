@@ -17,7 +17,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"info", "print a map's header, dictionaries and objects", kestrum::app::infoCommand},
-    {"render", "draw a map into a PNG picture", kestrum::app::renderCommand},
+    {"render", "draw a map into a PNG or JPEG picture", kestrum::app::renderCommand},
     {"view", "open a map in the viewer window", kestrum::app::viewCommand},
     {"check", "draw every object once and log those that cannot be drawn", kestrum::app::checkCommand},
     {"convert", "write a .mp, .mif or older .map as a version-14 .map", kestrum::app::convertCommand},
