@@ -3,11 +3,15 @@
 #   make test    build and run all tests, then again under ASan+UBSan, then a short fuzz run
 #   make demo    the main job on the bundled sample map
 #   make bench   the benchmarks (release build)
-#   make install the tool and the plug-in under PREFIX (default ~/.local; DESTDIR for staging)
+#   make install the tool, the plug-in and the manual page under PREFIX (default ~/.local;
+#                DESTDIR for staging), stripped, from a Release build in build-install
+#   make deb     a Debian package of the same in build-install/
+#   make qt6     build everything against Qt 6 (build-qt6) and run its tests once
 
 SHELL := /bin/bash
 PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
-            qtbase5-dev fonts-liberation2 libjpeg62-turbo-dev doublecmd-qt xvfb xdotool imagemagick
+            qtbase5-dev qt6-base-dev fonts-liberation2 libjpeg62-turbo-dev doublecmd-qt xvfb xdotool imagemagick \
+            dpkg-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 FUZZ_SECONDS ?= 60
 SAMPLE := data/sample.map
@@ -15,7 +19,7 @@ PREFIX ?= $(HOME)/.local
 # ICONS_LIB=FILE installs that icon library as icons.lib beside the plug-in.
 ICONS_LIB ?=
 
-.PHONY: all setup build test test-release test-asan fuzz demo bench install clean
+.PHONY: all setup build test test-release test-asan fuzz demo bench install deb qt6 clean
 
 all: build
 
@@ -73,10 +77,27 @@ bench: build
 	build/bin/bench_import
 	build/bin/bench_render --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-install: build
-	@cmake -S . -B build -DKESTRUM_ICONS_LIB="$(if $(ICONS_LIB),$(abspath $(ICONS_LIB)))" >/dev/null
-	cmake --install build --prefix "$(PREFIX)"
+# Installs and packages come from their own Release tree, stripped: the everyday build keeps
+# its debug information for the tests and benchmarks.
+install: setup
+	@cmake --preset install -DKESTRUM_ICONS_LIB="$(if $(ICONS_LIB),$(abspath $(ICONS_LIB)))" >/dev/null
+	@cmake --build --preset install
+	cmake --install build-install --prefix "$(PREFIX)" --strip
 	@echo "Now register the plug-in: $(PREFIX)/bin/kestrum install-plugin"
 
+deb: setup
+	@cmake --preset install -DKESTRUM_ICONS_LIB= >/dev/null
+	@cmake --build --preset install
+	cd build-install && cpack -G DEB
+	@ls build-install/kestrum_*.deb
+
+# Qt 6 is a compile check of the whole tree (tool, plug-in, tests) plus one drawing by the
+# Qt 6 tool; the tests themselves run in the Qt 5 stages.
+qt6: setup
+	@cmake --preset qt6 >/dev/null
+	@cmake --build --preset qt6
+	build-qt6/bin/kestrum render $(SAMPLE) -o build-qt6/sample.png --size 320x240
+	build-qt6/bin/kestrum info $(SAMPLE) >/dev/null
+
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-fuzz build-install build-qt6

@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "map_loading.h"
 
 #include "component/korvane.h"
 #include "qt_map.h"
@@ -7,7 +8,10 @@
 #include "qt_image_decoder.h"
 #include "qt_text_measurer.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <string>
 
@@ -24,8 +28,9 @@ created anew) and left out. The map file itself is never changed.
   --log PATH   write the log here instead
   -h, --help   show this help
 
-Exit codes: 0 every object can be drawn, 1 usage error or unreadable file,
-2 objects were left out or the file is damaged.
+Exit codes: 0 every object can be drawn, 1 usage error, a file that cannot be
+read or is no map, or a log that cannot be written, 2 objects were left out or
+the file is damaged. No log is left when every object can be drawn.
 )";
 
 } // namespace
@@ -56,33 +61,37 @@ int checkCommand(Args args) {
     }
     QtMap qtMap;
     TKorvane& map = qtMap.map;
-    map.CheckLogPath = logPath;
-    int removed = 0;
-    map.CheckObjectPainter = [&](const TQEVMapObjectMem& o) {
-        try {
-            map.PaintForCheck(o);
-        } catch (...) {
-            ++removed;
-            throw;
-        }
-    };
-    MapReadResult result;
+    LoadOutcome outcome;
     try {
-        FileSource probe(path);
-        result = map.LoadFromFile(path, true);
+        outcome = loadAnyMap(map, path, LoadPurpose::Inspect);
     } catch (const FileError& e) {
         std::fprintf(stderr, "kestrum check: %s\n", e.what());
         return kUsage;
     }
-    std::printf("%s: %d objects drawn, %d left out", path.c_str(), map.Objects().count(), removed);
+    // The log is opened before drawing so that a path that cannot take it fails the check
+    // instead of losing the list of objects left out.
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::is_directory(logPath, ec) || !std::ofstream(logPath, std::ios::binary | std::ios::app)) {
+        std::fprintf(stderr, "kestrum check: %s: cannot write the log: %s\n", logPath.c_str(),
+                     fs::is_directory(logPath, ec) ? "is a folder" : std::strerror(errno));
+        return kUsage;
+    }
+    const int removed = map.CheckObjects(logPath);
+    if (removed == 0) {
+        // Nothing failed: no log, rather than an empty one that reads like a failed run.
+        fs::remove(logPath, ec);
+    } else if (fs::file_size(logPath, ec) == 0 || ec) {
+        std::fprintf(stderr, "kestrum check: %s: the log could not be written\n", logPath.c_str());
+        return kUsage;
+    }
+    std::printf("%s: %s drawn, %d left out", path.c_str(), counted(map.Objects().count(), "object", "objects").c_str(),
+                removed);
     if (removed) std::printf(" (see %s)", logPath.c_str());
     std::printf("\n");
-    if (result.damage) {
-        std::fprintf(stderr, "%s: damaged at byte %llu: %s\n", path.c_str(),
-                     static_cast<unsigned long long>(result.damage->offset), result.damage->message.c_str());
-        return kDamaged;
-    }
-    return removed ? kDamaged : kOk;
+    std::fflush(stdout);
+    const int loadCode = reportOutcome(outcome);
+    return removed ? kDamaged : loadCode;
 }
 
 } // namespace kestrum::app

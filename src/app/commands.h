@@ -1,6 +1,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace kestrum::app {
@@ -9,6 +10,11 @@ namespace kestrum::app {
 enum ExitCode : int { kOk = 0, kUsage = 1, kDamaged = 2 };
 
 using Args = std::span<const std::string_view>;
+
+// "1 object", "3 objects": the count with the word that fits it.
+inline std::string counted(long long n, std::string_view one, std::string_view many) {
+    return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
 
 int infoCommand(Args args);
 int renderCommand(Args args);

@@ -17,7 +17,8 @@ constexpr const char* kHelp = R"(usage: kestrum convert IN OUT.map
 Reads a map (.mp, .mif with its .mid, or .map of any version) and writes what was
 read as a version-14 .map file. OUT is replaced only when the new file is complete.
 
-Exit codes: 0 converted, 1 usage error or unreadable/unwritable file,
+Exit codes: 0 converted, 1 usage error, or an input that cannot be read or is no
+map (nothing is written), or an output that cannot be written,
 2 the input is damaged (what could be read is written; the damage goes to standard error).
 )";
 
@@ -60,7 +61,7 @@ int convertCommand(Args args) {
         std::fprintf(stderr, "kestrum convert: %s\n", e.what());
         return kUsage;
     }
-    std::printf("%s: %d objects written\n", out.c_str(), map.Objects().count());
+    std::printf("%s: %s written\n", out.c_str(), counted(map.Objects().count(), "object", "objects").c_str());
     return reportOutcome(outcome);
 }
 

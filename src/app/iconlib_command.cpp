@@ -20,6 +20,14 @@ namespace kestrum::app {
 
 namespace {
 
+// Pads UTF-8 text to `columns` characters: Cyrillic names take two bytes a letter.
+std::string padToColumns(std::string text, std::size_t columns) {
+    std::size_t chars = 0;
+    for (unsigned char c : text) chars += (c & 0xC0) != 0x80;
+    if (chars < columns) text.append(columns - chars, ' ');
+    return text;
+}
+
 constexpr const char* kHelp =
     R"(usage: kestrum iconlib pack OUT.lib --name NAME [--transparent KEY] FILE.bmp...
        kestrum iconlib list FILE.lib
@@ -40,7 +48,8 @@ name; the viewer reads "icons.lib" beside itself.
 
   -h, --help   show this help
 
-Exit codes: 0 done, 1 usage error or unreadable file, 2 damaged library or picture.
+Exit codes: 0 done, 1 usage error, or a file that cannot be read or is no
+library, 2 damaged library or picture.
 )";
 
 int usageError(const std::string& message) {
@@ -167,8 +176,9 @@ int pack(Args args) {
     std::ofstream f(out, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!f.flush()) return usageError(out + ": cannot write");
-    std::printf("%s: library \"%s\", %zu pictures, %zu bytes\n", out.c_str(), name.c_str(), pictures.size(),
-                bytes.size());
+    std::printf("%s: library \"%s\", %s, %s\n", out.c_str(), name.c_str(),
+                counted(static_cast<long long>(pictures.size()), "picture", "pictures").c_str(),
+                counted(static_cast<long long>(bytes.size()), "byte", "bytes").c_str());
     return kOk;
 }
 
@@ -188,6 +198,8 @@ int list(Args args) {
         return usageError("list takes one library file");
     const std::string path(args[0]);
     std::optional<FileInput> in;
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return usageError(path + ": is a folder, not an icon library");
     try {
         in.emplace(path);
     } catch (const FileError& e) {
@@ -196,25 +208,33 @@ int list(Args args) {
     std::vector<IconPicture> pictures;
     const IconLibraryReadResult r =
         readIconLibrary(*in, [&](IconPicture&& p) { pictures.push_back(std::move(p)); });
-    if (r.header) {
-        const IconLibraryHeader& h = *r.header;
-        std::printf("%s: library \"%s\", version %d, %d pictures\n", path.c_str(),
-                    toUtf8(CodePage::Cp1251, h.name).c_str(), h.version, h.pictureCount);
-        if (h.version != kIconLibraryVersion)
-            std::fprintf(stderr, "%s: unknown library version %d: no pictures read\n", path.c_str(),
-                         h.version);
+    // A file too short for the header, or with another version, holds no pictures this
+    // program can read: that is no library rather than a damaged one.
+    if (!r.header) {
+        std::fprintf(stderr, "kestrum iconlib: %s: %s\n", path.c_str(),
+                     in->position() == 0 ? "is empty, not an icon library"
+                                         : "is not an icon library: too short for a library header");
+        return kUsage;
     }
+    const IconLibraryHeader& h = *r.header;
+    if (h.version != kIconLibraryVersion) {
+        std::fprintf(stderr, "kestrum iconlib: %s: is not an icon library: its header names version %d, not %d\n",
+                     path.c_str(), h.version, kIconLibraryVersion);
+        return kUsage;
+    }
+    std::printf("%s: library \"%s\", version %d, %s\n", path.c_str(), toUtf8(CodePage::Cp1251, h.name).c_str(),
+                h.version, counted(h.pictureCount, "picture", "pictures").c_str());
     bool badPicture = false;
     for (std::size_t i = 0; i < pictures.size(); ++i) {
         const IconPicture& p = pictures[i];
-        std::printf("%4zu  %-32s", i, ("\"" + toUtf8(CodePage::Cp1251, p.header.name) + "\"").c_str());
+        std::printf("%4zu  %s", i, padToColumns("\"" + toUtf8(CodePage::Cp1251, p.header.name) + "\"", 32).c_str());
         BmpImage img;
         std::string why;
         if (decodeBmp(p.data, img, why))
             std::printf(" %3d x %-3d %2d bpp", img.width, img.height, img.bitsPerPixel);
         else
             std::printf(" not a readable bitmap (%s)", why.c_str()), badPicture = true;
-        std::printf("  %7zu bytes  %s %s (0x%08X)\n", p.data.size(), p.header.transparent ? "key" : "opaque",
+        std::printf("  %7zu %-5s  %s %s (0x%08X)\n", p.data.size(), p.data.size() == 1 ? "byte" : "bytes", p.header.transparent ? "key" : "opaque",
                     hexColor(p.header.transparentColor).c_str(),
                     static_cast<unsigned>(p.header.transparentColor));
     }

@@ -25,8 +25,9 @@ Reads a map and prints what was read.
 Without --json a short summary: header fields, dictionary sizes, objects by kind,
 extent and load time. Map text is printed as UTF-8.
 
-Exit codes: 0 read completely, 1 usage error or unreadable file,
-2 the file is damaged (what was read is printed; the damage goes to standard error).
+Exit codes: 0 read completely, 1 usage error, or a file that cannot be read or
+is no map, 2 the file is damaged (what was read is printed; the damage goes to
+standard error).
 )";
 
 void countKinds(const TQevMapList& list, std::map<std::string, int>& counts, int& nested, bool inGroup) {
@@ -64,7 +65,7 @@ void printSummary(const std::string& path, const TKorvane& map, double ms) {
     int nested = 0;
     countKinds(doc.objects, counts, nested, false);
     for (const auto& [name, n] : counts) std::printf("    %-12s %d\n", name.c_str(), n);
-    if (nested) std::printf("    (%d of them inside groups)\n", nested);
+    if (nested) std::printf(nested == 1 ? "    (%d of them inside a group)\n" : "    (%d of them inside groups)\n", nested);
     std::printf("  streets        %d (next code %d)\n", doc.streets.count(), h.NextStreetCode);
     std::printf("  towns          %d (next code %d)\n", doc.towns.count(), h.NextTownCode);
     const TMapRect& e = doc.extent;

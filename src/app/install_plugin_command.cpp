@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "dc_config.h"
 #include "plugin_location.h"
+#include "plugin_module.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,10 +28,12 @@ F3 and quick view show .map, .mp and .mif files with it (detect string
 EXT="MAP" | EXT="MP" | EXT="MIF").
 
   --config FILE  the configuration to change
-                 (default ~/.config/doublecmd/doublecmd.xml; created when missing)
+                 (default ~/.config/doublecmd/doublecmd.xml, created with its folder
+                 when missing; another file's folder must exist)
   --plugin PATH  the plug-in to register (default: the installed one,
                  ../lib/kestrum/plugins/wlx/Kestrum/Kestrum.wlx from this program,
-                 else Kestrum.wlx beside this program)
+                 else Kestrum.wlx beside this program); it must be a Linux shared
+                 object exporting ListLoad
   --uninstall    remove Kestrum's entry instead
   -h, --help     show this help
 
@@ -95,7 +98,15 @@ int installPluginCommand(Args args) {
             return kUsage;
         }
     }
+    // Only Double Commander's own folder is made when missing: a mistyped --config would
+    // otherwise leave a tree of folders behind and a configuration nothing reads.
     if (config.isEmpty()) config = defaultConfigPath();
+    const QFileInfo configFile(config);
+    if (configFile.isDir()) return fail(config.toStdString() + ": is a folder; --config names the file");
+    if (!configFile.absoluteDir().exists() &&
+        QDir::cleanPath(configFile.absoluteFilePath()) != QDir::cleanPath(defaultConfigPath()))
+        return fail(config.toStdString() + ": the folder " + configFile.absolutePath().toStdString() +
+                    " does not exist (only the default configuration's folder is created)");
 
     WlxPluginEntry entry{QStringLiteral("Kestrum"), QStringLiteral("Kestrum.wlx"),
                          QString::fromLatin1(kDetectString)};
@@ -111,7 +122,8 @@ int installPluginCommand(Args args) {
             pluginPath = QString::fromStdString(found.path.string());
         }
         const QFileInfo module(pluginPath);
-        if (!module.isFile()) return fail(pluginPath.toStdString() + ": no such plug-in file");
+        if (const std::string problem = pluginModuleProblem(pluginPath.toLocal8Bit().toStdString()); !problem.empty())
+            return fail(pluginPath.toStdString() + ": " + problem);
         entry.path = QDir::cleanPath(module.absoluteFilePath());
     }
 

@@ -17,7 +17,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"info", "print a map's header, dictionaries and objects", kestrum::app::infoCommand},
-    {"render", "draw a map into a PNG picture", kestrum::app::renderCommand},
+    {"render", "draw a map into a PNG or JPEG picture", kestrum::app::renderCommand},
     {"view", "open a map in the viewer window", kestrum::app::viewCommand},
     {"check", "draw every object once and log those that cannot be drawn", kestrum::app::checkCommand},
     {"convert", "write a .mp, .mif or older .map as a version-14 .map", kestrum::app::convertCommand},
@@ -32,7 +32,8 @@ void usage(std::FILE* to) {
         std::fprintf(to, "  %-15.*s %.*s\n", int(c.name.size()), c.name.data(), int(c.summary.size()),
                      c.summary.data());
     std::fprintf(to, "\nRun 'kestrum COMMAND --help' for a command's options.\n"
-                     "Exit codes: 0 done, 1 usage error or unreadable file, 2 damaged file (what could be read is used).\n");
+                     "Exit codes: 0 done, 1 usage error, or a file that cannot be read or is no map,\n"
+                     "2 damaged file (what could be read is used). See also: man kestrum\n");
 }
 
 } // namespace

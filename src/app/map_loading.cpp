@@ -6,46 +6,44 @@
 #include "import/polish_import.h"
 #include "io/byte_source.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <filesystem>
 
 namespace kestrum::app {
 
 namespace {
 
-std::string upperExtension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::toupper(c)); });
-    return ext;
-}
+std::string where(const ImportProblem& p) { return p.file + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": "; }
 
 void fromImport(LoadOutcome& out, const ImportResult& r) {
     if (r.firstProblem) {
         out.damaged = true;
-        const ImportProblem& p = *r.firstProblem;
-        out.damage = p.file + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": " + p.message;
-        if (r.problems > 1) out.damage += " (and " + std::to_string(r.problems - 1) + " more problems)";
+        out.damage = where(*r.firstProblem) + r.firstProblem->message;
+        if (r.problems > 1) out.damage += " (and " + counted(r.problems - 1, "more problem", "more problems") + ")";
     }
     if (r.firstWarning) {
-        const ImportProblem& p = *r.firstWarning;
-        out.warning = p.file + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": " + p.message;
+        out.warning = where(*r.firstWarning) + r.firstWarning->message;
         if (r.warnings > 1) out.warning += " (and " + std::to_string(r.warnings - 1) + " more)";
     }
 }
 
 } // namespace
 
+MapFormat checkMapFile(const std::string& path) {
+    const MapFileKind kind = identifyMapFile(path);
+    if (kind.format == MapFormat::Unknown) throw FileError(path + ": " + kind.problem);
+    return kind.format;
+}
+
 LoadOutcome loadAnyMap(TKorvane& map, const std::string& path, LoadPurpose purpose) {
     LoadOutcome out;
-    FileSource probe(path); // a clear message for files that cannot be read at all
-    const std::string ext = upperExtension(path);
-    if (ext == ".MP" || ext == ".MIF") {
+    const MapFormat format = checkMapFile(path);
+    if (format == MapFormat::Polish || format == MapFormat::Mif) {
         map.BeginUpdate();
-        const ImportResult r = ext == ".MP" ? ImportPolishFile(map, path, builtinPolishStyles()) : ImportMIFFile(map, path);
+        const ImportResult r =
+            format == MapFormat::Polish ? ImportPolishFile(map, path, builtinPolishStyles()) : ImportMIFFile(map, path);
         fromImport(out, r);
         if (purpose == LoadPurpose::View) {
-            if (ext == ".MIF") map.Options.mpLineWidthMin(0);
+            if (format == MapFormat::Mif) map.Options.mpLineWidthMin(0);
             FinishImportForViewing(map);
         } else {
             map.RecomputeExtent();
@@ -57,7 +55,8 @@ LoadOutcome loadAnyMap(TKorvane& map, const std::string& path, LoadPurpose purpo
     if (r.damage) {
         out.damaged = true;
         out.damage = path + ": damaged at byte " + std::to_string(r.damage->offset) + ": " + r.damage->message;
-        if (r.droppedObjects) out.damage += " (" + std::to_string(r.droppedObjects) + " damaged objects skipped)";
+        if (r.droppedObjects)
+            out.damage += " (" + counted(r.droppedObjects, "damaged object", "damaged objects") + " skipped)";
     }
     if (r.unknownVersion)
         out.warning = path + ": unknown map format version " + std::to_string(*r.unknownVersion) + ": nothing was read";

@@ -3,6 +3,7 @@
 // their importers.
 
 #include "component/korvane.h"
+#include "io/map_format.h"
 
 #include <string>
 
@@ -16,8 +17,13 @@ struct LoadOutcome {
 
 enum class LoadPurpose { Inspect, View };
 
-// Throws FileError when the file cannot be opened at all. With LoadPurpose::View the map is set
-// up as the viewer shows it (filter, nominal scale, whole map fitted).
+// The file's format by its content (its name only where content cannot tell). Throws FileError
+// naming the file and what it is not when it is no map at all, or cannot be opened.
+MapFormat checkMapFile(const std::string& path);
+
+// Throws FileError when the file cannot be opened at all or is no map (checkMapFile). With
+// LoadPurpose::View the map is set up as the viewer shows it (filter, nominal scale, whole map
+// fitted).
 LoadOutcome loadAnyMap(TKorvane& map, const std::string& path, LoadPurpose purpose);
 
 // Prints the outcome's lines to stderr; returns the exit code (0 or 2).

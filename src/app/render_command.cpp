@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QImage>
 
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -21,21 +22,27 @@ namespace kestrum::app {
 
 namespace {
 
+constexpr int kMaxSide = 16384;
+
 constexpr const char* kHelp = R"(usage: kestrum render FILE -o OUT.png [options]
 
-Renders a map to a PNG image without a display, as the viewer shows it: white
+Renders a map to a picture without a display, as the viewer shows it: white
 background, the viewer's options, the class filter on, the whole map fitted.
 
-  -o, --output OUT.png     where to write the picture (required)
-  --size WxH               picture size in pixels (default 1024x768)
+  -o, --output OUT         where to write the picture (required): PNG for .png,
+                           JPEG (quality 90) for .jpg and .jpeg
+  --size WxH               picture size in pixels, each side 1 to 16384
+                           (default 1024x768)
   --aa                     anti-aliased drawing (default: plain, hard-edged pixels)
   --fit                    fit the whole map (the default)
   --view X,Y,SCALE         top-left world point and zoom in percent instead
+                           (not with --fit)
   --background COLOR       background as #RRGGBB (default #FFFFFF)
   -h, --help               show this help
 
-Exit codes: 0 done, 1 usage error or unreadable file, 2 the file is damaged
-(what could be read is rendered; the damage goes to standard error).
+Exit codes: 0 done, 1 usage error, or a file that cannot be read or is no map,
+2 the file is damaged (what could be read is rendered; the damage goes to
+standard error).
 )";
 
 template <class T>
@@ -47,8 +54,8 @@ bool parseNumber(std::string_view s, T& out) {
 bool parseSize(std::string_view s, int& w, int& h) {
     const auto x = s.find('x');
     if (x == std::string_view::npos) return false;
-    return parseNumber(s.substr(0, x), w) && parseNumber(s.substr(x + 1), h) && w > 0 && h > 0 && w <= 16384 &&
-           h <= 16384;
+    return parseNumber(s.substr(0, x), w) && parseNumber(s.substr(x + 1), h) && w > 0 && h > 0 && w <= kMaxSide &&
+           h <= kMaxSide;
 }
 
 bool parseView(std::string_view s, float& x, float& y, double& scale) {
@@ -66,12 +73,21 @@ bool parseColor(std::string_view s, int32_t& ref) {
     return true;
 }
 
+// The picture's format by its extension, in any letter case; null for any other.
+const char* pictureFormat(const std::string& out) {
+    std::string ext = std::filesystem::path(out).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".png") return "PNG";
+    if (ext == ".jpg" || ext == ".jpeg") return "JPEG";
+    return nullptr;
+}
+
 } // namespace
 
 int renderCommand(Args args) {
     std::string path, out;
     int width = 1024, height = 768;
-    bool aa = false, haveView = false;
+    bool aa = false, haveView = false, haveFit = false;
     float vx = 0, vy = 0;
     double vscale = 100;
     int32_t background = 0xFFFFFF;
@@ -91,11 +107,13 @@ int renderCommand(Args args) {
             out = v;
         } else if (a == "--size") {
             if (!value(v) || !parseSize(v, width, height))
-                return std::fputs("kestrum render: --size wants WxH, e.g. 1920x1080\n", stderr), kUsage;
+                return std::fprintf(stderr, "kestrum render: --size wants WxH with each side from 1 to %d, e.g. 1920x1080\n",
+                                    kMaxSide),
+                       kUsage;
         } else if (a == "--aa") {
             aa = true;
         } else if (a == "--fit") {
-            haveView = false;
+            haveFit = true;
         } else if (a == "--view") {
             if (!value(v) || !parseView(v, vx, vy, vscale))
                 return std::fputs("kestrum render: --view wants X,Y,SCALE with SCALE > 0\n", stderr), kUsage;
@@ -112,10 +130,20 @@ int renderCommand(Args args) {
             return std::fputs("kestrum render: one file at a time\n", stderr), kUsage;
         }
     }
-    if (path.empty() || out.empty()) {
+    if (path.empty()) {
         std::fputs(kHelp, stderr);
         return kUsage;
     }
+    if (out.empty())
+        return std::fputs("kestrum render: -o OUT is missing: name the picture to write (.png, .jpg or .jpeg)\n", stderr),
+               kUsage;
+    if (haveFit && haveView)
+        return std::fputs("kestrum render: --fit and --view each choose the view: give one of them\n", stderr), kUsage;
+    const char* const format = pictureFormat(out);
+    if (!format)
+        return std::fprintf(stderr, "kestrum render: %s: the picture's name must end in .png, .jpg or .jpeg\n",
+                            out.c_str()),
+               kUsage;
 
     // Rendering needs fonts but no screen.
     QtMap qtMap;
@@ -145,7 +173,7 @@ int renderCommand(Args args) {
     const TImage& img = map.PreparePaint();
     const QImage picture(reinterpret_cast<const uchar*>(img.data()), img.width(), img.height(), img.width() * 4,
                          QImage::Format_RGB32);
-    if (!picture.save(QString::fromStdString(out), "PNG")) {
+    if (!picture.save(QString::fromStdString(out), format, std::string_view(format) == "JPEG" ? 90 : -1)) {
         std::fprintf(stderr, "kestrum render: %s: cannot write the picture\n", out.c_str());
         return kUsage;
     }

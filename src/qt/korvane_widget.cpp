@@ -86,7 +86,11 @@ void KorvaneWidget::leaveEvent(QEvent* e) {
     TMyImage::leaveEvent(e);
 }
 
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+void KorvaneWidget::enterEvent(QEnterEvent* e) {
+#else
 void KorvaneWidget::enterEvent(QEvent* e) {
+#endif
     if (m_map.OnMouseEnter) m_map.OnMouseEnter(m_map);
     TMyImage::enterEvent(e);
 }

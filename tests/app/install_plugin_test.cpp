@@ -175,9 +175,10 @@ TEST(DcConfig, RegistersWhereverThePluginListStandsAndKeepsEverythingElse) {
     // In a laid-out list the entry is only added: every other byte stays where it was.
     const QByteArray config = cases[0].config;
     const QByteArray added = editWlxPlugins(config, ConfigAction::Register, kPlugin).text;
-    const int at = added.indexOf("      <WlxPlugin Enabled=\"True\">\n        <Name>Kestrum");
+    const auto at = added.indexOf("      <WlxPlugin Enabled=\"True\">\n        <Name>Kestrum");
     ASSERT_GT(at, 0);
-    const int end = added.indexOf("</WlxPlugin>\n", at) + int(sizeof "</WlxPlugin>\n") - 1;
+    using Index = std::remove_const_t<decltype(at)>; // int in Qt 5, qsizetype in Qt 6
+    const Index end = added.indexOf("</WlxPlugin>\n", at) + Index(sizeof "</WlxPlugin>\n") - 1;
     EXPECT_EQ(added.left(at) + added.mid(end), config);
 }
 
@@ -237,7 +238,8 @@ TEST(InstallPluginCommand, CreatesReplacesAndRemovesWithABackup) {
     const TempDir dir;
     const fs::path config = dir / "home/.config/doublecmd/doublecmd.xml";
 
-    // No file yet: one is made, with its folders, naming the plug-in of the build tree.
+    // No file yet: one is made in its folder, naming the plug-in of the build tree.
+    fs::create_directories(config.parent_path());
     ToolRun r = tool("--config " + q(config));
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("new file"), std::string::npos) << r.out;
@@ -255,12 +257,14 @@ TEST(InstallPluginCommand, CreatesReplacesAndRemovesWithABackup) {
     writeFile(real, user);
     ::chmod(real.c_str(), 0600);
     fs::create_symlink(real, link);
-    r = tool("--config " + q(link) + " --plugin " + q(KESTRUM_TOOL)); // any existing file will do
+    const fs::path copy = dir / "elsewhere/Kestrum.wlx";
+    fs::create_directories(copy.parent_path());
+    fs::copy_file(KESTRUM_PLUGIN, copy);
+    r = tool("--config " + q(link) + " --plugin " + q(copy));
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(readFile(link.string() + ".bak"), user);
-    EXPECT_EQ(wlxEntries(QByteArray::fromStdString(readFile(real))).back().path,
-              fs::canonical(KESTRUM_TOOL).string());
+    EXPECT_EQ(wlxEntries(QByteArray::fromStdString(readFile(real))).back().path, fs::canonical(copy).string());
     EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
 
@@ -291,6 +295,49 @@ TEST(InstallPluginCommand, LeavesAFileItCannotParseUntouchedAndReportsUsageError
     r = tool("--config " + q(dir / "new.xml") + " --plugin " + q(dir / "missing.wlx"));
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(fs::exists(dir / "new.xml"));
+}
+
+TEST(InstallPluginCommand, RefusesAConfigFolderThatIsNotThereAndFilesThatAreNoPlugin) {
+    const TempDir dir;
+    const fs::path deep = dir / "no/such/dir/x.xml";
+    ToolRun r = tool("--config " + q(deep));
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("does not exist"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(dir / "no"));
+    EXPECT_EQ(tool("--config " + q(dir.path())).status, 1); // a folder, not a file
+
+    writeFile(dir / "noise.wlx", std::string(4096, '\x5A'));
+    writeFile(dir / "win.wlx", "MZ" + std::string(200, '\0'));
+    std::string cut = readFile(KESTRUM_PLUGIN).substr(0, 2000); // its section table is cut off
+    writeFile(dir / "cut.wlx", cut);
+    fs::create_directory(dir / "folder.wlx");
+    const fs::path config = dir / "doublecmd.xml";
+    const struct {
+        fs::path plugin;
+        std::string says;
+    } cases[] = {{dir / "noise.wlx", "not an ELF shared object"},
+                 {dir / "win.wlx", "Windows module"},
+                 {dir / "cut.wlx", "damaged shared object"},
+                 {dir / "folder.wlx", "folder"},
+                 {KESTRUM_TOOL, "exports no ListLoad"}, // a shared object (PIE) of ours, no plug-in
+                 {fs::path(::testing::TempDir()) / "absent.wlx", "no such plug-in"}};
+    for (const auto& c : cases) {
+        r = tool("--config " + q(config) + " --plugin " + q(c.plugin));
+        EXPECT_EQ(r.status, 1) << c.plugin << r.out;
+        EXPECT_NE(r.out.find(c.plugin.string()), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
+    }
+    EXPECT_FALSE(fs::exists(config));
+    // A library of the system: loadable, but no plug-in.
+    for (const char* lib : {"/lib/x86_64-linux-gnu/libz.so.1", "/usr/lib/x86_64-linux-gnu/libz.so.1"}) {
+        if (!fs::exists(lib)) continue;
+        r = tool("--config " + q(config) + " --plugin " + lib);
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.out.find("exports no ListLoad"), std::string::npos) << r.out;
+        break;
+    }
+    r = tool("--config " + q(config) + " --plugin " + q(KESTRUM_PLUGIN));
+    EXPECT_EQ(r.status, 0) << r.out;
 }
 
 TEST(PluginLocation, PrefersTheInstalledModuleOverOneBesideTheProgram) {

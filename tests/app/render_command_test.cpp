@@ -1,8 +1,10 @@
 // kestrum render as a user runs it: a picture of the map, clear failures, exit codes.
 
 #include "headless.h"
+#include "support/run_tool.h"
 #include "support/temp_dir.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <gtest/gtest.h>
 
@@ -52,4 +54,49 @@ TEST(RenderCommand, ReportsUsageAndFileProblems) {
     const fs::path png = dir / "cut.png";
     EXPECT_EQ(run(cut.string() + " -o " + png.string() + " --size 100x80 --aa"), 2);
     EXPECT_TRUE(fs::exists(png));
+}
+
+TEST(RenderCommand, WritesThePictureFormatItsNameAsksFor) {
+    const kestrum::test::TempDir dir;
+    const std::string sample = std::string(KESTRUM_DATA_DIR) + "/sample.map --size 120x90 -o ";
+    const auto head = [](const fs::path& p) { return kestrum::test::readFile(p).substr(0, 4); };
+    for (const char* name : {"a.jpg", "b.JPEG"}) {
+        ASSERT_EQ(run(sample + (dir / name).string()), 0) << name;
+        EXPECT_EQ(head(dir / name).substr(0, 3), "\xFF\xD8\xFF") << name; // a JPEG start of image
+        QImage img;
+        ASSERT_TRUE(img.load(QString::fromStdString((dir / name).string()), "JPEG")) << name;
+        EXPECT_EQ(img.width(), 120);
+    }
+    ASSERT_EQ(run(sample + (dir / "c.Png").string()), 0);
+    EXPECT_EQ(head(dir / "c.Png"), "\x89PNG");
+    // The JPEG is the same picture at quality 90: encoding the PNG's pixels so gives its bytes.
+    QImage png(QString::fromStdString((dir / "c.Png").string()));
+    QByteArray again;
+    QBuffer buffer(&again);
+    ASSERT_TRUE(png.convertToFormat(QImage::Format_RGB32).save(&buffer, "JPEG", 90));
+    EXPECT_EQ(again.toStdString(), kestrum::test::readFile(dir / "a.jpg"));
+}
+
+TEST(RenderCommand, UsageErrorsSayWhatIsWrong) {
+    const kestrum::test::TempDir dir;
+    const std::string sample = std::string(KESTRUM_DATA_DIR) + "/sample.map";
+    const auto render = [](const std::string& args) { return kestrum::test::runTool("render " + args); };
+    kestrum::test::ToolRun r = render(sample);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("-o OUT is missing"), std::string::npos) << r.out;
+    r = render(sample + " -o " + (dir / "x.gif").string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(".png, .jpg or .jpeg"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(dir / "x.gif"));
+    for (const std::string both : {" --fit --view 0,0,100", " --view 0,0,100 --fit"}) {
+        r = render(sample + " -o " + (dir / "x.png").string() + both);
+        EXPECT_EQ(r.status, 1) << both;
+        EXPECT_NE(r.out.find("--fit and --view"), std::string::npos) << r.out;
+    }
+    EXPECT_FALSE(fs::exists(dir / "x.png"));
+    for (const char* size : {"0x5", "16385x10", "axb"}) {
+        r = render(sample + " -o " + (dir / "x.png").string() + " --size " + size);
+        EXPECT_EQ(r.status, 1) << size;
+        EXPECT_NE(r.out.find("from 1 to 16384"), std::string::npos) << r.out;
+    }
 }

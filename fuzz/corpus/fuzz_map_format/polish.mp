@@ -1,0 +1,3 @@
+; comment
+[IMG ID]
+Name=x
