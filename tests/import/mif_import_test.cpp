@@ -191,19 +191,116 @@ Text
     EXPECT_EQ(m[1].Brush, (TQEVMapBrush{0x7B0000, 1}));
 }
 
-TEST(MifObjects, KindsTheMapDoesNotShowStillTakeTheirRows) {
-    // Rect, Arc, RoundRect, Ellipse and Line make no object, but each takes its MID row, and the
-    // numbers they carry on following lines (Arc angles, RoundRect radius) are not stray.
-    const std::string ring = "Region 1\n  3\n0 0\n1 0\n0 1\n";
-    const Imported m = importText(lonLat(ring + "Rect 0 0 1 1\nArc 0 0 1 1\n  0 360\nRoundRect 0 0 1 1\n  0.5\n"
-                                                "Ellipse 0 0 1 1\nLine 0 0 1 1\n" + ring,
-                                         "Columns 1\n  Street Char(10)\n"),
-                                  std::string_view("one\nrect\narc\nround\nellipse\nline\nseven\n"));
+TEST(MifObjects, LinesBoxesEllipsesAndArcsAreKeptWithTheirRows) {
+    // Projected units, so that the geometry can be checked in whole numbers.
+    const std::string body = "Line 0 0 100 50\n"
+                             "    Pen (2,2,255)\n"
+                             "Rect 100 0 0 40\n"
+                             "    Brush (2,65280,0)\n"
+                             "RoundRect 0 0 100 40\n  20\n"
+                             "Ellipse 0 0 100 40\n"
+                             "Arc 0 0 100 100\n  0 90\n"
+                             "Region 1\n  3\n0 0\n1 0\n0 1\n";
+    const Imported m = importText("Version 300\nCoordSys NonEarth Units \"m\"\nColumns 1\n  Street Char(10)\nData\n" + body,
+                                  std::string_view("line\nrect\nround\nellipse\narc\nregion\n"));
+    ASSERT_EQ(m.count(), 6);
+    EXPECT_FALSE(m.result.firstProblem) << m.problem();
+    EXPECT_EQ(m.result.records, 6);
+    EXPECT_EQ(m.result.skipped, 0);
+    const char* streets[] = {"LINE", "RECT", "ROUND", "ELLIPSE", "ARC", "REGION"};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(m.address(i).Street, streets[i]) << i;
+
+    // A line: two points on plane 1, styled as a polyline.
+    EXPECT_EQ(m[0].Kind, cLine);
+    EXPECT_EQ(m[0].Ploskost, 1);
+    ASSERT_EQ(m[0].points().size(), 2u);
+    EXPECT_EQ(m[0].points()[1], (TMapPoint{100.0f, -50.0f}));
+    EXPECT_EQ(m[0].Pen.Color, 0xFF0000);
+
+    // A rectangle written corner-last still gives its four corners, styled as a region.
+    EXPECT_EQ(m[1].Kind, cPolygon);
+    EXPECT_EQ(m[1].Ploskost, 0);
+    ASSERT_EQ(m[1].points().size(), 4u);
+    for (const TMapPoint& p : m[1].points()) {
+        EXPECT_TRUE(p.X == 0.0f || p.X == 100.0f);
+        EXPECT_TRUE(p.Y == 0.0f || p.Y == -40.0f);
+    }
+    EXPECT_EQ(m[1].Brush, (TQEVMapBrush{0x00FF00, 0}));
+
+    // A rounded rectangle: corners cut by arcs of radius 10 (the rounding is their diameter),
+    // so nothing comes nearer to a corner than 10 * (sqrt(2) - 1) and the sides stay whole.
+    EXPECT_EQ(m[2].Kind, cPolygon);
+    EXPECT_GT(m[2].points().size(), 8u);
+    double nearest = 1e9;
+    for (const TMapPoint& p : m[2].points()) {
+        EXPECT_GE(p.X, 0.0f);
+        EXPECT_LE(p.X, 100.0f);
+        EXPECT_GE(p.Y, -40.0f);
+        EXPECT_LE(p.Y, 0.0f);
+        nearest = std::min(nearest, std::hypot(p.X - 0.0, p.Y - 0.0));
+    }
+    EXPECT_NEAR(nearest, 10 * (std::sqrt(2.0) - 1), 0.8);
+    EXPECT_EQ(m[2].Corners[2], (TMapPoint{100.0f + m[2].Pen.Width / 2, m[2].Pen.Width / 2}));
+
+    // An ellipse keeps its box's corners in the map's order.
+    EXPECT_EQ(m[3].Kind, cEllipse);
+    ASSERT_EQ(m[3].points().size(), 4u);
+    EXPECT_EQ(m[3].points()[0], (TMapPoint{0.0f, -40.0f}));
+    EXPECT_EQ(m[3].points()[2], (TMapPoint{100.0f, 0.0f}));
+
+    // A quarter arc from east to north, counter-clockwise: from (100, 50) to (50, 100) along the circle.
+    EXPECT_EQ(m[4].Kind, cLine);
+    const auto arc = m[4].points();
+    ASSERT_GE(arc.size(), 10u);
+    EXPECT_EQ(arc.front(), (TMapPoint{100.0f, -50.0f}));
+    EXPECT_EQ(arc.back(), (TMapPoint{50.0f, -100.0f}));
+    for (const TMapPoint& p : arc) {
+        EXPECT_NEAR(std::hypot(p.X - 50.0, -p.Y - 50.0), 50.0, 0.8);
+        EXPECT_GE(p.X, 49.0f);
+    }
+}
+
+TEST(MifObjects, ArcsRunCounterClockwiseAndEqualAnglesCloseTheEllipse) {
+    const Imported m = importText("Version 300\nCoordSys NonEarth Units \"m\"\nColumns 0\nData\n"
+                                  "Arc -100 -100 100 100 270 90\nArc -100 -50 100 50 0 360\nArc 0 0 1 1\n");
     ASSERT_EQ(m.count(), 2);
-    EXPECT_EQ(m.address(0).Street, "ONE");
-    EXPECT_EQ(m.address(1).Street, "SEVEN");
-    EXPECT_EQ(m.result.records, 7);
-    EXPECT_EQ(m.result.skipped, 5);
+    // From south through east to north: every point on the eastern half.
+    for (const TMapPoint& p : m[0].points()) EXPECT_GE(p.X, -0.5f);
+    EXPECT_EQ(m[0].points().front(), (TMapPoint{0.0f, 100.0f}));
+    EXPECT_EQ(m[0].points().back(), (TMapPoint{0.0f, -100.0f}));
+    // The whole ellipse comes back to its start, and reaches both ends of its box.
+    const auto whole = m[1].points();
+    EXPECT_EQ(whole.front(), whole.back());
+    EXPECT_EQ(m[1].Corners[0].X + m[1].Pen.Width / 2, -100.0f);
+    EXPECT_EQ(m[1].Corners[2].Y - m[1].Pen.Width / 2, 50.0f);
+    // An arc without its angles is damage, named, and yields nothing.
+    EXPECT_NE(m.problem().find("ARC without its two angles"), std::string::npos) << m.problem();
+}
+
+TEST(MifObjects, MultipointsAndCollectionsKeepEveryPartWithTheRowsAddress) {
+    const std::string body = "Multipoint 3\n1 1\n2 2\n3 3\n"
+                             "Collection 3\n"
+                             "  Region 1\n    3\n0 0\n4 0\n0 4\n"
+                             "  Pline 2\n5 5\n6 6\n"
+                             "  Multipoint 2\n7 7\n8 8\n"
+                             "Collection 2\n  Line 0 0 9 9\n  Multipoint 1\n9 9\n"
+                             "Point 10 10\n";
+    const Imported m = importText("Version 300\nCoordSys NonEarth Units \"m\"\nColumns 1\n  Street Char(10)\nData\n" + body,
+                                  std::string_view("s1\ns2\ns3\ns4\n"));
+    ASSERT_EQ(m.count(), 3 + 4 + 2 + 1);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(m.address(i).Street, "S1");
+    EXPECT_EQ(m[3].Kind, cPolygon);
+    EXPECT_EQ(m[4].Kind, cLine);
+    EXPECT_EQ(m[5].Kind, cZametka);
+    EXPECT_EQ(m[6].Kind, cZametka);
+    for (int i = 3; i < 7; ++i) EXPECT_EQ(m.address(i).Street, "S2") << i;
+    EXPECT_EQ(m[7].Kind, cLine);
+    EXPECT_EQ(m.address(7).Street, "S3");
+    // GDAL's collections may hold a LINE.
+    EXPECT_EQ(m[8].Kind, cZametka);
+    EXPECT_EQ(m.address(8).Street, "S3");
+    EXPECT_EQ(m.address(9).Street, "S4");
+    EXPECT_EQ(m.result.records, 4);
     EXPECT_FALSE(m.result.firstProblem) << m.problem();
 }
 
@@ -314,7 +411,7 @@ TEST(MifQuirks, MixedLineEndsAndBlockBoundariesChangeNothing) {
 
 TEST(MifAttributes, AddressColumnsAreFoundByNameAndRowsStayInStep) {
     const Imported m = importFile(kOurs / "address_win1251.mif");
-    ASSERT_EQ(m.count(), 3);
+    ASSERT_EQ(m.count(), 4);
     // Both rings of the first region share its row. A quoted value keeps its comma, and the
     // last column whose name holds ДОМ gives the house.
     for (int i : {0, 1}) {
@@ -323,11 +420,12 @@ TEST(MifAttributes, AddressColumnsAreFoundByNameAndRowsStayInStep) {
         EXPECT_EQ(m.address(i).House, "12\xE0");                                   // 12а
     }
     // The Rect took the second row; "none" reads as no town; an empty ДОМ leaves the other house.
-    EXPECT_EQ(m.address(2).Town, "");
-    EXPECT_EQ(m.address(2).Street, "\xC0\xD0\xC1\xC0\xD2"); // АРБАТ
-    EXPECT_EQ(m.address(2).House, "5");
+    EXPECT_EQ(m[2].Kind, cPolygon);
+    EXPECT_EQ(m.address(3).Town, "");
+    EXPECT_EQ(m.address(3).Street, "\xC0\xD0\xC1\xC0\xD2"); // АРБАТ
+    EXPECT_EQ(m.address(3).House, "5");
     EXPECT_EQ(m.result.records, 3);
-    EXPECT_EQ(m.result.skipped, 1);
+    EXPECT_EQ(m.result.skipped, 0);
     EXPECT_FALSE(m.result.firstProblem) << m.problem();
     EXPECT_FALSE(m.result.firstWarning);
 }
@@ -606,10 +704,11 @@ struct CorpusCase {
 };
 
 TEST(MifCorpus, RealFilesImportWholly) {
-    // Records are the objects of each file; ogrinfo counts the same (the GDAL file holds six
-    // objects of kinds the map does not show: Line, Rect, RoundRect, Ellipse and two Arcs).
+    // Records are the objects of each file; ogrinfo reads the same 16 from the GDAL file. Its
+    // Rect and RoundRect become polygons, its Line, two Arcs and the collection's Line lines,
+    // beside the one ellipse.
     const CorpusCase cases[] = {
-        {"gdal_all_geoms.mif", 16, 2, 4, 7, 1},
+        {"gdal_all_geoms.mif", 16, 4, 8, 7, 1},
         {"gdal_win1251.mif", 3, 1, 1, 1, 0},
         {"gdal_win1251_text.mif", 1, 0, 0, 0, 1},
         {"geotk_HY_WATER_AREA_POLYGON.mif", 86, 86, 0, 0, 0},
@@ -624,6 +723,8 @@ TEST(MifCorpus, RealFilesImportWholly) {
         EXPECT_EQ(m.kindCount(cLine), c.lines);
         EXPECT_EQ(m.kindCount(cZametka), c.notes);
         EXPECT_EQ(m.kindCount(cText), c.texts);
+        EXPECT_EQ(m.kindCount(cEllipse), std::string_view(c.file) == "gdal_all_geoms.mif" ? 1 : 0);
+        EXPECT_EQ(m.result.skipped, 0);
         EXPECT_FALSE(m.result.firstProblem) << m.problem();
         EXPECT_FALSE(m.result.firstWarning);
     }

@@ -1,4 +1,4 @@
-#include "import/mif_import.h"
+#include "import/mif_importer.h"
 
 #include <cmath>
 
@@ -43,5 +43,107 @@ int32_t mifTextAngle(double degrees) {
     if (t >= 3600.0) t -= 3600.0;
     return static_cast<int32_t>(t);
 }
+
+namespace mif {
+
+void MifImporter::resetStyles() {
+    m_pen = {0, 0, 0, 0};
+    m_brush = {0, 0};
+    m_symbol = {};
+    m_symbol.color = m_fontColour = 0;
+}
+
+// --- styles --------------------------------------------------------------------------------
+
+// The parenthesised arguments of a style clause: numbers, and quoted strings (skipped).
+// Returns how many arguments there were; numbers land in `num`, strings leave NaN there.
+int MifImporter::readArgs(std::string_view rest, double* num, int max) {
+    rest = skipBlanks(rest);
+    if (rest.empty() || rest[0] != '(') return 0;
+    rest.remove_prefix(1);
+    int n = 0;
+    bool unterminated = false;
+    while (n < max) {
+        rest = skipBlanks(rest);
+        if (takeQuoted(rest, m_argScratch, unterminated)) {
+            num[n++] = std::nan("");
+        } else if (takeNumber(rest, num[n])) {
+            ++n;
+        } else {
+            break;
+        }
+        rest = skipBlanks(rest);
+        if (rest.empty() || rest[0] != ',') break;
+        rest.remove_prefix(1);
+    }
+    return n;
+}
+
+// A MIF colour 0xRRGGBB into a colour reference 0x00BBGGRR; false for no colour at all.
+bool MifImporter::colour(double v, int32_t& out) {
+    if (!(v >= 0 && v <= 16777215.0) || v != std::floor(v)) {
+        problem([] { return std::string("colour out of range"); });
+        return false;
+    }
+    const auto c = static_cast<uint32_t>(v);
+    out = static_cast<int32_t>(((c & 0xFFu) << 16) | (c & 0xFF00u) | ((c >> 16) & 0xFFu));
+    return true;
+}
+
+namespace {
+
+bool isNumber(double v) { return !std::isnan(v); }
+
+} // namespace
+
+void MifImporter::readPen(std::string_view rest) {
+    double a[3];
+    if (readArgs(rest, a, 3) < 3 || !isNumber(a[0]) || !isNumber(a[1]) || !isNumber(a[2]))
+        return problem([] { return std::string("PEN needs (width, pattern, colour)"); });
+    // MapInfo widths are 0..7 pixels, or 11 and above for points; nothing sensible is larger.
+    if (!(a[0] >= 0 && a[0] <= 10000.0)) return problem([] { return std::string("PEN width out of range"); });
+    int32_t c = 0;
+    if (!colour(a[2], c)) return;
+    m_pen.Width = static_cast<float>(a[0]);
+    m_pen.Style = mifPenStyle(static_cast<int64_t>(std::clamp(a[1], -1.0, 1000.0)));
+    m_pen.Color = c;
+}
+
+void MifImporter::readBrush(std::string_view rest) {
+    double a[3];
+    const int n = readArgs(rest, a, 3);
+    if (n < 2 || !isNumber(a[0]) || !isNumber(a[1]))
+        return problem([] { return std::string("BRUSH needs (pattern, colour[, background])"); });
+    int32_t c = 0;
+    if (!colour(a[1], c)) return;
+    m_brush.Style = mifBrushStyle(static_cast<int64_t>(std::clamp(a[0], -1.0, 1000.0)));
+    m_brush.Color = c;
+}
+
+// Every form of SYMBOL (MapInfo 3 shapes, TrueType font symbols, bitmap files) carries the
+// colour as its second argument.
+void MifImporter::readSymbol(std::string_view rest) {
+    double a[6];
+    if (readArgs(rest, a, 6) < 2 || !isNumber(a[1]))
+        return problem([] { return std::string("SYMBOL without a colour"); });
+    int32_t c = 0;
+    if (colour(a[1], c)) m_symbol.color = m_fontColour = c;
+}
+
+void MifImporter::readFont(std::string_view rest) {
+    double a[5];
+    if (readArgs(rest, a, 5) < 4 || !isNumber(a[3]))
+        return problem([] { return std::string("FONT needs (name, style, size, colour[, background])"); });
+    int32_t c = 0;
+    if (colour(a[3], c)) m_symbol.color = m_fontColour = c;
+}
+
+void MifImporter::readAngle(std::string_view rest) {
+    double a = 0;
+    if (!takeNumber(rest, a)) return problem([] { return std::string("ANGLE without a number"); });
+    m_angle = a;
+}
+
+} // namespace mif
 
 } // namespace kestrum
