@@ -150,16 +150,55 @@ Pline 2
     }
     EXPECT_EQ(m[0].points().size(), 3u);
     EXPECT_EQ(m[1].points().size(), 4u);
-    // Pen and brush carry over to the polylines, which take the pen width as their height.
+    // Nothing carries over: the polylines have no clauses and take MapInfo's default pen, one
+    // black pixel, whose width is also their height.
     for (int i : {2, 3, 4}) {
         EXPECT_EQ(m[i].Kind, cLine);
         EXPECT_EQ(m[i].Ploskost, 1);
-        EXPECT_EQ(m[i].Height, 2.0f);
-        EXPECT_EQ(m[i].Pen.Color, 0xFF0000);
+        EXPECT_EQ(m[i].Height, 1.0f);
+        EXPECT_EQ(m[i].Pen.Color, 0);
+        EXPECT_EQ(m[i].Pen.Style, 0);
     }
     EXPECT_EQ(m[3].points().size(), 3u);
     EXPECT_EQ(m[4].points()[1], (TMapPoint{8.0f, -8.0f})) << "no CoordSys and no decimal point: as they are";
     EXPECT_EQ(m.result.records, 3);
+}
+
+TEST(MifStyles, ObjectsWithoutClausesTakeMapInfosDefaultsNotTheLastObjects) {
+    // The country without a BRUSH is white, not black; the text's brush, the region's pen and
+    // the first point's symbol do not reach the objects after them.
+    const Imported m = importText(projected(R"(Text "a"
+    0 0 10 5
+    Brush (2,255,0)
+    Font ("Arial",0,12,65280)
+Region 1
+  3
+0 0
+100 0
+0 100
+    Pen (3,5,255)
+Region 1
+  3
+0 0
+100 0
+0 100
+Point 5 5
+    Symbol (34,255,18)
+Point 6 6
+Text "b"
+    0 0 10 5
+)"));
+    ASSERT_EQ(m.count(), 6);
+    EXPECT_EQ(m[1].Brush, (TQEVMapBrush{0xFFFFFF, 0})) << "no BRUSH: solid white";
+    EXPECT_EQ(m[1].Pen.Color, 0xFF0000);
+    EXPECT_EQ(m[2].Brush, (TQEVMapBrush{0xFFFFFF, 0}));
+    EXPECT_EQ(m[2].Pen.Color, 0) << "no PEN: black";
+    EXPECT_EQ(m[2].Pen.Style, 0);
+    EXPECT_EQ(m[2].Pen.Width, 1.0f);
+    EXPECT_EQ(m[3].Pen.Color, 0xFF0000); // MIF 255 is blue
+    EXPECT_EQ(m[4].Pen.Color, 0) << "no SYMBOL: MapInfo's black default";
+    EXPECT_EQ(m[5].Pen.Color, 0) << "no FONT: black, not the first text's green";
+    EXPECT_EQ(m[5].Brush.Color, 0xFFFFFF);
 }
 
 TEST(MifObjects, TextTakesItsBoxFontColourAndAngle) {

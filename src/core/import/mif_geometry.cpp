@@ -77,6 +77,7 @@ void MifImporter::dispatch(std::string_view w, std::string_view rest) {
 // A new object of the file: the pending one is made, and a top-level object takes its MID row.
 void MifImporter::startObject(Pending kind, bool mayBePart) {
     emit();
+    resetStyles(); // the clauses that follow are the new object's own
     if (mayBePart && m_partsLeft > 0) {
         --m_partsLeft;
     } else {

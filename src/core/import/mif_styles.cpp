@@ -46,11 +46,15 @@ int32_t mifTextAngle(double degrees) {
 
 namespace mif {
 
+// What MapInfo draws an object with when it has no clause of its own: Pen (1,2,0), a solid
+// black line of one pixel; Brush (2,16777215,16777215), solid white; Symbol (35,0,12), a black
+// star of 12 points; a black font. Nothing carries over from the object before.
 void MifImporter::resetStyles() {
-    m_pen = {0, 0, 0, 0};
-    m_brush = {0, 0};
+    m_pen = {0, 0, 1.0f, 0};
+    m_brush = {0xFFFFFF, 0};
     m_symbol = {};
-    m_symbol.color = m_fontColour = 0;
+    m_fontColour = 0;
+    m_angle = 0;
 }
 
 // --- styles --------------------------------------------------------------------------------
@@ -127,7 +131,7 @@ void MifImporter::readSymbol(std::string_view rest) {
     if (readArgs(rest, a, 6) < 2 || !isNumber(a[1]))
         return problem([] { return std::string("SYMBOL without a colour"); });
     int32_t c = 0;
-    if (colour(a[1], c)) m_symbol.color = m_fontColour = c;
+    if (colour(a[1], c)) m_symbol.color = c;
 }
 
 void MifImporter::readFont(std::string_view rest) {
@@ -135,7 +139,7 @@ void MifImporter::readFont(std::string_view rest) {
     if (readArgs(rest, a, 5) < 4 || !isNumber(a[3]))
         return problem([] { return std::string("FONT needs (name, style, size, colour[, background])"); });
     int32_t c = 0;
-    if (colour(a[3], c)) m_symbol.color = m_fontColour = c;
+    if (colour(a[3], c)) m_fontColour = c;
 }
 
 void MifImporter::readAngle(std::string_view rest) {
