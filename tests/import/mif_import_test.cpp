@@ -145,7 +145,7 @@ Pline 2
         EXPECT_EQ(m[i].Kind, cPolygon);
         EXPECT_EQ(m[i].Ploskost, 0);
         EXPECT_EQ(m[i].Height, 0.0f);
-        EXPECT_EQ(m[i].Pen, (TQEVMapPen{0xFF0000, 0, 2.0f, 0}));
+        EXPECT_EQ(m[i].Pen, (TQEVMapPen{0xFF0000, 0, 2.0f, kPenWidthPixels}));
         EXPECT_EQ(m[i].Brush, (TQEVMapBrush{0x00FF00, 0}));
     }
     EXPECT_EQ(m[0].points().size(), 3u);
@@ -420,7 +420,7 @@ TEST(MifQuirks, MixedLineEndsAndBlockBoundariesChangeNothing) {
     EXPECT_EQ(cr.kindCount(cLine), 1);
     EXPECT_EQ(cr.kindCount(cZametka), 2);
     EXPECT_EQ(cr[0].points().size(), 3u);
-    EXPECT_EQ(cr[0].Pen, (TQEVMapPen{0xFF0000, 0, 2.0f, 0}));
+    EXPECT_EQ(cr[0].Pen, (TQEVMapPen{0xFF0000, 0, 2.0f, kPenWidthPixels}));
     EXPECT_FALSE(cr.result.firstProblem) << cr.problem();
     EXPECT_EQ(importText(lonLat("Multipoint 1\n1 1\nMultiPoint 1\n2 2\n")).count(), 2);
 

@@ -58,6 +58,10 @@ bool sniffMIF(std::string_view head);
 // tangent), keeping its quadrant.
 int32_t mifTextAngle(double degrees);
 
+// A MIF pen width in screen pixels: 1 to 7 are pixels, 11 and above (width - 10) / 10 points.
+// Imported pens carry kPenWidthPixels, so they are drawn as wide at every zoom.
+float mifPenPixels(double width);
+
 // MIF pattern numbers to the map's pen and brush styles.
 uint8_t mifPenStyle(int64_t pattern);
 uint8_t mifBrushStyle(int64_t pattern);

@@ -24,6 +24,12 @@ uint8_t mifBrushStyle(int64_t p) {
     return 1;                                                      // clear (0, 1, 48 and above)
 }
 
+float mifPenPixels(double width) {
+    // 11 and above are tenths of a point beyond 10; a point is 96 / 72 pixels on the screen.
+    if (width >= 11) return static_cast<float>((width - 10) / 10 * 96.0 / 72.0);
+    return static_cast<float>(width);
+}
+
 int32_t mifTextAngle(double degrees) {
     if (!std::isfinite(degrees)) return 0;
     // Whole turns first, so that no angle, however large, overflows the tenths.
@@ -50,7 +56,7 @@ namespace mif {
 // black line of one pixel; Brush (2,16777215,16777215), solid white; Symbol (35,0,12), a black
 // star of 12 points; a black font. Nothing carries over from the object before.
 void MifImporter::resetStyles() {
-    m_pen = {0, 0, 1.0f, 0};
+    m_pen = {0, 0, 1.0f, kPenWidthPixels};
     m_brush = {0xFFFFFF, 0};
     m_symbol = {};
     m_fontColour = 0;
@@ -108,7 +114,8 @@ void MifImporter::readPen(std::string_view rest) {
     if (!(a[0] >= 0 && a[0] <= 10000.0)) return problem([] { return std::string("PEN width out of range"); });
     int32_t c = 0;
     if (!colour(a[2], c)) return;
-    m_pen.Width = static_cast<float>(a[0]);
+    m_pen.Width = mifPenPixels(a[0]);
+    m_pen.Flags = kPenWidthPixels;
     m_pen.Style = mifPenStyle(static_cast<int64_t>(std::clamp(a[1], -1.0, 1000.0)));
     m_pen.Color = c;
 }

@@ -89,7 +89,8 @@ void TKorvane::CollectVisible(const TMapRect& r, bool clearFirst) {
         if (!PassesFilter(o)) return;
         const int bucket = bucketOf(o.Ploskost);
         if (o.Kind == cLine && o.Pen.Width > 0) {
-            if (o.Pen.Width * sf >= lineMin) m_planes[bucket].push_back(i);
+            const double px = penWidthInPixels(o.Pen) ? double{o.Pen.Width} : o.Pen.Width * sf;
+            if (px >= lineMin) m_planes[bucket].push_back(i);
             return;
         }
         if (o.Kind == cZametka) {
