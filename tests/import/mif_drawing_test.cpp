@@ -3,12 +3,14 @@
 
 #include "import/mif_import.h"
 #include "io/byte_source.h"
+#include "icons/qev_icon.h"
 #include "io/map_writer.h"
 #include "support/draw_map.h"
 
 #include <gtest/gtest.h>
 
 #include <span>
+#include <vector>
 #include <string>
 
 namespace kestrum {
@@ -87,6 +89,60 @@ TEST(MifDrawing, PensInMapUnitsStillGrowWithTheZoom) {
     const auto [near, far] = edgeAtTwoZooms(m);
     EXPECT_EQ(near, 1);
     EXPECT_EQ(far, 4);
+}
+
+// A MIF of one point at (100, 75) on the screen with the given symbol clause.
+std::string point(std::string_view symbol) {
+    return "Version 300\nCoordSys NonEarth Units \"m\"\nColumns 0\nData\nPoint 100 -75\n" + std::string(symbol);
+}
+
+TEST(MifDrawing, SymbolsShowTheirShapeInTheirColourAndSize) {
+    constexpr int32_t kBack = 0xFFFFFF, kRed = 0x0000FF, kBlue = 0xFF0000;
+    struct Probe {
+        int dx, dy;
+        int32_t colour;
+    };
+    struct Case {
+        const char* symbol;
+        std::vector<Probe> probes;
+    };
+    const Case cases[] = {
+        // A red filled circle of 12 points: 16 pixels across, so 5 pixels out is red, 9 is not.
+        {"    Symbol (34,16711680,12)\n", {{0, 0, kRed}, {5, 0, kRed}, {0, -5, kRed}, {9, 0, kBack}, {6, 6, kBack}}},
+        // A blue square of 24 points (32 pixels): its corners are filled, beyond them nothing.
+        {"    Symbol (32,255,24)\n", {{0, 0, kBlue}, {9, 9, kBlue}, {-10, -10, kBlue}, {14, 0, kBack}}},
+        // An open circle: the middle shows the map through it.
+        {"    Symbol (40,255,24)\n", {{0, 0, kBack}, {0, 11, kBlue}, {-11, 0, kBlue}, {15, 0, kBack}}},
+        // No symbol: MapInfo's black star, its centre black.
+        {"", {{0, 0, kBlack}, {0, 9, kBack}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.symbol);
+        test::DrawMap m(test::DrawMap::Pixels, kBack);
+        importInto(m.map, point(c.symbol));
+        const TImage& img = m.redraw();
+        for (const Probe& p : c.probes)
+            EXPECT_EQ(img.colorAt(100 + p.dx, 75 + p.dy), p.colour) << p.dx << "," << p.dy;
+    }
+
+    // A shadowed square keeps its grey shadow whatever its colour.
+    test::DrawMap shadow(test::DrawMap::Pixels, kBack);
+    importInto(shadow.map, point("    Symbol (44,255,24)\n"));
+    const TImage& img = shadow.redraw();
+    EXPECT_EQ(img.colorAt(100, 75), kBlue);
+    EXPECT_EQ(img.colorAt(100 + 10, 75 + 10), 0x808080);
+}
+
+TEST(MifDrawing, SymbolsAreDrawnWhenAnAttachedLibraryLacksThem) {
+    // A user's own "icons.lib" has no MapInfo library: the built-in one answers.
+    test::DrawMap m(test::DrawMap::Pixels, 0xFFFFFF);
+    TQevIcon icons;
+    icons.AddLibrary("Default");
+    m.map.QevMapIcon(&icons);
+    importInto(m.map, point("    Symbol (32,16711680,12)\n"));
+    EXPECT_EQ(m.redraw().colorAt(100, 75), 0x0000FF);
+    // Hit testing finds the note where it is drawn: 16 pixels across.
+    m.map.QevMapIcon(nullptr);
 }
 
 } // namespace

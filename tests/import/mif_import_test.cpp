@@ -96,16 +96,32 @@ TEST(MifStyles, TextAngleIsSqueezedWithinItsQuadrant) {
 
 // --- objects -------------------------------------------------------------------------------------
 
-TEST(MifObjects, PointBecomesANoteWithTheBuiltInIcon) {
-    const Imported m = importText(lonLat("Point 37.61 55.75\n    Symbol (35,16711680,12)\n"));
-    ASSERT_EQ(m.count(), 1);
+TEST(MifObjects, PointBecomesANoteShowingItsSymbol) {
+    const Imported m = importText(lonLat("Point 37.61 55.75\n    Symbol (33,16711680,18)\n"
+                                         "Point 1.5 1.5\n"
+                                         "Point 2.5 2.5\n    Symbol (70,255,10)\n"
+                                         "Point 3.5 3.5\n    Symbol (65,65280,14,\"MapInfo Cartographic\",0,0)\n"
+                                         "Point 4.5 4.5\n    Symbol (\"pin.bmp\",0,24,0)\n"));
+    ASSERT_EQ(m.count(), 5);
     const TQEVMapObjectMem& o = m[0];
     EXPECT_EQ(o.Kind, cZametka);
     ASSERT_NE(o.note(), nullptr);
     EXPECT_FLOAT_EQ(o.note()->X, 37610000.0f);
     EXPECT_FLOAT_EQ(o.note()->Y, -55750000.0f);
-    EXPECT_EQ(o.note()->LibName.view(), "Default");
-    EXPECT_EQ(o.note()->IconName.view(), "61");
+    // The shape names a picture of the built-in MapInfo library; the pen carries colour and size.
+    EXPECT_EQ(o.note()->LibName.view(), "MapInfo");
+    EXPECT_EQ(o.note()->IconName.view(), "33");
+    EXPECT_EQ(o.Pen.Width, 18.0f);
+    // No SYMBOL: MapInfo's black star of 12 points. Shapes beyond 3.0's, font and bitmap
+    // symbols: a dot of their colour and size.
+    EXPECT_EQ(m[1].note()->IconName.view(), "35");
+    EXPECT_EQ(m[1].Pen, (TQEVMapPen{0, 0, 12.0f, 0}));
+    EXPECT_EQ(m[2].note()->IconName.view(), "34");
+    EXPECT_EQ(m[2].Pen, (TQEVMapPen{0xFF0000, 0, 10.0f, 0}));
+    EXPECT_EQ(m[3].note()->IconName.view(), "34");
+    EXPECT_EQ(m[3].Pen, (TQEVMapPen{0x00FF00, 0, 14.0f, 0}));
+    EXPECT_EQ(m[4].note()->IconName.view(), "34");
+    EXPECT_EQ(m[4].Pen.Width, 24.0f);
     EXPECT_TRUE(o.note()->Text.empty());
     EXPECT_EQ(o.Pen.Color, 0x0000FF); // the symbol's red, as a colour reference
     EXPECT_EQ(o.Brush.Style, 1);

@@ -7,6 +7,7 @@
 // Private to the importer: nothing outside src/core/import includes it.
 
 #include "component/korvane.h"
+#include "icons/mapinfo_symbols.h"
 #include "import/mif_charset.h"
 #include "import/mif_import.h"
 #include "import/mif_lines.h"
@@ -34,10 +35,9 @@ enum class Pending : uint8_t {
 
 // A MapInfo 3.0 symbol: shape number, colour (a colour reference) and size in points.
 struct MifSymbol {
-    int32_t shape = 35;
+    int32_t shape = kMapInfoDefaultSymbol;
     int32_t color = 0;
-    float size = 12;
-    bool builtinShape = true; // false for font and bitmap symbols
+    float size = kMapInfoDefaultSize;
 };
 
 class MifImporter {

@@ -162,18 +162,20 @@ void MifImporter::postEllipse() {
     post();
 }
 
-// POINT and MULTIPOINT: a note per point.
+// POINT and MULTIPOINT: a note per point, showing the symbol's shape from the built-in
+// "MapInfo" library. The note's pen carries the symbol: its colour, and its size in points as
+// the width (a note draws no outline).
 void MifImporter::postPoints() {
+    const std::string shape = std::to_string(m_symbol.shape);
     for (const TMapPoint& p : m_points) {
         TQEVMapObjectMem& o = fresh(cZametka, 2);
-        o.Pen = m_pen;
-        o.Pen.Color = m_symbol.color;
+        o.Pen = {m_symbol.color, 0, m_symbol.size, 0};
         o.Brush.Style = 1;
         TQEVMapZametka note;
         note.X = p.X;
         note.Y = p.Y;
-        note.LibName.assign("Default");
-        note.IconName.assign("61"); // the last picture of the built-in library
+        note.LibName.assign(kMapInfoLibrary);
+        note.IconName.assign(shape);
         m_map.EncodeNote(o, note);
         post();
     }

@@ -1,5 +1,7 @@
 #include "import/mif_importer.h"
 
+#include "icons/mapinfo_symbols.h"
+
 #include <cmath>
 
 namespace kestrum {
@@ -131,14 +133,22 @@ void MifImporter::readBrush(std::string_view rest) {
     m_brush.Color = c;
 }
 
-// Every form of SYMBOL (MapInfo 3 shapes, TrueType font symbols, bitmap files) carries the
-// colour as its second argument.
+// SYMBOL comes as a MapInfo 3.0 shape (shape, colour, size), a TrueType font symbol (shape,
+// colour, size, font, style, rotation) or a bitmap file ("file", colour, size, style); every
+// form has the colour second and the size in points third. Only the 3.0 shapes have pictures
+// of their own; the others are shown as a dot of their colour and size.
 void MifImporter::readSymbol(std::string_view rest) {
     double a[6];
-    if (readArgs(rest, a, 6) < 2 || !isNumber(a[1]))
-        return problem([] { return std::string("SYMBOL without a colour"); });
+    const int n = readArgs(rest, a, 6);
+    if (n < 2 || !isNumber(a[1])) return problem([] { return std::string("SYMBOL without a colour"); });
     int32_t c = 0;
     if (colour(a[1], c)) m_symbol.color = c;
+    const bool fromFile = !isNumber(a[0]);
+    const bool fromFont = n >= 4 && !isNumber(a[3]);
+    const bool known = !fromFile && !fromFont && a[0] >= kMapInfoFirstSymbol && a[0] <= kMapInfoLastSymbol &&
+                       a[0] == std::floor(a[0]);
+    m_symbol.shape = known ? static_cast<int32_t>(a[0]) : kMapInfoStandInSymbol;
+    if (n >= 3 && isNumber(a[2]) && a[2] > 0) m_symbol.size = static_cast<float>(std::min(a[2], 96.0));
 }
 
 void MifImporter::readFont(std::string_view rest) {

@@ -539,7 +539,7 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
         OpacityScope op(d, Options.AlphaBlending(), alpha);
         // Looked up after the hook: a hook that asks the libraries for pictures could free a
         // cached bitmap taken before it.
-        const TImage& icon = NoteBitmap(*z);
+        const TImage& icon = NoteBitmap(*z, &obj.Pen);
         const int32_t left = roundScreen(at.X - icon.width() / 2.0), top = roundScreen(at.Y - icon.height() / 2.0);
         d.DrawBitmapInRect({left, top, left + icon.width(), top + icon.height()}, &icon);
         break;
