@@ -491,6 +491,39 @@ TEST(MifAttributes, OnlyTheFormatsOwnNamesMakeATownColumn) {
     ASSERT_EQ(m.count(), 1);
     EXPECT_EQ(m.address(0).Town, "TVER"); // not the capacity, though its name holds CITY
     EXPECT_EQ(m.address(0).Street, "MAIN");
+
+    // A column named CITY, in any case, is a town as CATY is; CAPACITY and ELECTRICITY are not.
+    const Imported city = importText(
+        lonLat("Point 1.5 2.5\nPoint 2.5 2.5\n",
+               "Columns 4\n  capacity Integer\n  Electricity Char(5)\n  city Char(10)\n  sTrEeT Char(10)\n"),
+        std::string_view("12,\"yes\",\"Grenoble\",\"Rue A\"\n7,\"no\",\"Lyon\",\"Rue B\"\n"));
+    ASSERT_EQ(city.count(), 2);
+    EXPECT_EQ(city.address(0).Town, "GRENOBLE");
+    EXPECT_EQ(city.address(0).Street, "RUE A");
+    EXPECT_EQ(city.address(1).Town, "LYON");
+}
+
+TEST(MifAttributes, AQuotedValueOverSeveralLinesIsOneValueAndRowsStayInStep) {
+    const Imported m = importText(
+        lonLat("Point 1 1\nPoint 2 2\nPoint 3 3\n", "Columns 3\n  Note Char(100)\n  Street Char(20)\n  House Char(5)\n"),
+        std::string_view("\"first line\nsecond, with a comma\nthird \"\"quoted\"\"\",\"Elm\",\"1\"\n"
+                         "\"plain\",\"Main\nStreet\",\"2\"\n"
+                         "\"x\",\"Oak\",\"3\"\n"));
+    ASSERT_EQ(m.count(), 3);
+    EXPECT_EQ(m.address(0).Street, "ELM");
+    EXPECT_EQ(m.address(0).House, "1");
+    EXPECT_EQ(m.address(1).Street, "MAIN STREET"); // its line break is a blank
+    EXPECT_EQ(m.address(1).House, "2");
+    EXPECT_EQ(m.address(2).Street, "OAK");
+    EXPECT_EQ(m.address(2).House, "3");
+    EXPECT_FALSE(m.result.firstProblem) << m.problem();
+    EXPECT_FALSE(m.result.firstWarning);
+
+    // A quote inside an unquoted value opens nothing.
+    const Imported inch = importText(lonLat("Point 1 1\nPoint 2 2\n", "Columns 2\n  Size Char(10)\n  Street Char(10)\n"),
+                                     std::string_view("5\" pipe,\"Elm\"\n6,\"Oak\"\n"));
+    EXPECT_EQ(inch.address(1).Street, "OAK");
+    EXPECT_FALSE(inch.result.firstProblem) << inch.problem();
 }
 
 TEST(MifAttributes, CollectionPartsShareARowAndNoneTakesOne) {

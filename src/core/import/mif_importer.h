@@ -161,6 +161,7 @@ class MifImporter {
     double m_textHeight = 0; // of the text box, in whole map units
     bool m_hasTextBox = false;
     std::string m_scratch, m_argScratch;
+    std::string m_row; // a MID row over several lines
 };
 
 } // namespace kestrum::mif

@@ -25,6 +25,22 @@ void MifImporter::nextMidRow() {
             m_result.addProblem(m_midName, m_mid->lineNumber(), "an overlong row was cut (not a text file?)");
         else ++m_result.problems;
     }
+    // A quoted value with line breaks goes on over the next lines; the row ends with its
+    // closing quote. A quote that never closes may take at most this much of the file with it.
+    constexpr std::size_t kMaxJoinedBytes = std::size_t{1} << 20;
+    constexpr int kMaxJoinedLines = 1000;
+    std::size_t open = openQuotedValue(row, m_address.delimiter());
+    if (open != std::string_view::npos) {
+        m_row.assign(row);
+        std::string_view more;
+        for (int lines = 0; lines < kMaxJoinedLines && m_row.size() < kMaxJoinedBytes && m_mid->next(more); ++lines) {
+            m_row += '\n';
+            m_row.append(more);
+            open = openQuotedValue(m_row, m_address.delimiter(), open);
+            if (open == std::string_view::npos) break;
+        }
+        row = m_row;
+    }
     if (!m_address.wantsValues()) return;
     const auto out = m_address.decode(row, m_text, m_addr);
     if (out.missingValues || out.unterminatedQuote) {
