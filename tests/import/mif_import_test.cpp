@@ -597,7 +597,7 @@ TEST(MifCharset, DeclaredSetsAreConvertedAndNeutralTextIsGuessedOnce) {
     };
     const Case cases[] = {
         {"ISO8859_5", "Text \"\xB4\xDE\xDC\"\n 0 0 1 1\n", "\xC4\xEE\xEC", 0}, // Дом
-        {"WindowsLatin1", "Text \"caf\xE9\"\n 0 0 1 1\n", "caf?", 1},          // 1251 has no é
+        {"WindowsLatin1", "Text \"caf\xE9\"\n 0 0 1 1\n", "caf\xE9", 0},       // the map takes 1252
         // Neutral: valid UTF-8 is read as UTF-8, other bytes are taken to be Windows-1251 already,
         // with one warning for the whole file. Plain ASCII (here with no Charset line) needs no guess.
         {"Neutral", "Text \"\xD0\x94\xD0\xBE\xD0\xBC\"\n 0 0 1 1\n", "\xC4\xEE\xEC", 1},
@@ -616,6 +616,57 @@ TEST(MifCharset, DeclaredSetsAreConvertedAndNeutralTextIsGuessedOnce) {
             EXPECT_NE(m.result.firstWarning->message.find("Neutral"), std::string::npos);
         }
     }
+}
+
+TEST(MifCharset, TheMapTakesTheCodePageThatKeepsTheFilesLetters) {
+    struct Case {
+        const char* charset;
+        std::string text;     // as the file holds it
+        CodePage page;        // the map's code page afterwards
+        const char* kept;     // the label in it
+    };
+    const Case cases[] = {
+        {"WindowsLatin1", "Saint-\xC9gr\xE8ve", CodePage::Cp1252, "Saint-\xC9gr\xE8ve"},
+        {"WindowsLatin2", "\xA3\xF3" "d\x9F", CodePage::Cp1250, "\xA3\xF3" "d\x9F"}, // Łódź
+        {"WindowsCyrillic", "\xC4\xEE\xEC", CodePage::Cp1251, "\xC4\xEE\xEC"},
+        // UTF-8, declared or not: the letters choose.
+        {"UTF-8", "Saint-\xC3\x89gr\xC3\xA8ve", CodePage::Cp1252, "Saint-\xC9gr\xE8ve"},
+        {"UTF-8", "\xC5\x81\xC3\xB3" "d\xC5\xBA", CodePage::Cp1250, "\xA3\xF3" "d\x9F"},
+        {"UTF-8", "\xD0\x94\xD0\xBE\xD0\xBC", CodePage::Cp1251, "\xC4\xEE\xEC"},
+        {"Neutral", "Saint-\xC3\x89gr\xC3\xA8ve", CodePage::Cp1252, "Saint-\xC9gr\xE8ve"},
+        // Not UTF-8 and no set named: Windows-1251 as it is, the map's default.
+        {"Neutral", "\xC4\xEE\xEC", CodePage::Cp1251, "\xC4\xEE\xEC"},
+        {"", "abc", CodePage::Cp1251, "abc"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.charset) + " " + c.kept);
+        const std::string charset = *c.charset ? "Charset \"" + std::string(c.charset) + "\"\n" : "";
+        // The map's code page from an earlier import must not leak into this one.
+        const Imported m = importText(charset + projected("Text \"" + c.text + "\"\n 0 0 1 1\n"), std::nullopt,
+                                      [](TKorvane& map) { map.Document().codePage = CodePage::Cp1250; });
+        ASSERT_EQ(m.count(), 1);
+        EXPECT_EQ(m.map->Document().codePage, c.page);
+        EXPECT_EQ(m[0].text()->Text, c.kept);
+        EXPECT_FALSE(m.result.firstProblem) << m.problem();
+    }
+
+    // The MID's letters count too, and its addresses come in the same code page.
+    const Imported mid = importText("Charset \"UTF-8\"\n" + lonLat("Point 1.5 1.5\n", "Columns 1\n  City Char(20)\n"),
+                                    std::string_view("\"Saint-\xC3\x89gr\xC3\xA8ve\"\n"));
+    EXPECT_EQ(mid.map->Document().codePage, CodePage::Cp1252);
+    EXPECT_EQ(mid.address(0).Town, "SAINT-\xC9GR\xC8VE");
+
+    // A map that already holds objects keeps its code page; what it lacks is reported once.
+    const Imported full = importText("Charset \"WindowsLatin1\"\n" + projected("Text \"caf\xE9\"\n 0 0 1 1\n"),
+                                     std::nullopt, [](TKorvane& map) {
+                                         map.NewObject();
+                                         map.CurrentObject.Kind = cLine;
+                                         map.SetPoint(0, 1, 1), map.SetPoint(1, 2, 2);
+                                         map.PostBuffer();
+                                     });
+    EXPECT_EQ(full.map->Document().codePage, CodePage::Cp1251);
+    EXPECT_EQ(full[1].text()->Text, "caf?");
+    EXPECT_EQ(full.result.warnings, 1);
 }
 
 // --- damage --------------------------------------------------------------------------------------

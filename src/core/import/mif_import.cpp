@@ -22,7 +22,7 @@ constexpr uint64_t kMinBytesPerPart = 2;
 
 MifImporter::MifImporter(TKorvane& map, ByteSource& mif, ByteSource* mid, std::string mifName, std::string midName,
                          const MifImportOptions& options)
-    : m_map(map), m_mifName(std::move(mifName)), m_midName(std::move(midName)),
+    : m_map(map), m_mifSource(mif), m_midSource(mid), m_mifName(std::move(mifName)), m_midName(std::move(midName)),
       m_lines(mif, options.blockBytes, options.maxLineBytes), m_text(map.Document().codePage) {
     if (mid) m_mid.emplace(*mid, options.blockBytes, options.maxLineBytes);
     resetStyles();
@@ -31,7 +31,9 @@ MifImporter::MifImporter(TKorvane& map, ByteSource& mif, ByteSource* mid, std::s
 ImportResult MifImporter::run() {
     try {
         fireProgress(0);
-        if (readHeader()) readData();
+        const bool data = readHeader();
+        chooseCodePage();
+        if (data) readData();
         if (!m_cancelled) {
             emit();
             finishRecord();
@@ -139,6 +141,34 @@ void MifImporter::readCharset(std::string_view rest) {
     m_charsetName = name;
     m_text.setCharset(name);
     m_names.setCharset(name);
+}
+
+// The map's code page for an import into an empty map: the one the Charset names, else (UTF-8,
+// or no or an unknown Charset with text that is all valid UTF-8) the one that keeps the most
+// of the letters both files use, else Windows-1251, the map's own default (Russian "Neutral"
+// files are in it already). A map that holds objects keeps its code page, and the text comes
+// into it.
+void MifImporter::chooseCodePage() {
+    MapDocument& doc = m_map.Document();
+    const bool empty = doc.objects.count() == 0 && doc.streets.count() == 0 && doc.towns.count() == 0;
+    CodePage target = doc.codePage;
+    if (empty) {
+        if (const auto named = codePageOfCharset(m_charsetName)) {
+            target = *named;
+        } else {
+            Utf8Census census;
+            countUtf8(m_mifSource, census);
+            if (m_midSource) countUtf8(*m_midSource, census);
+            const bool utf8 = isUtf8Charset(m_charsetName) || census.invalid == 0;
+            target = census.high > 0 && utf8 ? bestCodePage(census) : CodePage::Cp1251;
+        }
+        doc.codePage = target;
+        doc.streets.setCodePage(target);
+        doc.towns.setCodePage(target);
+    }
+    m_text = TextDecoder(target);
+    if (m_charsetName.empty()) m_text.setUnknown();
+    else m_text.setCharset(m_charsetName);
 }
 
 void MifImporter::readDelimiter(std::string_view rest) {

@@ -71,6 +71,7 @@ class MifImporter {
     void readDelimiter(std::string_view rest);
     void readCoordSys(std::string_view rest);
     void readColumns(std::string_view rest);
+    void chooseCodePage();
 
     // --- object clauses (mif_geometry.cpp)
     void readData();
@@ -124,6 +125,8 @@ class MifImporter {
     void postPolygon(Part ring);
 
     TKorvane& m_map;
+    ByteSource& m_mifSource;
+    ByteSource* m_midSource;
     std::string m_mifName, m_midName;
     LineReader m_lines;
     std::optional<LineReader> m_mid;
