@@ -141,7 +141,9 @@ TEST(MifDrawing, SymbolsAreDrawnWhenAnAttachedLibraryLacksThem) {
     m.map.QevMapIcon(&icons);
     importInto(m.map, point("    Symbol (32,16711680,12)\n"));
     EXPECT_EQ(m.redraw().colorAt(100, 75), 0x0000FF);
-    // Hit testing finds the note where it is drawn: 16 pixels across.
+    // Hit testing finds the note where it is drawn, 16 pixels across, and not beyond.
+    EXPECT_EQ(m.map.HitTest({106, 75}).size(), 1u);
+    EXPECT_TRUE(m.map.HitTest({112, 75}).empty());
     m.map.QevMapIcon(nullptr);
 }
 
