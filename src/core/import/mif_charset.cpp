@@ -85,7 +85,7 @@ void countUtf8(ByteSource& src, Utf8Census& census) {
     const uint64_t saved = src.position();
     src.seek(0);
     const auto lacks = [](CodePage cp, char32_t ch) { return !fromUnicode(cp, ch).has_value(); };
-    std::vector<char> buf(std::size_t{1} << 16);
+    std::vector<char> buf(std::size_t{1} << 14); // small: this runs beside the importer's own blocks
     std::size_t kept = 0; // bytes of a sequence cut by the end of the last block
     for (;;) {
         const std::size_t got = src.read(buf.data() + kept, buf.size() - kept);
