@@ -96,16 +96,32 @@ TEST(MifStyles, TextAngleIsSqueezedWithinItsQuadrant) {
 
 // --- objects -------------------------------------------------------------------------------------
 
-TEST(MifObjects, PointBecomesANoteWithTheBuiltInIcon) {
-    const Imported m = importText(lonLat("Point 37.61 55.75\n    Symbol (35,16711680,12)\n"));
-    ASSERT_EQ(m.count(), 1);
+TEST(MifObjects, PointBecomesANoteShowingItsSymbol) {
+    const Imported m = importText(lonLat("Point 37.61 55.75\n    Symbol (33,16711680,18)\n"
+                                         "Point 1.5 1.5\n"
+                                         "Point 2.5 2.5\n    Symbol (70,255,10)\n"
+                                         "Point 3.5 3.5\n    Symbol (65,65280,14,\"MapInfo Cartographic\",0,0)\n"
+                                         "Point 4.5 4.5\n    Symbol (\"pin.bmp\",0,24,0)\n"));
+    ASSERT_EQ(m.count(), 5);
     const TQEVMapObjectMem& o = m[0];
     EXPECT_EQ(o.Kind, cZametka);
     ASSERT_NE(o.note(), nullptr);
     EXPECT_FLOAT_EQ(o.note()->X, 37610000.0f);
     EXPECT_FLOAT_EQ(o.note()->Y, -55750000.0f);
-    EXPECT_EQ(o.note()->LibName.view(), "Default");
-    EXPECT_EQ(o.note()->IconName.view(), "61");
+    // The shape names a picture of the built-in MapInfo library; the pen carries colour and size.
+    EXPECT_EQ(o.note()->LibName.view(), "MapInfo");
+    EXPECT_EQ(o.note()->IconName.view(), "33");
+    EXPECT_EQ(o.Pen.Width, 18.0f);
+    // No SYMBOL: MapInfo's black star of 12 points. Shapes beyond 3.0's, font and bitmap
+    // symbols: a dot of their colour and size.
+    EXPECT_EQ(m[1].note()->IconName.view(), "35");
+    EXPECT_EQ(m[1].Pen, (TQEVMapPen{0, 0, 12.0f, 0}));
+    EXPECT_EQ(m[2].note()->IconName.view(), "34");
+    EXPECT_EQ(m[2].Pen, (TQEVMapPen{0xFF0000, 0, 10.0f, 0}));
+    EXPECT_EQ(m[3].note()->IconName.view(), "34");
+    EXPECT_EQ(m[3].Pen, (TQEVMapPen{0x00FF00, 0, 14.0f, 0}));
+    EXPECT_EQ(m[4].note()->IconName.view(), "34");
+    EXPECT_EQ(m[4].Pen.Width, 24.0f);
     EXPECT_TRUE(o.note()->Text.empty());
     EXPECT_EQ(o.Pen.Color, 0x0000FF); // the symbol's red, as a colour reference
     EXPECT_EQ(o.Brush.Style, 1);
@@ -145,21 +161,60 @@ Pline 2
         EXPECT_EQ(m[i].Kind, cPolygon);
         EXPECT_EQ(m[i].Ploskost, 0);
         EXPECT_EQ(m[i].Height, 0.0f);
-        EXPECT_EQ(m[i].Pen, (TQEVMapPen{0xFF0000, 0, 2.0f, 0}));
+        EXPECT_EQ(m[i].Pen, (TQEVMapPen{0xFF0000, 0, 2.0f, kPenWidthPixels}));
         EXPECT_EQ(m[i].Brush, (TQEVMapBrush{0x00FF00, 0}));
     }
     EXPECT_EQ(m[0].points().size(), 3u);
     EXPECT_EQ(m[1].points().size(), 4u);
-    // Pen and brush carry over to the polylines, which take the pen width as their height.
+    // Nothing carries over: the polylines have no clauses and take MapInfo's default pen, one
+    // black pixel, whose width is also their height.
     for (int i : {2, 3, 4}) {
         EXPECT_EQ(m[i].Kind, cLine);
         EXPECT_EQ(m[i].Ploskost, 1);
-        EXPECT_EQ(m[i].Height, 2.0f);
-        EXPECT_EQ(m[i].Pen.Color, 0xFF0000);
+        EXPECT_EQ(m[i].Height, 1.0f);
+        EXPECT_EQ(m[i].Pen.Color, 0);
+        EXPECT_EQ(m[i].Pen.Style, 0);
     }
     EXPECT_EQ(m[3].points().size(), 3u);
     EXPECT_EQ(m[4].points()[1], (TMapPoint{8.0f, -8.0f})) << "no CoordSys and no decimal point: as they are";
     EXPECT_EQ(m.result.records, 3);
+}
+
+TEST(MifStyles, ObjectsWithoutClausesTakeMapInfosDefaultsNotTheLastObjects) {
+    // The country without a BRUSH is white, not black; the text's brush, the region's pen and
+    // the first point's symbol do not reach the objects after them.
+    const Imported m = importText(projected(R"(Text "a"
+    0 0 10 5
+    Brush (2,255,0)
+    Font ("Arial",0,12,65280)
+Region 1
+  3
+0 0
+100 0
+0 100
+    Pen (3,5,255)
+Region 1
+  3
+0 0
+100 0
+0 100
+Point 5 5
+    Symbol (34,255,18)
+Point 6 6
+Text "b"
+    0 0 10 5
+)"));
+    ASSERT_EQ(m.count(), 6);
+    EXPECT_EQ(m[1].Brush, (TQEVMapBrush{0xFFFFFF, 0})) << "no BRUSH: solid white";
+    EXPECT_EQ(m[1].Pen.Color, 0xFF0000);
+    EXPECT_EQ(m[2].Brush, (TQEVMapBrush{0xFFFFFF, 0}));
+    EXPECT_EQ(m[2].Pen.Color, 0) << "no PEN: black";
+    EXPECT_EQ(m[2].Pen.Style, 0);
+    EXPECT_EQ(m[2].Pen.Width, 1.0f);
+    EXPECT_EQ(m[3].Pen.Color, 0xFF0000); // MIF 255 is blue
+    EXPECT_EQ(m[4].Pen.Color, 0) << "no SYMBOL: MapInfo's black default";
+    EXPECT_EQ(m[5].Pen.Color, 0) << "no FONT: black, not the first text's green";
+    EXPECT_EQ(m[5].Brush.Color, 0xFFFFFF);
 }
 
 TEST(MifObjects, TextTakesItsBoxFontColourAndAngle) {
@@ -191,19 +246,116 @@ Text
     EXPECT_EQ(m[1].Brush, (TQEVMapBrush{0x7B0000, 1}));
 }
 
-TEST(MifObjects, KindsTheMapDoesNotShowStillTakeTheirRows) {
-    // Rect, Arc, RoundRect, Ellipse and Line make no object, but each takes its MID row, and the
-    // numbers they carry on following lines (Arc angles, RoundRect radius) are not stray.
-    const std::string ring = "Region 1\n  3\n0 0\n1 0\n0 1\n";
-    const Imported m = importText(lonLat(ring + "Rect 0 0 1 1\nArc 0 0 1 1\n  0 360\nRoundRect 0 0 1 1\n  0.5\n"
-                                                "Ellipse 0 0 1 1\nLine 0 0 1 1\n" + ring,
-                                         "Columns 1\n  Street Char(10)\n"),
-                                  std::string_view("one\nrect\narc\nround\nellipse\nline\nseven\n"));
+TEST(MifObjects, LinesBoxesEllipsesAndArcsAreKeptWithTheirRows) {
+    // Projected units, so that the geometry can be checked in whole numbers.
+    const std::string body = "Line 0 0 100 50\n"
+                             "    Pen (2,2,255)\n"
+                             "Rect 100 0 0 40\n"
+                             "    Brush (2,65280,0)\n"
+                             "RoundRect 0 0 100 40\n  20\n"
+                             "Ellipse 0 0 100 40\n"
+                             "Arc 0 0 100 100\n  0 90\n"
+                             "Region 1\n  3\n0 0\n1 0\n0 1\n";
+    const Imported m = importText("Version 300\nCoordSys NonEarth Units \"m\"\nColumns 1\n  Street Char(10)\nData\n" + body,
+                                  std::string_view("line\nrect\nround\nellipse\narc\nregion\n"));
+    ASSERT_EQ(m.count(), 6);
+    EXPECT_FALSE(m.result.firstProblem) << m.problem();
+    EXPECT_EQ(m.result.records, 6);
+    EXPECT_EQ(m.result.skipped, 0);
+    const char* streets[] = {"LINE", "RECT", "ROUND", "ELLIPSE", "ARC", "REGION"};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(m.address(i).Street, streets[i]) << i;
+
+    // A line: two points on plane 1, styled as a polyline.
+    EXPECT_EQ(m[0].Kind, cLine);
+    EXPECT_EQ(m[0].Ploskost, 1);
+    ASSERT_EQ(m[0].points().size(), 2u);
+    EXPECT_EQ(m[0].points()[1], (TMapPoint{100.0f, -50.0f}));
+    EXPECT_EQ(m[0].Pen.Color, 0xFF0000);
+
+    // A rectangle written corner-last still gives its four corners, styled as a region.
+    EXPECT_EQ(m[1].Kind, cPolygon);
+    EXPECT_EQ(m[1].Ploskost, 0);
+    ASSERT_EQ(m[1].points().size(), 4u);
+    for (const TMapPoint& p : m[1].points()) {
+        EXPECT_TRUE(p.X == 0.0f || p.X == 100.0f);
+        EXPECT_TRUE(p.Y == 0.0f || p.Y == -40.0f);
+    }
+    EXPECT_EQ(m[1].Brush, (TQEVMapBrush{0x00FF00, 0}));
+
+    // A rounded rectangle: corners cut by arcs of radius 10 (the rounding is their diameter),
+    // so nothing comes nearer to a corner than 10 * (sqrt(2) - 1) and the sides stay whole.
+    EXPECT_EQ(m[2].Kind, cPolygon);
+    EXPECT_GT(m[2].points().size(), 8u);
+    double nearest = 1e9;
+    for (const TMapPoint& p : m[2].points()) {
+        EXPECT_GE(p.X, 0.0f);
+        EXPECT_LE(p.X, 100.0f);
+        EXPECT_GE(p.Y, -40.0f);
+        EXPECT_LE(p.Y, 0.0f);
+        nearest = std::min(nearest, std::hypot(p.X - 0.0, p.Y - 0.0));
+    }
+    EXPECT_NEAR(nearest, 10 * (std::sqrt(2.0) - 1), 0.8);
+    EXPECT_EQ(m[2].Corners[2], (TMapPoint{100.0f + m[2].Pen.Width / 2, m[2].Pen.Width / 2}));
+
+    // An ellipse keeps its box's corners in the map's order.
+    EXPECT_EQ(m[3].Kind, cEllipse);
+    ASSERT_EQ(m[3].points().size(), 4u);
+    EXPECT_EQ(m[3].points()[0], (TMapPoint{0.0f, -40.0f}));
+    EXPECT_EQ(m[3].points()[2], (TMapPoint{100.0f, 0.0f}));
+
+    // A quarter arc from east to north, counter-clockwise: from (100, 50) to (50, 100) along the circle.
+    EXPECT_EQ(m[4].Kind, cLine);
+    const auto arc = m[4].points();
+    ASSERT_GE(arc.size(), 10u);
+    EXPECT_EQ(arc.front(), (TMapPoint{100.0f, -50.0f}));
+    EXPECT_EQ(arc.back(), (TMapPoint{50.0f, -100.0f}));
+    for (const TMapPoint& p : arc) {
+        EXPECT_NEAR(std::hypot(p.X - 50.0, -p.Y - 50.0), 50.0, 0.8);
+        EXPECT_GE(p.X, 49.0f);
+    }
+}
+
+TEST(MifObjects, ArcsRunCounterClockwiseAndEqualAnglesCloseTheEllipse) {
+    const Imported m = importText("Version 300\nCoordSys NonEarth Units \"m\"\nColumns 0\nData\n"
+                                  "Arc -100 -100 100 100 270 90\nArc -100 -50 100 50 0 360\nArc 0 0 1 1\n");
     ASSERT_EQ(m.count(), 2);
-    EXPECT_EQ(m.address(0).Street, "ONE");
-    EXPECT_EQ(m.address(1).Street, "SEVEN");
-    EXPECT_EQ(m.result.records, 7);
-    EXPECT_EQ(m.result.skipped, 5);
+    // From south through east to north: every point on the eastern half.
+    for (const TMapPoint& p : m[0].points()) EXPECT_GE(p.X, -0.5f);
+    EXPECT_EQ(m[0].points().front(), (TMapPoint{0.0f, 100.0f}));
+    EXPECT_EQ(m[0].points().back(), (TMapPoint{0.0f, -100.0f}));
+    // The whole ellipse comes back to its start, and reaches both ends of its box.
+    const auto whole = m[1].points();
+    EXPECT_EQ(whole.front(), whole.back());
+    EXPECT_EQ(m[1].Corners[0].X + m[1].Pen.Width / 2, -100.0f);
+    EXPECT_EQ(m[1].Corners[2].Y - m[1].Pen.Width / 2, 50.0f);
+    // An arc without its angles is damage, named, and yields nothing.
+    EXPECT_NE(m.problem().find("ARC without its two angles"), std::string::npos) << m.problem();
+}
+
+TEST(MifObjects, MultipointsAndCollectionsKeepEveryPartWithTheRowsAddress) {
+    const std::string body = "Multipoint 3\n1 1\n2 2\n3 3\n"
+                             "Collection 3\n"
+                             "  Region 1\n    3\n0 0\n4 0\n0 4\n"
+                             "  Pline 2\n5 5\n6 6\n"
+                             "  Multipoint 2\n7 7\n8 8\n"
+                             "Collection 2\n  Line 0 0 9 9\n  Multipoint 1\n9 9\n"
+                             "Point 10 10\n";
+    const Imported m = importText("Version 300\nCoordSys NonEarth Units \"m\"\nColumns 1\n  Street Char(10)\nData\n" + body,
+                                  std::string_view("s1\ns2\ns3\ns4\n"));
+    ASSERT_EQ(m.count(), 3 + 4 + 2 + 1);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(m.address(i).Street, "S1");
+    EXPECT_EQ(m[3].Kind, cPolygon);
+    EXPECT_EQ(m[4].Kind, cLine);
+    EXPECT_EQ(m[5].Kind, cZametka);
+    EXPECT_EQ(m[6].Kind, cZametka);
+    for (int i = 3; i < 7; ++i) EXPECT_EQ(m.address(i).Street, "S2") << i;
+    EXPECT_EQ(m[7].Kind, cLine);
+    EXPECT_EQ(m.address(7).Street, "S3");
+    // GDAL's collections may hold a LINE.
+    EXPECT_EQ(m[8].Kind, cZametka);
+    EXPECT_EQ(m.address(8).Street, "S3");
+    EXPECT_EQ(m.address(9).Street, "S4");
+    EXPECT_EQ(m.result.records, 4);
     EXPECT_FALSE(m.result.firstProblem) << m.problem();
 }
 
@@ -284,7 +436,7 @@ TEST(MifQuirks, MixedLineEndsAndBlockBoundariesChangeNothing) {
     EXPECT_EQ(cr.kindCount(cLine), 1);
     EXPECT_EQ(cr.kindCount(cZametka), 2);
     EXPECT_EQ(cr[0].points().size(), 3u);
-    EXPECT_EQ(cr[0].Pen, (TQEVMapPen{0xFF0000, 0, 2.0f, 0}));
+    EXPECT_EQ(cr[0].Pen, (TQEVMapPen{0xFF0000, 0, 2.0f, kPenWidthPixels}));
     EXPECT_FALSE(cr.result.firstProblem) << cr.problem();
     EXPECT_EQ(importText(lonLat("Multipoint 1\n1 1\nMultiPoint 1\n2 2\n")).count(), 2);
 
@@ -314,19 +466,22 @@ TEST(MifQuirks, MixedLineEndsAndBlockBoundariesChangeNothing) {
 
 TEST(MifAttributes, AddressColumnsAreFoundByNameAndRowsStayInStep) {
     const Imported m = importFile(kOurs / "address_win1251.mif");
-    ASSERT_EQ(m.count(), 2);
+    ASSERT_EQ(m.count(), 3);
     // The first region's second ring starts on its first's edge and goes on inside: a hole by
-    // the rule (box within, first vertex off the edge inside), one area of two rings with the row. A quoted value keeps its comma, and the last column whose name holds ДОМ gives the house.
+    // the rule (box within, first vertex off the edge inside), one area of two rings with the
+    // row. A quoted value keeps its comma, and the last column whose name holds ДОМ gives the
+    // house.
     EXPECT_EQ(m[0].points().size(), 4u + 3u + 2u);
     EXPECT_EQ(m.address(0).Town, "\xCC\xCE\xD1\xCA\xC2\xC0");                 // МОСКВА
     EXPECT_EQ(m.address(0).Street, "\xD2\xC2\xC5\xD0\xD1\xCA\xC0\xDF, \xD3\xCB\xC8\xD6\xC0"); // ТВЕРСКАЯ, УЛИЦА
     EXPECT_EQ(m.address(0).House, "12\xE0");                                   // 12а
     // The Rect took the second row; "none" reads as no town; an empty ДОМ leaves the other house.
-    EXPECT_EQ(m.address(1).Town, "");
-    EXPECT_EQ(m.address(1).Street, "\xC0\xD0\xC1\xC0\xD2"); // АРБАТ
-    EXPECT_EQ(m.address(1).House, "5");
+    EXPECT_EQ(m[1].Kind, cPolygon);
+    EXPECT_EQ(m.address(2).Town, "");
+    EXPECT_EQ(m.address(2).Street, "\xC0\xD0\xC1\xC0\xD2"); // АРБАТ
+    EXPECT_EQ(m.address(2).House, "5");
     EXPECT_EQ(m.result.records, 3);
-    EXPECT_EQ(m.result.skipped, 1);
+    EXPECT_EQ(m.result.skipped, 0);
     EXPECT_FALSE(m.result.firstProblem) << m.problem();
     EXPECT_FALSE(m.result.firstWarning);
 }
@@ -337,6 +492,39 @@ TEST(MifAttributes, OnlyTheFormatsOwnNamesMakeATownColumn) {
     ASSERT_EQ(m.count(), 1);
     EXPECT_EQ(m.address(0).Town, "TVER"); // not the capacity, though its name holds CITY
     EXPECT_EQ(m.address(0).Street, "MAIN");
+
+    // A column named CITY, in any case, is a town as CATY is; CAPACITY and ELECTRICITY are not.
+    const Imported city = importText(
+        lonLat("Point 1.5 2.5\nPoint 2.5 2.5\n",
+               "Columns 4\n  capacity Integer\n  Electricity Char(5)\n  city Char(10)\n  sTrEeT Char(10)\n"),
+        std::string_view("12,\"yes\",\"Grenoble\",\"Rue A\"\n7,\"no\",\"Lyon\",\"Rue B\"\n"));
+    ASSERT_EQ(city.count(), 2);
+    EXPECT_EQ(city.address(0).Town, "GRENOBLE");
+    EXPECT_EQ(city.address(0).Street, "RUE A");
+    EXPECT_EQ(city.address(1).Town, "LYON");
+}
+
+TEST(MifAttributes, AQuotedValueOverSeveralLinesIsOneValueAndRowsStayInStep) {
+    const Imported m = importText(
+        lonLat("Point 1 1\nPoint 2 2\nPoint 3 3\n", "Columns 3\n  Note Char(100)\n  Street Char(20)\n  House Char(5)\n"),
+        std::string_view("\"first line\nsecond, with a comma\nthird \"\"quoted\"\"\",\"Elm\",\"1\"\n"
+                         "\"plain\",\"Main\nStreet\",\"2\"\n"
+                         "\"x\",\"Oak\",\"3\"\n"));
+    ASSERT_EQ(m.count(), 3);
+    EXPECT_EQ(m.address(0).Street, "ELM");
+    EXPECT_EQ(m.address(0).House, "1");
+    EXPECT_EQ(m.address(1).Street, "MAIN STREET"); // its line break is a blank
+    EXPECT_EQ(m.address(1).House, "2");
+    EXPECT_EQ(m.address(2).Street, "OAK");
+    EXPECT_EQ(m.address(2).House, "3");
+    EXPECT_FALSE(m.result.firstProblem) << m.problem();
+    EXPECT_FALSE(m.result.firstWarning);
+
+    // A quote inside an unquoted value opens nothing.
+    const Imported inch = importText(lonLat("Point 1 1\nPoint 2 2\n", "Columns 2\n  Size Char(10)\n  Street Char(10)\n"),
+                                     std::string_view("5\" pipe,\"Elm\"\n6,\"Oak\"\n"));
+    EXPECT_EQ(inch.address(1).Street, "OAK");
+    EXPECT_FALSE(inch.result.firstProblem) << inch.problem();
 }
 
 TEST(MifAttributes, CollectionPartsShareARowAndNoneTakesOne) {
@@ -410,7 +598,7 @@ TEST(MifCharset, DeclaredSetsAreConvertedAndNeutralTextIsGuessedOnce) {
     };
     const Case cases[] = {
         {"ISO8859_5", "Text \"\xB4\xDE\xDC\"\n 0 0 1 1\n", "\xC4\xEE\xEC", 0}, // Дом
-        {"WindowsLatin1", "Text \"caf\xE9\"\n 0 0 1 1\n", "caf?", 1},          // 1251 has no é
+        {"WindowsLatin1", "Text \"caf\xE9\"\n 0 0 1 1\n", "caf\xE9", 0},       // the map takes 1252
         // Neutral: valid UTF-8 is read as UTF-8, other bytes are taken to be Windows-1251 already,
         // with one warning for the whole file. Plain ASCII (here with no Charset line) needs no guess.
         {"Neutral", "Text \"\xD0\x94\xD0\xBE\xD0\xBC\"\n 0 0 1 1\n", "\xC4\xEE\xEC", 1},
@@ -429,6 +617,57 @@ TEST(MifCharset, DeclaredSetsAreConvertedAndNeutralTextIsGuessedOnce) {
             EXPECT_NE(m.result.firstWarning->message.find("Neutral"), std::string::npos);
         }
     }
+}
+
+TEST(MifCharset, TheMapTakesTheCodePageThatKeepsTheFilesLetters) {
+    struct Case {
+        const char* charset;
+        std::string text;     // as the file holds it
+        CodePage page;        // the map's code page afterwards
+        const char* kept;     // the label in it
+    };
+    const Case cases[] = {
+        {"WindowsLatin1", "Saint-\xC9gr\xE8ve", CodePage::Cp1252, "Saint-\xC9gr\xE8ve"},
+        {"WindowsLatin2", "\xA3\xF3" "d\x9F", CodePage::Cp1250, "\xA3\xF3" "d\x9F"}, // Łódź
+        {"WindowsCyrillic", "\xC4\xEE\xEC", CodePage::Cp1251, "\xC4\xEE\xEC"},
+        // UTF-8, declared or not: the letters choose.
+        {"UTF-8", "Saint-\xC3\x89gr\xC3\xA8ve", CodePage::Cp1252, "Saint-\xC9gr\xE8ve"},
+        {"UTF-8", "\xC5\x81\xC3\xB3" "d\xC5\xBA", CodePage::Cp1250, "\xA3\xF3" "d\x9F"},
+        {"UTF-8", "\xD0\x94\xD0\xBE\xD0\xBC", CodePage::Cp1251, "\xC4\xEE\xEC"},
+        {"Neutral", "Saint-\xC3\x89gr\xC3\xA8ve", CodePage::Cp1252, "Saint-\xC9gr\xE8ve"},
+        // Not UTF-8 and no set named: Windows-1251 as it is, the map's default.
+        {"Neutral", "\xC4\xEE\xEC", CodePage::Cp1251, "\xC4\xEE\xEC"},
+        {"", "abc", CodePage::Cp1251, "abc"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.charset) + " " + c.kept);
+        const std::string charset = *c.charset ? "Charset \"" + std::string(c.charset) + "\"\n" : "";
+        // The map's code page from an earlier import must not leak into this one.
+        const Imported m = importText(charset + projected("Text \"" + c.text + "\"\n 0 0 1 1\n"), std::nullopt,
+                                      [](TKorvane& map) { map.Document().codePage = CodePage::Cp1250; });
+        ASSERT_EQ(m.count(), 1);
+        EXPECT_EQ(m.map->Document().codePage, c.page);
+        EXPECT_EQ(m[0].text()->Text, c.kept);
+        EXPECT_FALSE(m.result.firstProblem) << m.problem();
+    }
+
+    // The MID's letters count too, and its addresses come in the same code page.
+    const Imported mid = importText("Charset \"UTF-8\"\n" + lonLat("Point 1.5 1.5\n", "Columns 1\n  City Char(20)\n"),
+                                    std::string_view("\"Saint-\xC3\x89gr\xC3\xA8ve\"\n"));
+    EXPECT_EQ(mid.map->Document().codePage, CodePage::Cp1252);
+    EXPECT_EQ(mid.address(0).Town, "SAINT-\xC9GR\xC8VE");
+
+    // A map that already holds objects keeps its code page; what it lacks is reported once.
+    const Imported full = importText("Charset \"WindowsLatin1\"\n" + projected("Text \"caf\xE9\"\n 0 0 1 1\n"),
+                                     std::nullopt, [](TKorvane& map) {
+                                         map.NewObject();
+                                         map.CurrentObject.Kind = cLine;
+                                         map.SetPoint(0, 1, 1), map.SetPoint(1, 2, 2);
+                                         map.PostBuffer();
+                                     });
+    EXPECT_EQ(full.map->Document().codePage, CodePage::Cp1251);
+    EXPECT_EQ(full[1].text()->Text, "caf?");
+    EXPECT_EQ(full.result.warnings, 1);
 }
 
 // --- damage --------------------------------------------------------------------------------------
@@ -605,10 +844,11 @@ struct CorpusCase {
 };
 
 TEST(MifCorpus, RealFilesImportWholly) {
-    // Records are the objects of each file; ogrinfo counts the same (the GDAL file holds six
-    // objects of kinds the map does not show: Line, Rect, RoundRect, Ellipse and two Arcs).
+    // Records are the objects of each file; ogrinfo reads the same 16 from the GDAL file. Its
+    // Rect and RoundRect become polygons, its Line, two Arcs and the collection's Line lines,
+    // beside the one ellipse.
     const CorpusCase cases[] = {
-        {"gdal_all_geoms.mif", 16, 2, 4, 7, 1},
+        {"gdal_all_geoms.mif", 16, 4, 8, 7, 1},
         {"gdal_win1251.mif", 3, 1, 1, 1, 0},
         {"gdal_win1251_text.mif", 1, 0, 0, 0, 1},
         {"geotk_HY_WATER_AREA_POLYGON.mif", 86, 86, 0, 0, 0},
@@ -623,6 +863,8 @@ TEST(MifCorpus, RealFilesImportWholly) {
         EXPECT_EQ(m.kindCount(cLine), c.lines);
         EXPECT_EQ(m.kindCount(cZametka), c.notes);
         EXPECT_EQ(m.kindCount(cText), c.texts);
+        EXPECT_EQ(m.kindCount(cEllipse), std::string_view(c.file) == "gdal_all_geoms.mif" ? 1 : 0);
+        EXPECT_EQ(m.result.skipped, 0);
         EXPECT_FALSE(m.result.firstProblem) << m.problem();
         EXPECT_FALSE(m.result.firstWarning);
     }

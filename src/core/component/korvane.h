@@ -251,7 +251,10 @@ class TKorvane : public TQevIconClient {
     TQevIcon& IconSource() { return m_qevMapIcon ? *m_qevMapIcon : *m_builtinIcons; }
     TQevIcon& BuiltinIcons() { return *m_builtinIcons; }
     // The note's picture from the current source, or the missing-icon bitmap; draw it at once.
-    const TImage& NoteBitmap(const TQEVMapZametka& note);
+    // With the note's pen, a picture of the built-in "MapInfo" library comes in the pen's colour
+    // and at the symbol size its width gives in points (the built-in library also answers for
+    // an attached component that lacks it).
+    const TImage& NoteBitmap(const TQEVMapZametka& note, const TQEVMapPen* pen = nullptr);
     // 32 x 32, red with a white and a black frame and "Error!".
     const TImage& MissingIconBitmap() const { return m_missingIcon; }
     void IconComponentDestroyed(TQevIcon& icons) override;

@@ -64,6 +64,71 @@ bool validUtf8WithHighBytes(std::string_view s, bool& high) {
 
 } // namespace
 
+std::optional<CodePage> codePageOfCharset(std::string_view name) {
+    struct Known {
+        std::string_view name;
+        CodePage page;
+    };
+    static constexpr Known kPages[] = {
+        {"WindowsCyrillic", CodePage::Cp1251}, {"ISO8859_5", CodePage::Cp1251}, {"CodePage1251", CodePage::Cp1251},
+        {"WindowsLatin1", CodePage::Cp1252},   {"ISO8859_1", CodePage::Cp1252}, {"CodePage1252", CodePage::Cp1252},
+        {"WindowsLatin2", CodePage::Cp1250},   {"CodePage1250", CodePage::Cp1250},
+    };
+    for (const Known& k : kPages)
+        if (equalsNoCase(name, k.name)) return k.page;
+    return std::nullopt;
+}
+
+bool isUtf8Charset(std::string_view name) { return equalsNoCase(name, "UTF-8") || equalsNoCase(name, "UTF8"); }
+
+void countUtf8(ByteSource& src, Utf8Census& census) {
+    const uint64_t saved = src.position();
+    src.seek(0);
+    const auto lacks = [](CodePage cp, char32_t ch) { return !fromUnicode(cp, ch).has_value(); };
+    std::vector<char> buf(std::size_t{1} << 14); // small: this runs beside the importer's own blocks
+    std::size_t kept = 0; // bytes of a sequence cut by the end of the last block
+    for (;;) {
+        const std::size_t got = src.read(buf.data() + kept, buf.size() - kept);
+        const std::size_t n = kept + got;
+        const bool last = got == 0;
+        const std::string_view block(buf.data(), n);
+        std::size_t i = 0;
+        while (i < n) {
+            const auto c = static_cast<uint8_t>(block[i]);
+            if (c < 0x80) {
+                ++i;
+                continue;
+            }
+            // A sequence that may go on in the next block waits for it.
+            if (!last && n - i < 4) break;
+            char32_t cp = 0;
+            std::size_t len = 0;
+            if (!decodeSequence(block, i, cp, len)) {
+                ++census.invalid;
+                ++i;
+                continue;
+            }
+            ++census.high;
+            census.missing1250 += lacks(CodePage::Cp1250, cp);
+            census.missing1251 += lacks(CodePage::Cp1251, cp);
+            census.missing1252 += lacks(CodePage::Cp1252, cp);
+            i += len;
+        }
+        kept = n - i;
+        if (last) break;
+        std::copy(buf.begin() + static_cast<std::ptrdiff_t>(i), buf.begin() + static_cast<std::ptrdiff_t>(n), buf.begin());
+    }
+    src.seek(saved);
+}
+
+CodePage bestCodePage(const Utf8Census& c) {
+    CodePage best = CodePage::Cp1251;
+    uint64_t least = c.missing1251;
+    if (c.missing1252 < least) best = CodePage::Cp1252, least = c.missing1252;
+    if (c.missing1250 < least) best = CodePage::Cp1250, least = c.missing1250;
+    return best;
+}
+
 TextDecoder::TextDecoder(CodePage target) : m_target(target) {
     for (int b = 0x80; b < 0x100; ++b) {
         const char32_t u = toUnicode(target, static_cast<uint8_t>(b));
@@ -99,7 +164,8 @@ bool TextDecoder::setCharset(std::string_view name) {
     };
     static constexpr Known kTables[] = {
         {"WindowsCyrillic", fromCp1251}, {"WindowsLatin1", fromCp1252}, {"WindowsLatin2", fromCp1250},
-        {"ISO8859_1", fromLatin1},       {"ISO8859_5", fromIso8859_5},
+        {"ISO8859_1", fromLatin1},       {"ISO8859_5", fromIso8859_5}, {"CodePage1250", fromCp1250},
+        {"CodePage1251", fromCp1251},    {"CodePage1252", fromCp1252},
     };
     for (const Known& k : kTables) {
         if (equalsNoCase(name, k.name)) {
@@ -107,7 +173,7 @@ bool TextDecoder::setCharset(std::string_view name) {
             return true;
         }
     }
-    if (equalsNoCase(name, "UTF-8") || equalsNoCase(name, "UTF8")) {
+    if (isUtf8Charset(name)) {
         m_kind = Kind::Utf8;
         return true;
     }

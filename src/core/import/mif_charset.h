@@ -2,7 +2,10 @@
 // Text of a MIF/MID pair into the map's code page. The MIF's Charset clause names the encoding
 // of both files; map text is single-byte in the document's code page.
 
+#include "io/byte_source.h"
 #include "model/codepage.h"
+
+#include <optional>
 
 #include <array>
 #include <cstdint>
@@ -12,6 +15,23 @@
 #include <vector>
 
 namespace kestrum::mif {
+
+// The map code page a Charset clause names ("WindowsLatin2" -> 1250 ...); nothing for UTF-8,
+// "Neutral" and sets no map code page can hold.
+std::optional<CodePage> codePageOfCharset(std::string_view name);
+bool isUtf8Charset(std::string_view name);
+
+// What the UTF-8 text of a file needs: how many characters beyond ASCII, how many of them each
+// map code page lacks, and how many byte sequences are not UTF-8 at all.
+struct Utf8Census {
+    uint64_t high = 0, invalid = 0;
+    uint64_t missing1250 = 0, missing1251 = 0, missing1252 = 0;
+};
+// Counts the whole of `src` into `census`, leaving the source where it was.
+void countUtf8(ByteSource& src, Utf8Census& census);
+// The code page that keeps the most of the counted text: Windows-1251 for Cyrillic, 1252 for
+// Western letters, 1250 for Central European ones (1252 before 1250 when both keep everything).
+CodePage bestCodePage(const Utf8Census& census);
 
 class TextDecoder {
   public:

@@ -2,9 +2,13 @@
 // Import of MapInfo interchange files: a ".MIF" with the header and the graphic objects, and
 // its companion ".MID" with one row of attribute values per object, read in step.
 //
-// Regions become polygons (one per ring), polylines lines (one per section), texts texts and
-// points notes with an icon; from the attributes only an address (town, street, house) is
-// taken, found by the names of the columns. Coordinates are scaled, never projected: degrees
+// Regions become polygons (one per ring), polylines lines (one per section), lines and arcs
+// lines, rectangles and rounded rectangles polygons, ellipses ellipses, texts texts, and points
+// notes showing their MapInfo symbol; the parts of a collection are kept like the objects they
+// are. Styles are each object's own clauses, else MapInfo's defaults; pen widths are screen
+// pixels. The Charset names the map's code page (for UTF-8, the letters used choose it). From
+// the attributes only an address (town, street, house) is taken, found by the names of the
+// columns. Coordinates are scaled, never projected: degrees
 // of longitude/latitude files become millionths of a degree, projected and non-earth units
 // are taken as they are, and Y is negated (the map's Y axis points south).
 //
@@ -57,6 +61,10 @@ bool sniffMIF(std::string_view head);
 // angle is squeezed as the map's unequal axis scales squeeze it (a fixed factor of 0.6 on the
 // tangent), keeping its quadrant.
 int32_t mifTextAngle(double degrees);
+
+// A MIF pen width in screen pixels: 1 to 7 are pixels, 11 and above (width - 10) / 10 points.
+// Imported pens carry kPenWidthPixels, so they are drawn as wide at every zoom.
+float mifPenPixels(double width);
 
 // MIF pattern numbers to the map's pen and brush styles.
 uint8_t mifPenStyle(int64_t pattern);

@@ -39,11 +39,35 @@ bool isNone(std::string_view v) { return equalsNoCase(trimmed(v), "none"); }
 
 } // namespace
 
+std::size_t openQuotedValue(std::string_view row, char delimiter, std::size_t from) {
+    constexpr std::size_t npos = std::string_view::npos;
+    if (row.find('"', from) == npos) return npos;
+    std::size_t i = from;
+    for (;;) {
+        if (i < row.size() && row[i] == '"') {
+            std::size_t j = i + 1;
+            for (;;) {
+                const std::size_t q = row.find('"', j);
+                if (q == npos) return i;
+                if (q + 1 < row.size() && row[q + 1] == '"') {
+                    j = q + 2;
+                    continue;
+                }
+                i = q + 1;
+                break;
+            }
+        }
+        const std::size_t d = row.find(delimiter, i);
+        if (d == npos) return npos;
+        i = d + 1;
+    }
+}
+
 void MidAddressDecoder::addColumn(std::string_view nameCp1251) {
     const std::string up = toUpper(CodePage::Cp1251, nameCp1251);
     Roles r;
-    // The misspelt "CATY" is the format's own; "CITY" would also catch "CAPACITY" or "ELECTRICITY".
-    r.town = contains(up, "CATY") || contains(up, "TOWN") || contains(up, kGorod);
+    // "CITY" only as the whole name: as a part it would also catch "CAPACITY" or "ELECTRICITY".
+    r.town = contains(up, "CATY") || contains(up, "TOWN") || contains(up, kGorod) || trimmed(up) == "CITY";
     r.street = contains(up, "LABEL") || contains(up, "STREET") || contains(up, kUlitsa);
     r.house = contains(up, "HOUSE");
     r.dom = contains(up, kDom);
@@ -106,6 +130,9 @@ MidAddressDecoder::RowOutcome MidAddressDecoder::decode(std::string_view row, co
             bool unterminated = false;
             std::string_view rest = v;
             takeQuoted(rest, m_unquoted, unterminated);
+            // A value over several lines is one name: its line breaks become blanks.
+            for (char& ch : m_unquoted)
+                if (ch == '\n' || ch == '\r') ch = ' ';
             v = m_unquoted;
         }
         // "Name;Alias" values: the text after the first ';' is the one shown.

@@ -15,13 +15,20 @@ namespace kestrum::mif {
 // parenthesised size when there is one.
 std::string_view columnName(std::string_view declaration);
 
+// Where the quoted value begins that a MID row ends inside, or npos when the row is whole:
+// MapInfo writes a value holding line breaks as one quoted value over several lines. Only a
+// quote at the start of a value opens one; a doubled quote inside stands for a quote. `from`
+// must be the start of a value (an earlier answer, when the row has grown since).
+std::size_t openQuotedValue(std::string_view row, char delimiter, std::size_t from = 0);
+
 struct AddressValues {
     std::string town, street, house; // map code page
 };
 
 class MidAddressDecoder {
   public:
-    // Roles are found in the names upper-cased in Windows-1251, where the Russian keywords live.
+    // Roles are found in the names upper-cased in Windows-1251, where the Russian keywords live,
+    // so a name may be written in any case.
     void addColumn(std::string_view nameCp1251);
     int columnCount() const { return static_cast<int>(m_roles.size()); }
     // Whether any column names a town, street or house: rows need splitting only then.

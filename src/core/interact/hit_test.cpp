@@ -121,7 +121,7 @@ bool TKorvane::HitObject(const TQEVMapObjectMem& o, TMapPoint p) {
     }
     case cZametka: {
         // The icon's rectangle, of the picture drawn for it, in world units at the current scale.
-        const TImage& icon = o.note() ? NoteBitmap(*o.note()) : m_missingIcon;
+        const TImage& icon = o.note() ? NoteBitmap(*o.note(), &o.Pen) : m_missingIcon;
         const double k = 100.0 / Scale();
         return std::fabs(p.X - o.Corners[0].X) <= icon.width() / 2.0 * k &&
                std::fabs(p.Y - o.Corners[0].Y) <= icon.height() / 2.0 * k;

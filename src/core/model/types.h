@@ -53,6 +53,12 @@ constexpr uint32_t kPenSquareEnds = 1u << 0;
 constexpr uint32_t kPenBorder = 1u << 1;
 // The whole value on a cLine marks a line drawn pixel by pixel.
 constexpr uint32_t kPenPixelLine = 0xFFFFFFFFu;
+// Width is in screen pixels, not map units: the same at every zoom (MapInfo's pens).
+constexpr uint32_t kPenWidthPixels = 1u << 2;
+
+inline bool penWidthInPixels(const TQEVMapPen& pen) {
+    return pen.Flags != kPenPixelLine && (pen.Flags & kPenWidthPixels) != 0;
+}
 
 // Brush style order: solid, clear, horizontal, vertical, forward diagonal, backward diagonal,
 // cross, diagonal cross.

@@ -60,9 +60,15 @@ void TKorvane::SetupPen(const TQEVMapObjectMem& obj, int extra) {
     TCanvasPen& p = m_draw->Pen;
     p.Mode = pmCopy;
     p.Color = extra == 0 ? pen.Color : brush.Color;
-    int32_t width = pen.Width > 0 ? roundPixels(pen.Width * m_scaleFactor) : 1;
+    const bool screenWidth = penWidthInPixels(pen);
+    int32_t width = screenWidth       ? std::max(1, roundPixels(pen.Width))
+                    : pen.Width > 0   ? roundPixels(pen.Width * m_scaleFactor)
+                                      : 1;
+    // The pixel-width bit says how wide, not how to draw: such a pen is plain or geometric as
+    // its other bits make it.
+    const uint32_t flags = screenWidth ? pen.Flags & ~kPenWidthPixels : pen.Flags;
     p.Style = penStyleOf(pen.Style);
-    if (pen.Flags != 0 || (pen.Style != psSolid && pen.Width > 0)) {
+    if (flags != 0 || (pen.Style != psSolid && pen.Width > 0)) {
         if ((pen.Flags & kPenBorder) && obj.Kind != cLine) width += 2;
         p.Width = width + extra;
         p.Geometric = true;
@@ -156,7 +162,7 @@ void TKorvane::DrawLine(const TQEVMapObjectMem& obj, std::size_t count, TPoint* 
     const float w = pen.Width;
     int32_t outer = 5, inner = 3;
     if (w > 0.00001f) {
-        const int32_t wp = roundPixels(w * m_scaleFactor);
+        const int32_t wp = penWidthInPixels(pen) ? roundPixels(w) : roundPixels(w * m_scaleFactor);
         outer = wp + 3, inner = wp + 1;
     }
     const TCanvasPen saved = d.Pen;
@@ -557,7 +563,7 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
         OpacityScope op(d, Options.AlphaBlending(), alpha);
         // Looked up after the hook: a hook that asks the libraries for pictures could free a
         // cached bitmap taken before it.
-        const TImage& icon = NoteBitmap(*z);
+        const TImage& icon = NoteBitmap(*z, &obj.Pen);
         const int32_t left = roundScreen(at.X - icon.width() / 2.0), top = roundScreen(at.Y - icon.height() / 2.0);
         d.DrawBitmapInRect({left, top, left + icon.width(), top + icon.height()}, &icon);
         break;

@@ -89,7 +89,8 @@ void TKorvane::CollectVisible(const TMapRect& r, bool clearFirst) {
         if (!PassesFilter(o)) return;
         const int bucket = bucketOf(o.Ploskost);
         if (o.Kind == cLine && o.Pen.Width > 0) {
-            if (o.Pen.Width * sf >= lineMin) m_planes[bucket].push_back(i);
+            const double px = penWidthInPixels(o.Pen) ? double{o.Pen.Width} : o.Pen.Width * sf;
+            if (px >= lineMin) m_planes[bucket].push_back(i);
             return;
         }
         if (o.Kind == cZametka) {
@@ -343,7 +344,7 @@ TRect TKorvane::ObjectScreenRect(const TQEVMapObjectMem& obj) {
     const auto& c = obj.Corners;
     if (obj.Kind == cZametka) {
         const TPoint p = m_view.toScreen(c[0]);
-        const TImage& icon = obj.note() ? NoteBitmap(*obj.note()) : m_missingIcon;
+        const TImage& icon = obj.note() ? NoteBitmap(*obj.note(), &obj.Pen) : m_missingIcon;
         // Generous: the note's caption hangs below its icon.
         const int32_t hw = icon.width() + 30, hh = icon.height() + 30;
         s = {p.X - hw, p.Y - hh, p.X + hw, p.Y + hh};
