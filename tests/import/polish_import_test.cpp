@@ -271,13 +271,13 @@ TEST(PolishImport, PointsBecomeTextsOrNotesByTheirIcon) {
             EXPECT_EQ(cafe.ClassCode, 0x2A00);
             EXPECT_EQ(cafe.Pen.Color, 33023);
             ASSERT_NE(cafe.note(), nullptr);
-            EXPECT_EQ(cafe.note()->IconName.str(), icons == PolishIconSource::BuiltIn ? "39" : "18")
-                << "icon 19 is picture 18 of the external library; built in, the generic one";
+            EXPECT_EQ(cafe.note()->IconName.str(), icons == PolishIconSource::BuiltIn ? "1" : "18")
+                << "icon 19 is picture 18 of the external library; built in, food shows the restaurant";
             EXPECT_EQ(cafe.note()->LibName.str(), icons == PolishIconSource::BuiltIn ? "default" : "icons");
             EXPECT_EQ(im.street(i), U(utf8Text(cafe))) << "a point's label is its street";
         }
-        // Built in, every icon is the generic one, icon 135 as any other.
-        EXPECT_EQ(im[3].note()->IconName.str(), icons == PolishIconSource::BuiltIn ? "39" : "134");
+        // Built in, icon 135 (lighthouse) is beyond the numbers of the built-in library.
+        EXPECT_EQ(im[3].note()->IconName.str(), icons == PolishIconSource::BuiltIn ? "51" : "134");
     }
 }
 
@@ -408,7 +408,7 @@ TEST(PolishImport, OldSectionNamesAndTheirEndLines) {
     ASSERT_EQ(im.result.objects, 4);
     EXPECT_EQ(im[0].Kind, cZametka) << "Origin0 holds a point's coordinates";
     EXPECT_EQ(utf8Text(im[0]), "Сбербанк");
-    EXPECT_EQ(im[0].note()->IconName.str(), "39") << "built in, every note shows the generic picture";
+    EXPECT_EQ(im[0].note()->IconName.str(), "8") << "built in, the bank shows the banknote";
     EXPECT_EQ(im[1].Kind, cText);
     EXPECT_EQ(utf8Text(im[1]), "Посёлок");
     EXPECT_EQ(im[2].Kind, cLine);

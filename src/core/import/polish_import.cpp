@@ -1,7 +1,7 @@
 #include "import/polish_import.h"
 
 #include "component/korvane.h"
-#include "icons/builtin_catalogue.h"
+#include "import/polish_icons.h"
 #include "import/polish_text.h"
 #include "io/byte_source.h"
 #include "model/codepage.h"
@@ -204,12 +204,6 @@ uint8_t penStyleOf(int32_t v) {
 }
 uint8_t brushStyleOf(int32_t v) {
     return v >= 0 && v <= 7 ? static_cast<uint8_t>(v) : 1;
-}
-
-int builtinPictureNamed(std::string_view key) {
-    for (const BuiltinIcon& icon : kBuiltinIcons)
-        if (icon.key == key) return icon.number;
-    return 0;
 }
 
 // Street and house number from a polygon's label: "Ленина 25" and "25 Ленина" give street
@@ -795,11 +789,10 @@ void PolishImporter::post(const TMapPoint* points, std::size_t count) {
                 note.LibName.assign("icons");
                 note.IconName.assign(std::to_string(picture));
             } else {
-                // Icon numbers count the pictures of the external library; the built-in one is
-                // ordered otherwise, so every point gets its generic point of interest.
-                static const int poi = builtinPictureNamed("poi");
+                // Icon numbers count the pictures of the external library; the built-in library
+                // has a picture for each number the style table uses.
                 note.LibName.assign("default");
-                note.IconName.assign(std::to_string(poi));
+                note.IconName.assign(polishBuiltinPicture(m_style.code, m_style.column7));
             }
             note.Text = m_text;
             map.EncodeNote(o, note);
