@@ -10,6 +10,8 @@ namespace polish {
 
 ImportResult PolishImporter::run() {
     m_total = m_src.remaining();
+    const MapDocument& doc = m_map.Document();
+    m_codePageFree = doc.objects.count() == 0 && doc.streets.count() == 0 && doc.towns.count() == 0;
     try {
         readBlocks();
     } catch (const FileError& e) {
@@ -23,6 +25,7 @@ ImportResult PolishImporter::run() {
                     "section " + m_sectionName + " is not closed before the end of the file; dropped");
         m_section = Section::None;
     }
+    textSource();
     return std::move(m_result);
 }
 
@@ -229,6 +232,8 @@ void PolishImporter::sectionLine(std::string_view text) {
 void PolishImporter::closeSection() {
     if (m_section == Section::Point || m_section == Section::Polyline || m_section == Section::Polygon)
         makeObjects();
+    else if (m_section == Section::Header)
+        headerEnd();
     m_section = Section::None;
 }
 

@@ -9,6 +9,7 @@
 #include "io/byte_source.h"
 #include "model/codepage.h"
 
+#include <array>
 #include <charconv>
 #include <climits>
 #include <cstdint>
@@ -129,6 +130,13 @@ class PolishImporter {
     void line(std::string_view text);
     void header(std::string_view text);
     void headerKey(std::string_view name, std::string_view value);
+    void headerEnd();
+    void textSource();
+    // A code page other than the map's that keeps every letter written so far and those of
+    // `in`; switches the map to it and returns true.
+    bool betterCodePage(std::string_view in);
+    void switchCodePage(CodePage cp);
+    void noteText(std::string_view in, const std::string& out, const LabelRecoder::Outcome& o);
     void sectionLine(std::string_view text);
     void dataLine(int level, std::string_view value);
     void parseCoordinates(std::string_view value);
@@ -153,6 +161,15 @@ class PolishImporter {
     LabelRecoder m_recoder;
     bool m_bom = false;
     bool m_utf8Warned = false;
+    // The map was empty when the import began: its code page is the one the file's text needs.
+    bool m_codePageFree = false;
+    int m_declaredCodePage = 0;
+    std::string m_mapName;
+    bool m_hasMapName = false;
+    bool m_utf8Seen = false, m_singleByteSeen = false;
+    // Bytes above 0x7F of the texts written so far, in the map's code page: a switch to another
+    // code page must keep all of them.
+    std::array<bool, 256> m_usedBytes{};
     bool m_stop = false;
 
     uint64_t m_total = 0;

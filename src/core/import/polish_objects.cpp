@@ -125,7 +125,9 @@ const std::string& PolishImporter::typeName() {
 }
 
 void PolishImporter::recode(std::string_view in, std::string& out, int64_t line) {
-    const LabelRecoder::Outcome o = m_recoder.recode(in, out);
+    LabelRecoder::Outcome o = m_recoder.recode(in, out);
+    if (o.approximated && m_codePageFree && betterCodePage(in)) o = m_recoder.recode(in, out);
+    noteText(in, out, o);
     if (o.utf8Found && !m_utf8Warned) {
         m_utf8Warned = true;
         warning(line, "text is UTF-8 although the header does not say so; read as UTF-8");

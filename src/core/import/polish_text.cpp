@@ -35,6 +35,14 @@ constexpr std::array<std::string_view, 0x180 - 0xC0> kLatin = {
     // U+0170
     "U", "u", "U", "u", "W", "w", "Y", "y", "Y", "Z", "z", "Z", "z", "Z", "z", "s",
 };
+
+// Latin spellings of А..я, for the Russian type names of the style table in maps of Latin text.
+constexpr std::array<std::string_view, 64> kCyrillic = {
+    "A", "B", "V", "G", "D", "E", "Zh", "Z", "I", "Y", "K", "L", "M", "N", "O", "P",
+    "R", "S", "T", "U", "F", "Kh", "Ts", "Ch", "Sh", "Shch", "\"", "Y", "'", "E", "Yu", "Ya",
+    "a", "b", "v", "g", "d", "e", "zh", "z", "i", "y", "k", "l", "m", "n", "o", "p",
+    "r", "s", "t", "u", "f", "kh", "ts", "ch", "sh", "shch", "\"", "y", "'", "e", "yu", "ya",
+};
 // clang-format on
 
 } // namespace
@@ -58,6 +66,9 @@ LabelEncoding encodingOfCodePage(int64_t codePage) {
 
 std::string_view transliterate(char32_t ch) {
     if (ch >= 0xC0 && ch < 0x180) return kLatin[ch - 0xC0];
+    if (ch >= 0x410 && ch < 0x450) return kCyrillic[ch - 0x410];
+    if (ch == 0x401) return "E";
+    if (ch == 0x451) return "e";
     switch (ch) {
     case 0x00A0:
         return " ";
@@ -98,13 +109,20 @@ std::string_view transliterate(char32_t ch) {
     }
 }
 
-LabelRecoder::LabelRecoder(CodePage target) : m_target(target) {
+LabelRecoder::LabelRecoder(CodePage target) {
+    setTarget(target);
+    setSource(LabelEncoding::MapCodePage);
+}
+
+void LabelRecoder::setTarget(CodePage target) {
+    m_target = target;
+    m_reverse.clear();
     for (int b = 0x80; b < 0x100; ++b) {
         const char32_t ch = toUnicode(target, static_cast<uint8_t>(b));
         if (ch != 0xFFFD) m_reverse.emplace_back(ch, static_cast<uint8_t>(b));
     }
     std::sort(m_reverse.begin(), m_reverse.end());
-    setSource(LabelEncoding::MapCodePage);
+    setSource(m_source);
 }
 
 void LabelRecoder::setSource(LabelEncoding source) {

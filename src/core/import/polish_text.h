@@ -2,7 +2,8 @@
 // Labels of a Polish-format file into the map's code page. The header's CodePage names how the
 // file's text is encoded; map text is single-byte in the document's code page (Windows-1251 for
 // the maps this viewer is made for). A character the map's code page lacks becomes its base
-// letter when it is an accented Latin letter ("é" -> "e", "ß" -> "ss") and '?' otherwise; the
+// letter when it is an accented Latin letter ("é" -> "e", "ß" -> "ss"), its Latin spelling when
+// it is a Cyrillic one ("Ж" -> "Zh"), and '?' otherwise; the
 // caller counts either as a warning, so nothing is changed silently.
 
 #include "model/codepage.h"
@@ -29,8 +30,8 @@ enum class LabelEncoding : uint8_t {
 // writers put when they mean "none": the bytes are then the map's own.
 LabelEncoding encodingOfCodePage(int64_t codePage);
 
-// The ASCII spelling of an accented Latin letter, ligature or typographic sign; empty when
-// there is none.
+// The ASCII spelling of an accented Latin letter, ligature, Cyrillic letter or typographic sign;
+// empty when there is none.
 std::string_view transliterate(char32_t ch);
 
 class LabelRecoder {
@@ -44,6 +45,11 @@ class LabelRecoder {
 
     void setSource(LabelEncoding source);
     LabelEncoding source() const { return m_source; }
+    // Another code page for the map's text; what was learnt about the source is kept.
+    void setTarget(CodePage target);
+    CodePage target() const { return m_target; }
+    // The source is known to be single-byte: a label that reads as UTF-8 is not taken for it.
+    void trustSource() { m_utf8Possible = false; }
 
     // `in` into the map's code page in `out` (cleared first; its capacity is reused).
     Outcome recode(std::string_view in, std::string& out) const;
