@@ -206,6 +206,9 @@ class PolishImporter {
     std::vector<bool> m_typeNameReady;
 
     std::string m_text, m_street, m_house, m_scratch;
+    // The label as written, when it held display codes.
+    std::string m_rawLabel;
+    bool m_labelHadCodes = false;
 };
 
 } // namespace kestrum::polish

@@ -157,6 +157,10 @@ void PolishImporter::makeObjects() {
         ++m_result.skipped;
         return;
     }
+    // Display codes of Garmin writers are no text to show; the label as written is kept in the
+    // object's extra block when it fits there.
+    m_labelHadCodes = withoutLabelCodes(m_label, m_scratch);
+    if (m_labelHadCodes) m_label.swap(m_scratch), m_rawLabel.swap(m_scratch);
     recode(m_label, m_text, m_labelLine);
     if (!m_streetDesc.empty() || !m_houseNumber.empty()) {
         recode(m_streetDesc, m_street, m_sectionLine);
@@ -233,6 +237,12 @@ void PolishImporter::post(const TMapPoint* points, std::size_t count) {
     default:
         makePolygon(o, points, count);
         break;
+    }
+    if (m_labelHadCodes && m_rawLabel.size() < kExtraSize) {
+        TExtraBlock extra{};
+        extra[0] = static_cast<uint8_t>(m_rawLabel.size());
+        std::copy(m_rawLabel.begin(), m_rawLabel.end(), extra.begin() + 1);
+        o.setExtra(extra);
     }
     map.BufferTown = typeName();
     map.BufferStreet = m_street;

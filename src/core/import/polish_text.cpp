@@ -1,6 +1,7 @@
 #include "import/polish_text.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace kestrum::polish {
 
@@ -208,6 +209,40 @@ bool allAscii(std::string_view s) {
 }
 
 } // namespace
+
+bool withoutLabelCodes(std::string_view in, std::string& out) {
+    if (in.find("~[") == std::string_view::npos) return false;
+    std::string r;
+    r.reserve(in.size());
+    bool found = false;
+    for (std::size_t i = 0; i < in.size();) {
+        // "~[0x" and one or more hexadecimal digits, then "]".
+        if (in.compare(i, 2, "~[") == 0 && i + 4 < in.size() && in[i + 2] == '0' && (in[i + 3] == 'x' || in[i + 3] == 'X')) {
+            std::size_t j = i + 4;
+            unsigned code = 0;
+            while (j < in.size() && j < i + 12 && std::isxdigit(static_cast<unsigned char>(in[j])))
+                code = code * 16 + static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(in[j]))
+                                                             ? in[j] - '0'
+                                                             : (in[j] | 0x20) - 'a' + 10),
+                ++j;
+            if (j > i + 4 && j < in.size() && in[j] == ']') {
+                found = true;
+                if (code >= 0x1B && code <= 0x1F) r += ' ';
+                i = j + 1;
+                continue;
+            }
+        }
+        r += in[i++];
+    }
+    if (!found) return false;
+    out.clear();
+    for (const char c : r) {
+        if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+        out += c;
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return true;
+}
 
 bool isMultibyteUtf8(std::string_view s) {
     bool multi = false;

@@ -69,6 +69,12 @@ class LabelRecoder {
     std::array<int16_t, 256> m_direct{};
 };
 
+// A label without the display codes Garmin writers put in it: "~[0x04]A480" (a road shield,
+// 0x01..0x06 and 0x2A..0x2F) becomes "A480", a separator (0x1B..0x1F) becomes a blank, and
+// any other "~[0x..]" code goes; blanks are then collapsed and trimmed. False, and `out`
+// untouched, when the label holds no code.
+bool withoutLabelCodes(std::string_view in, std::string& out);
+
 // True when `s` is well-formed UTF-8 and holds at least one multi-byte character.
 bool isMultibyteUtf8(std::string_view s);
 
