@@ -119,5 +119,21 @@ TEST(PolishCodePage, UndeclaredLatinTextSwitchesWhatWasPostedBefore) {
     EXPECT_EQ(moves.map->Document().textSource->foundEncoding, "UTF-8");
 }
 
+TEST(PolishCodePage, ALatinMapWrittenForWindows1251KeepsItsBaseLetters) {
+    // A .map file is read as Windows-1251: a 1252 map is recoded before it is written, and
+    // only the letters 1251 lacks lose their accents.
+    Map m = import("[IMG ID]\nName=Plan \xC9\nCodePage=1252\n[END-IMG ID]\n"
+                   "[POI]\nType=0x0100\nLabel=Saint-\xC9gr\xE8ve \xAB" "1\xBB\nData0=(1,1)\n[END]\n"
+                   "[POI]\nType=0x0100\nLabel=Plain\nData0=(1,1)\n[END]\n");
+    ASSERT_EQ(m.map->Document().codePage, CodePage::Cp1252);
+    const int lossy = polish::recodeMap(*m.map, CodePage::Cp1251);
+    EXPECT_EQ(m.map->Document().codePage, CodePage::Cp1251);
+    EXPECT_EQ(m.text(0), "Saint-Egreve «1»") << "the quotes exist in 1251";
+    EXPECT_EQ(m.text(1), "Plain");
+    EXPECT_EQ(toUtf8(CodePage::Cp1251, m.map->Header().NameMap.view()), "Plan E");
+    EXPECT_EQ(toUtf8(CodePage::Cp1251, m.map->DecodeAddress(m.map->Objects()[0]).Street), "SAINT-EGREVE «1»");
+    EXPECT_EQ(lossy, 3) << "the text, its street and the map name";
+}
+
 } // namespace
 } // namespace kestrum

@@ -111,41 +111,11 @@ bool PolishImporter::betterCodePage(std::string_view in) {
 }
 
 void PolishImporter::switchCodePage(CodePage cp) {
-    MapDocument& doc = m_map.Document();
-    const CodePage old = doc.codePage;
+    const CodePage old = m_map.Document().codePage;
     if (cp == old) return;
-    // What the map holds is in the old code page; every letter of the file's own text exists in
-    // the new one (betterCodePage), and our Russian type names are spelt in Latin where not.
-    LabelRecoder convert(cp);
-    convert.setSource(old == CodePage::Cp1250   ? LabelEncoding::Cp1250
-                      : old == CodePage::Cp1252 ? LabelEncoding::Cp1252
-                                                : LabelEncoding::Cp1251);
-    convert.trustSource();
-    std::string t;
-    auto recoded = [&](const std::string& s) -> const std::string& {
-        convert.recode(s, t);
-        return t;
-    };
-    doc.setCodePage(cp);
-    for (TQEVMapObjectMem& o : doc.objects) {
-        if (const TQEVMapText* text = o.text()) {
-            TQEVMapText copy = *text;
-            copy.Text = recoded(copy.Text);
-            m_map.EncodeText(o, copy);
-            m_map.UpdateCorners(o);
-        } else if (const TQEVMapZametka* note = o.note()) {
-            TQEVMapZametka copy = *note;
-            copy.Text = recoded(copy.Text);
-            m_map.EncodeNote(o, copy);
-        }
-    }
-    for (TMapDictionary* dict : {&doc.streets, &doc.towns}) {
-        const std::vector<TMapDictionary::Entry> entries = dict->entries();
-        dict->clear();
-        for (const TMapDictionary::Entry& e : entries)
-            dict->addLoaded(recoded(e.name), e.code);
-    }
-    if (!doc.header.NameMap.view().empty()) doc.header.NameMap.assign(recoded(std::string(doc.header.NameMap.view())));
+    // Every letter of the file's own text exists in the new code page (betterCodePage); our
+    // Russian type names are spelt in Latin where it has no Cyrillic.
+    recodeMap(m_map, cp);
     std::array<bool, 256> used{};
     for (int b = 0x80; b < 0x100; ++b)
         if (m_usedBytes[static_cast<std::size_t>(b)])

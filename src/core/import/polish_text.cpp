@@ -1,5 +1,7 @@
 #include "import/polish_text.h"
 
+#include "component/korvane.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -242,6 +244,51 @@ bool withoutLabelCodes(std::string_view in, std::string& out) {
     }
     while (!out.empty() && out.back() == ' ') out.pop_back();
     return true;
+}
+
+int recodeMap(TKorvane& map, CodePage to) {
+    MapDocument& doc = map.Document();
+    const CodePage from = doc.codePage;
+    if (to == from) return 0;
+    LabelRecoder convert(to);
+    convert.setSource(from == CodePage::Cp1250   ? LabelEncoding::Cp1250
+                      : from == CodePage::Cp1252 ? LabelEncoding::Cp1252
+                                                 : LabelEncoding::Cp1251);
+    convert.trustSource();
+    int lossy = 0;
+    std::string t;
+    auto recoded = [&](std::string_view s) -> const std::string& {
+        lossy += convert.recode(s, t).approximated ? 1 : 0;
+        return t;
+    };
+    doc.setCodePage(to);
+    // Groups hold objects of their own.
+    auto walk = [&](auto& self, TQevMapList& list) -> void {
+        for (TQEVMapObjectMem& o : list) {
+            if (const TQEVMapText* text = o.text()) {
+                TQEVMapText copy = *text;
+                copy.Text = recoded(copy.Text);
+                map.EncodeText(o, copy);
+                map.UpdateCorners(o);
+            } else if (const TQEVMapZametka* note = o.note()) {
+                TQEVMapZametka copy = *note;
+                copy.Text = recoded(copy.Text);
+                map.EncodeNote(o, copy);
+            } else if (TQevMapList* kids = o.children()) {
+                self(self, *kids);
+            }
+        }
+    };
+    walk(walk, doc.objects);
+    for (TMapDictionary* dict : {&doc.streets, &doc.towns}) {
+        const std::vector<TMapDictionary::Entry> entries = dict->entries();
+        dict->clear();
+        for (const TMapDictionary::Entry& e : entries)
+            dict->addLoaded(recoded(e.name), e.code);
+    }
+    for (auto* field : {&doc.header.NameMap, &doc.header.CreatedBy})
+        if (!field->view().empty()) field->assign(recoded(field->view()));
+    return lossy;
 }
 
 bool isMultibyteUtf8(std::string_view s) {

@@ -15,6 +15,10 @@
 #include <utility>
 #include <vector>
 
+namespace kestrum {
+class TKorvane;
+}
+
 namespace kestrum::polish {
 
 enum class LabelEncoding : uint8_t {
@@ -74,6 +78,11 @@ class LabelRecoder {
 // any other "~[0x..]" code goes; blanks are then collapsed and trimmed. False, and `out`
 // untouched, when the label holds no code.
 bool withoutLabelCodes(std::string_view in, std::string& out);
+
+// Every text, note text, street and town name and the name of the map's document into code
+// page `to` (the document then has it), letters it lacks spelt as a LabelRecoder does.
+// Returns how many of those strings lost letters.
+int recodeMap(TKorvane& map, CodePage to);
 
 // True when `s` is well-formed UTF-8 and holds at least one multi-byte character.
 bool isMultibyteUtf8(std::string_view s);
