@@ -7,6 +7,7 @@
 #include "import/polish_text.h"
 #include "io/byte_source.h"
 #include "model/codepage.h"
+#include "render/street_label.h"
 
 #include <gtest/gtest.h>
 
@@ -133,6 +134,19 @@ TEST(PolishCodePage, ALatinMapWrittenForWindows1251KeepsItsBaseLetters) {
     EXPECT_EQ(toUtf8(CodePage::Cp1251, m.map->Header().NameMap.view()), "Plan E");
     EXPECT_EQ(toUtf8(CodePage::Cp1251, m.map->DecodeAddress(m.map->Objects()[0]).Street), "SAINT-EGREVE «1»");
     EXPECT_EQ(lossy, 3) << "the text, its street and the map name";
+}
+
+TEST(PolishCodePage, StreetNamesOfLatinMapsAreLoweredByTheirOwnLetters) {
+    const std::tuple<CodePage, const char*, const char*> cases[] = {
+        {CodePage::Cp1252, "STRAßE ÉCOLE × 2", "Straße école × 2"},
+        {CodePage::Cp1250, "ŁÓDŹ ŠKODA", "Łódź škoda"},
+        {CodePage::Cp1251, "УЛИЦА ЛЕНИНА", "Улица ленина"},
+    };
+    for (const auto& [cp, in, out] : cases) {
+        std::string name = fromUtf8(cp, in);
+        NormaliseStreetName(name, cp);
+        EXPECT_EQ(toUtf8(cp, name), out);
+    }
 }
 
 } // namespace
