@@ -1,7 +1,8 @@
 // Draws the built-in icon library: 62 map symbols "0" to "61" (what each shows is listed in
 // src/core/icons/builtin_catalogue.h), each a 32 x 32 bitmap of 8 bits per pixel with a
-// 256-colour table on a cyan key, in one library named "Default". The build runs it and
-// compiles its bytes into the core.
+// 256-colour table on a cyan key, in one library named "Default", followed by the pictures
+// tools/poi_icons.cpp draws for Polish-format points. The build runs it and compiles its bytes
+// into the core.
 //
 //   make_builtin_icons [--lib FILE.lib] [--cpp FILE.cpp]
 //
@@ -10,6 +11,7 @@
 // the 32 x 32 picture, y downwards.
 
 #include "icon_raster.h"
+#include "poi_icons.h"
 #include "icons/bmp_codec.h"
 #include "icons/builtin_catalogue.h"
 #include "icons/icon_file.h"
@@ -506,6 +508,8 @@ std::vector<uint8_t> library() {
         pic.data = pictureBytes(icon.number);
         pictures.push_back(std::move(pic));
     }
+    for (kestrum::IconPicture& pic : polishIconPictures())
+        pictures.push_back(std::move(pic));
     kestrum::IconLibraryHeader header;
     header.name = "Default";
     return kestrum::writeIconLibrary(header, pictures);

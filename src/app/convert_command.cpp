@@ -2,6 +2,7 @@
 #include "map_loading.h"
 
 #include "io/byte_source.h"
+#include "import/polish_text.h"
 #include "io/map_writer.h"
 
 #include <cstdio>
@@ -56,6 +57,11 @@ int convertCommand(Args args) {
         doc.header = map.Header();
         doc.header.Version = kCurrentMapVersion;
         doc.header.ObjectCount = map.Objects().count();
+        // A .map file has no code page of its own: its readers take Windows-1251.
+        if (const CodePage cp = doc.codePage; cp != CodePage::Cp1251)
+            if (const int lossy = polish::recodeMap(map, CodePage::Cp1251))
+                std::fprintf(stderr, "kestrum convert: %s: the map's text is in code page %d; %d texts lost letters Windows-1251 lacks\n",
+                             out.c_str(), static_cast<int>(cp), lossy);
         writeMapFile(out, doc);
     } catch (const FileError& e) {
         std::fprintf(stderr, "kestrum convert: %s\n", e.what());

@@ -58,6 +58,12 @@ void printSummary(const std::string& path, const TKorvane& map, double ms) {
     std::printf("  version        %d\n", h.Version);
     std::printf("  name           %s\n", toUtf8(cp, h.NameMap.view()).c_str());
     std::printf("  created by     %s\n", toUtf8(cp, h.CreatedBy.view()).c_str());
+    std::printf("  code page      %d", static_cast<int>(cp));
+    if (const auto& src = doc.textSource)
+        std::printf(" (the file declares %s; its text is %s)",
+                    src->declaredCodePage ? std::to_string(src->declaredCodePage).c_str() : "none",
+                    src->foundEncoding.c_str());
+    std::printf("\n");
     std::printf("  scale          1:%d (view %.6g%% at %.9g, %.9g)\n", h.Mashtab, h.Scale, double{h.XWind},
                 double{h.YWind});
     std::printf("  objects        %d (next ID %d)\n", doc.objects.count(), h.NextID);

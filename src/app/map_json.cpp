@@ -156,6 +156,11 @@ void writeMapJson(std::ostream& out, const MapDocument& doc, const MapHeader& h)
     j.key("NextStreetCode"), j.number(h.NextStreetCode);
     j.key("TownCount"), j.number(h.TownCount);
     j.key("NextTownCode"), j.number(h.NextTownCode);
+    j.key("CodePage"), j.number(static_cast<int>(cp));
+    if (doc.textSource) {
+        j.key("DeclaredCodePage"), j.number(doc.textSource->declaredCodePage);
+        j.key("TextEncoding"), j.string(doc.textSource->foundEncoding);
+    }
     j.endObject();
     j.key("streets"), dictionary(j, doc.streets, cp);
     j.key("towns"), dictionary(j, doc.towns, cp);

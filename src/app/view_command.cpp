@@ -116,7 +116,12 @@ int viewCommand(Args args) {
     plugin::TfmMain* form = plugin::OpenViewer(nullptr, absolute, folder);
     if (!form) return kUsage;
     form->setAttribute(Qt::WA_DeleteOnClose);
-    form->setWindowTitle(QString::fromStdString("Kestrum — " + std::filesystem::path(path).filename().string()));
+    std::string title = "Kestrum — " + std::filesystem::path(path).filename().string();
+    // The name the map gives itself, in its own code page.
+    const MapDocument& doc = form->Korvane().Document();
+    if (!trimmed(doc.header.NameMap.view()).empty())
+        title += " — " + toUtf8(doc.codePage, trimmed(doc.header.NameMap.view()));
+    form->setWindowTitle(QString::fromStdString(title));
     form->show();
     return app.exec() == 0 ? kOk : kUsage;
 }

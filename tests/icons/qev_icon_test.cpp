@@ -58,20 +58,27 @@ class RecordingClient final : public TQevIconClient {
 
 } // namespace
 
-TEST(BuiltinIcons, TheLibraryIsConsumedExactlyAsSixtyTwoEightBitPictures) {
+// The 62 numbered pictures, then those drawn for points of Polish-format maps.
+constexpr std::size_t kPolishOwnPictures = 4;
+constexpr int kPictureCount = 62 + static_cast<int>(kPolishOwnPictures);
+
+TEST(BuiltinIcons, TheLibraryIsConsumedExactlyAsSixtyTwoEightBitPicturesAndThePolishOnes) {
     const std::span<const uint8_t> bytes = builtinIconLibrary();
-    EXPECT_EQ(bytes.size(), 132985u);
+    EXPECT_EQ(bytes.size(), 132985u + kPolishOwnPictures * (40 + 2102));
     const IconLibraryFile f = readIconLibrary(bytes);
     ASSERT_TRUE(f.header);
     EXPECT_FALSE(f.damage);
     EXPECT_EQ(f.bytesUsed, bytes.size());
     EXPECT_EQ(f.header->name, "Default");
     EXPECT_EQ(f.header->version, 1);
-    ASSERT_EQ(f.pictures.size(), kBuiltinIcons.size());
+    ASSERT_EQ(f.pictures.size(), kBuiltinIcons.size() + kPolishOwnPictures);
     for (std::size_t i = 0; i < f.pictures.size(); ++i) {
         const IconPicture& p = f.pictures[i];
         SCOPED_TRACE("picture " + p.header.name);
-        EXPECT_EQ(p.header.name, std::to_string(i));
+        if (i < kBuiltinIcons.size())
+            EXPECT_EQ(p.header.name, std::to_string(i));
+        else
+            EXPECT_TRUE(p.header.name.starts_with("MP-"));
         EXPECT_EQ(p.header.transparentColor, 0x00FFFF00);
         EXPECT_EQ(p.header.transparent, 1);
         EXPECT_EQ(p.data.size(), 2102u);
@@ -105,18 +112,19 @@ TEST(IconLookup, GetBitmapTrimsAndIgnoresCaseWhileTheOtherLookupsTakeNamesAsGive
     EXPECT_NE(icons.GetBitmapByIndex(" DEFAULT", 61), nullptr);
 
     EXPECT_EQ(icons.PictureCount("default "), 0);
-    EXPECT_EQ(icons.PictureCount("DEFAULT"), 62);
+    EXPECT_EQ(icons.PictureCount("DEFAULT"), kPictureCount);
     EXPECT_EQ(icons.IndexOfLibrary(" Default"), -1);
     EXPECT_EQ(icons.IndexOfLibrary("dEfAuLt"), 0);
     EXPECT_EQ(icons.IndexOfPicture("Default", " 5"), -1);
     EXPECT_EQ(icons.IndexOfPicture("Default", "5"), 5);
     EXPECT_EQ(icons.PictureName("Default", 61), "61");
-    EXPECT_EQ(icons.PictureName("Default", 62), "");
+    EXPECT_EQ(icons.PictureName("Default", 62), "MP-SERVICES");
+    EXPECT_EQ(icons.PictureName("Default", kPictureCount), "");
     EXPECT_EQ(icons.PictureName("Default", -1), "");
     EXPECT_EQ(icons.PictureName("Default ", 0), "");
     EXPECT_EQ(icons.LibraryName(0), "Default");
     EXPECT_EQ(icons.LibraryName(1), "");
-    EXPECT_EQ(icons.GetBitmapByIndex("Default", 62), nullptr);
+    EXPECT_EQ(icons.GetBitmapByIndex("Default", kPictureCount), nullptr);
     EXPECT_EQ(icons.GetBitmap("Default", "62"), nullptr);
     EXPECT_EQ(icons.GetBitmap("Other", "5"), nullptr);
 

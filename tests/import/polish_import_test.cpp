@@ -30,11 +30,10 @@ struct Imported {
     const TQevMapList& objects() const { return map->Objects(); }
     const TQEVMapObjectMem& operator[](int i) const { return map->Objects()[i]; }
     // Address names as UTF-8, for comparing with the literals of the tests.
-    std::string town(int i) const { return toUtf8(CodePage::Cp1251, map->DecodeAddress((*this)[i]).Town); }
-    std::string street(int i) const {
-        return toUtf8(CodePage::Cp1251, map->DecodeAddress((*this)[i]).Street);
-    }
-    std::string house(int i) const { return toUtf8(CodePage::Cp1251, map->DecodeAddress((*this)[i]).House); }
+    CodePage cp() const { return map->Document().codePage; }
+    std::string town(int i) const { return toUtf8(cp(), map->DecodeAddress((*this)[i]).Town); }
+    std::string street(int i) const { return toUtf8(cp(), map->DecodeAddress((*this)[i]).Street); }
+    std::string house(int i) const { return toUtf8(cp(), map->DecodeAddress((*this)[i]).House); }
 };
 
 Imported importText(std::string_view text, const PolishImportOptions& options = {},
@@ -54,13 +53,13 @@ Imported importFile(const fs::path& path, const PolishImportOptions& options = {
 std::string cp1251(std::string_view utf8) { return fromUtf8(CodePage::Cp1251, utf8); }
 
 // Street and town names as the dictionaries keep them: in capitals.
-std::string U(std::string_view utf8) {
-    return toUtf8(CodePage::Cp1251, toUpper(CodePage::Cp1251, cp1251(utf8)));
+std::string U(std::string_view utf8, CodePage cp = CodePage::Cp1251) {
+    return toUtf8(cp, toUpper(cp, fromUtf8(cp, utf8)));
 }
 
-std::string utf8Text(const TQEVMapObjectMem& o) {
-    if (const TQEVMapText* t = o.text()) return toUtf8(CodePage::Cp1251, t->Text);
-    if (const TQEVMapZametka* z = o.note()) return toUtf8(CodePage::Cp1251, z->Text);
+std::string utf8Text(const TQEVMapObjectMem& o, CodePage cp = CodePage::Cp1251) {
+    if (const TQEVMapText* t = o.text()) return toUtf8(cp, t->Text);
+    if (const TQEVMapZametka* z = o.note()) return toUtf8(cp, z->Text);
     return {};
 }
 
@@ -271,13 +270,13 @@ TEST(PolishImport, PointsBecomeTextsOrNotesByTheirIcon) {
             EXPECT_EQ(cafe.ClassCode, 0x2A00);
             EXPECT_EQ(cafe.Pen.Color, 33023);
             ASSERT_NE(cafe.note(), nullptr);
-            EXPECT_EQ(cafe.note()->IconName.str(), icons == PolishIconSource::BuiltIn ? "39" : "18")
-                << "icon 19 is picture 18 of the external library; built in, the generic one";
+            EXPECT_EQ(cafe.note()->IconName.str(), icons == PolishIconSource::BuiltIn ? "1" : "18")
+                << "icon 19 is picture 18 of the external library; built in, food shows the restaurant";
             EXPECT_EQ(cafe.note()->LibName.str(), icons == PolishIconSource::BuiltIn ? "default" : "icons");
             EXPECT_EQ(im.street(i), U(utf8Text(cafe))) << "a point's label is its street";
         }
-        // Built in, every icon is the generic one, icon 135 as any other.
-        EXPECT_EQ(im[3].note()->IconName.str(), icons == PolishIconSource::BuiltIn ? "39" : "134");
+        // Built in, icon 135 (lighthouse) is beyond the numbers of the built-in library.
+        EXPECT_EQ(im[3].note()->IconName.str(), icons == PolishIconSource::BuiltIn ? "51" : "134");
     }
 }
 
@@ -409,7 +408,7 @@ TEST(PolishImport, OldSectionNamesAndTheirEndLines) {
     ASSERT_EQ(im.result.objects, 4);
     EXPECT_EQ(im[0].Kind, cZametka) << "Origin0 holds a point's coordinates";
     EXPECT_EQ(utf8Text(im[0]), "Сбербанк");
-    EXPECT_EQ(im[0].note()->IconName.str(), "39") << "built in, every note shows the generic picture";
+    EXPECT_EQ(im[0].note()->IconName.str(), "8") << "built in, the bank shows the banknote";
     EXPECT_EQ(im[1].Kind, cText);
     EXPECT_EQ(utf8Text(im[1]), "Посёлок");
     EXPECT_EQ(im[2].Kind, cLine);
@@ -525,36 +524,40 @@ TEST(PolishImport, LabelsAreRecodedIntoTheMapCodePage) {
         std::string label; // bytes as the file holds them
         std::string expected;
         int warnings;
+        CodePage mapCodePage;
     };
+    // The map takes the code page the file's letters need: the declared one, or for UTF-8 text
+    // one that holds them all; where none does, letters are approximated and a warning says so.
     const std::vector<Case> cases = {
-        {"1251", "\xCC\xEE\xF1\xEA\xE2\xE0", "Москва", 0},
-        {"65001", "Москва", "Москва", 0},
+        {"1251", "\xCC\xEE\xF1\xEA\xE2\xE0", "Москва", 0, CodePage::Cp1251},
+        {"65001", "Москва", "Москва", 0, CodePage::Cp1251},
         {"1252",
          "For\xEAt R\xE9serv\xE9"
          "e",
-         "Foret Reservee", 1},
+         "Forêt Réservée", 0, CodePage::Cp1252},
         {"1250",
          "\xA3\xF3"
          "d\x9F",
-         "Lodz", 1},
-        {"1252", "Ch\xC3\xA2teau", "Chateau",
-         2}, // UTF-8 under a 1252 header: read as UTF-8, then transliterated
+         "Łódź", 0, CodePage::Cp1250},
+        {"1252", "Ch\xC3\xA2teau", "Château", 1, CodePage::Cp1252}, // UTF-8 under a 1252 header
         {"65001",
          "Stra\xC3\x9F"
          "e",
-         "Strasse", 1},
-        {"65001", "\xCE\xB1\xCE\xB2", "??", 1},      // Greek has no letters in 1251
-        {"65001", "bad \xFF byte", "bad ? byte", 1}, // ill-formed UTF-8
-        {"1257", "R\xEBga", "R?ga", 2},  // an unknown code page: a warning for it, one for the text
-        {"0", "\xCC\xE8\xF0", "Мир", 0}, // no code page: the bytes are the map's own
+         "Straße", 0, CodePage::Cp1252},
+        {"65001", "Łódź", "Łódź", 0, CodePage::Cp1250},
+        {"65001", "\xCE\xB1\xCE\xB2", "??", 1, CodePage::Cp1251},      // no code page has Greek
+        {"65001", "bad \xFF byte", "bad ? byte", 1, CodePage::Cp1251}, // ill-formed UTF-8
+        {"1257", "R\xEBga", "R?ga", 2, CodePage::Cp1251}, // an unknown code page: a warning for it, one for the text
+        {"0", "\xCC\xE8\xF0", "Мир", 0, CodePage::Cp1251}, // no code page: the bytes are the map's own
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.codePage + " " + c.expected);
         const Imported im =
             importText(feature("POI", "Type=0x0100\nLabel=" + c.label + "\nData0=(1,2)", c.codePage));
         ASSERT_EQ(im.result.objects, 1);
-        EXPECT_EQ(utf8Text(im[0]), c.expected);
-        EXPECT_EQ(im.street(0), U(c.expected));
+        EXPECT_EQ(im.map->Document().codePage, c.mapCodePage);
+        EXPECT_EQ(utf8Text(im[0], c.mapCodePage), c.expected);
+        EXPECT_EQ(im.street(0), U(c.expected, c.mapCodePage));
         EXPECT_EQ(im.result.warnings, c.warnings);
         EXPECT_EQ(im.result.problems, 0);
     }
@@ -762,10 +765,14 @@ TEST(PolishImport, EveryCorpusFileImportsWithTheExpectedObjects) {
 
 TEST(PolishImport, CorpusDetailsSurviveTheImport) {
     const fs::path corpus = fs::path(KESTRUM_SHARED_DIR) / "corpus";
-    // Declared 1252 but written in UTF-8: the accents are found and then dropped for 1251.
+    // Declared 1252 but written in UTF-8: the accents are found and kept in a 1252 map.
     const Imported accented = importFile(corpus / "mp-fixtures" / "labels_accented.mp");
-    EXPECT_EQ(utf8Text(accented[0]), "Chateau de Versailles");
-    EXPECT_EQ(accented.street(3), U("Ile-de-France"));
+    EXPECT_EQ(accented.cp(), CodePage::Cp1252);
+    EXPECT_EQ(utf8Text(accented[0], accented.cp()), "Château de Versailles");
+    EXPECT_EQ(accented.street(3), U("Île-de-France", CodePage::Cp1252));
+    ASSERT_TRUE(accented.map->Document().textSource);
+    EXPECT_EQ(accented.map->Document().textSource->declaredCodePage, 1252);
+    EXPECT_EQ(accented.map->Document().textSource->foundEncoding, "UTF-8");
     // An address given as attributes.
     const Imported attrs = importFile(corpus / "mp-fixtures" / "poi-extended-attrs.mp");
     EXPECT_EQ(attrs.street(0), U("Rue de Rivoli"));

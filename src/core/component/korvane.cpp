@@ -145,6 +145,7 @@ void TKorvane::SetDrawObject(std::unique_ptr<TDrawObject> draw) {
 }
 
 void TKorvane::SyncView() {
+    m_draw->TextCodePage = m_list->codePage; // importers set the document's code page
     m_view.scale = Scale();
     m_view.scaleFactor = m_scaleFactor;
     m_view.xWind = XWind();

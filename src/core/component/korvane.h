@@ -239,7 +239,11 @@ class TKorvane : public TQevIconClient {
 
     // --- text metrics --------------------------------------------------------------------------
     void SetTextMeasurer(const TextMeasurer* measurer) { m_measurer = measurer; }
-    const TextMeasurer& Measurer() const { return m_measurer ? *m_measurer : defaultTextMeasurer(); }
+    const TextMeasurer& Measurer() const {
+        const TextMeasurer& m = m_measurer ? *m_measurer : defaultTextMeasurer();
+        m.useCodePage(m_list->codePage); // a measurer may serve maps of several code pages
+        return m;
+    }
     FontNames Fonts() const { return {Options.FontSystem(), Options.FontSystem1()}; }
     void UpdateCorners(TQEVMapObjectMem& obj) const;
 

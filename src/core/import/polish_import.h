@@ -28,8 +28,9 @@ class TKorvane;
 
 // Which icon library the notes of points name.
 enum class PolishIconSource : uint8_t {
-    // The map's built-in library "Default" (no "icons.lib" was found): icon number N of the
-    // style table names its picture N - 1, and numbers beyond the library show picture "39".
+    // The map's built-in library "Default" (no "icons.lib" was found): each icon number of
+    // the style table names the picture that shows its meaning (polish_icons.h); numbers the
+    // table does not use show picture "39".
     BuiltIn,
     // The library file "icons.lib", loaded as "icons": picture N - 1 for every number.
     External,

@@ -1,6 +1,9 @@
 #include "import/polish_text.h"
 
+#include "component/korvane.h"
+
 #include <algorithm>
+#include <cctype>
 
 namespace kestrum::polish {
 
@@ -35,6 +38,14 @@ constexpr std::array<std::string_view, 0x180 - 0xC0> kLatin = {
     // U+0170
     "U", "u", "U", "u", "W", "w", "Y", "y", "Y", "Z", "z", "Z", "z", "Z", "z", "s",
 };
+
+// Latin spellings of А..я, for the Russian type names of the style table in maps of Latin text.
+constexpr std::array<std::string_view, 64> kCyrillic = {
+    "A", "B", "V", "G", "D", "E", "Zh", "Z", "I", "Y", "K", "L", "M", "N", "O", "P",
+    "R", "S", "T", "U", "F", "Kh", "Ts", "Ch", "Sh", "Shch", "\"", "Y", "'", "E", "Yu", "Ya",
+    "a", "b", "v", "g", "d", "e", "zh", "z", "i", "y", "k", "l", "m", "n", "o", "p",
+    "r", "s", "t", "u", "f", "kh", "ts", "ch", "sh", "shch", "\"", "y", "'", "e", "yu", "ya",
+};
 // clang-format on
 
 } // namespace
@@ -58,6 +69,9 @@ LabelEncoding encodingOfCodePage(int64_t codePage) {
 
 std::string_view transliterate(char32_t ch) {
     if (ch >= 0xC0 && ch < 0x180) return kLatin[ch - 0xC0];
+    if (ch >= 0x410 && ch < 0x450) return kCyrillic[ch - 0x410];
+    if (ch == 0x401) return "E";
+    if (ch == 0x451) return "e";
     switch (ch) {
     case 0x00A0:
         return " ";
@@ -98,13 +112,20 @@ std::string_view transliterate(char32_t ch) {
     }
 }
 
-LabelRecoder::LabelRecoder(CodePage target) : m_target(target) {
+LabelRecoder::LabelRecoder(CodePage target) {
+    setTarget(target);
+    setSource(LabelEncoding::MapCodePage);
+}
+
+void LabelRecoder::setTarget(CodePage target) {
+    m_target = target;
+    m_reverse.clear();
     for (int b = 0x80; b < 0x100; ++b) {
         const char32_t ch = toUnicode(target, static_cast<uint8_t>(b));
         if (ch != 0xFFFD) m_reverse.emplace_back(ch, static_cast<uint8_t>(b));
     }
     std::sort(m_reverse.begin(), m_reverse.end());
-    setSource(LabelEncoding::MapCodePage);
+    setSource(m_source);
 }
 
 void LabelRecoder::setSource(LabelEncoding source) {
@@ -190,6 +211,85 @@ bool allAscii(std::string_view s) {
 }
 
 } // namespace
+
+bool withoutLabelCodes(std::string_view in, std::string& out) {
+    if (in.find("~[") == std::string_view::npos) return false;
+    std::string r;
+    r.reserve(in.size());
+    bool found = false;
+    for (std::size_t i = 0; i < in.size();) {
+        // "~[0x" and one or more hexadecimal digits, then "]".
+        if (in.compare(i, 2, "~[") == 0 && i + 4 < in.size() && in[i + 2] == '0' && (in[i + 3] == 'x' || in[i + 3] == 'X')) {
+            std::size_t j = i + 4;
+            unsigned code = 0;
+            while (j < in.size() && j < i + 12 && std::isxdigit(static_cast<unsigned char>(in[j])))
+                code = code * 16 + static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(in[j]))
+                                                             ? in[j] - '0'
+                                                             : (in[j] | 0x20) - 'a' + 10),
+                ++j;
+            if (j > i + 4 && j < in.size() && in[j] == ']') {
+                found = true;
+                if (code >= 0x1B && code <= 0x1F) r += ' ';
+                i = j + 1;
+                continue;
+            }
+        }
+        r += in[i++];
+    }
+    if (!found) return false;
+    out.clear();
+    for (const char c : r) {
+        if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+        out += c;
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return true;
+}
+
+int recodeMap(TKorvane& map, CodePage to) {
+    MapDocument& doc = map.Document();
+    const CodePage from = doc.codePage;
+    if (to == from) return 0;
+    LabelRecoder convert(to);
+    convert.setSource(from == CodePage::Cp1250   ? LabelEncoding::Cp1250
+                      : from == CodePage::Cp1252 ? LabelEncoding::Cp1252
+                                                 : LabelEncoding::Cp1251);
+    convert.trustSource();
+    int lossy = 0;
+    std::string t;
+    auto recoded = [&](std::string_view s) -> const std::string& {
+        lossy += convert.recode(s, t).approximated ? 1 : 0;
+        return t;
+    };
+    doc.setCodePage(to);
+    // Groups hold objects of their own.
+    auto walk = [&](auto& self, TQevMapList& list) -> void {
+        for (TQEVMapObjectMem& o : list) {
+            if (const TQEVMapText* text = o.text()) {
+                TQEVMapText copy = *text;
+                copy.Text = recoded(copy.Text);
+                map.EncodeText(o, copy);
+                map.UpdateCorners(o);
+            } else if (const TQEVMapZametka* note = o.note()) {
+                TQEVMapZametka copy = *note;
+                copy.Text = recoded(copy.Text);
+                map.EncodeNote(o, copy);
+            } else if (TQevMapList* kids = o.children()) {
+                self(self, *kids);
+            }
+        }
+    };
+    walk(walk, doc.objects);
+    for (TMapDictionary* dict : {&doc.streets, &doc.towns}) {
+        const std::vector<TMapDictionary::Entry> entries = dict->entries();
+        dict->clear();
+        for (const TMapDictionary::Entry& e : entries)
+            dict->addLoaded(recoded(e.name), e.code);
+    }
+    for (auto* field : {&doc.header.NameMap, &doc.header.CreatedBy})
+        if (!field->view().empty()) field->assign(recoded(field->view()));
+    return lossy;
+}
 
 bool isMultibyteUtf8(std::string_view s) {
     bool multi = false;

@@ -74,6 +74,30 @@ char32_t upperUnicode(char32_t c) {
     return c;
 }
 
+// The small letter whose capital is c, or c.
+char32_t lowerUnicode(char32_t c) {
+    if (c >= U'A' && c <= U'Z') return c + 32;
+    if (c >= 0x0410 && c <= 0x042F) return c + 32;
+    if (c >= 0x0400 && c <= 0x040F) return c + 80;
+    if (c >= 0x00C0 && c <= 0x00DE && c != 0x00D7) return c + 32;
+    if (c == 0x0178) return 0x00FF;
+    if (c == 0x0490) return 0x0491;
+    if (c >= 0x0100 && c < 0x017F && upperUnicode(c + 1) == c) return c + 1;
+    return c;
+}
+
+struct LowerTables {
+    std::array<std::array<uint8_t, 256>, 3> t{};
+    LowerTables() {
+        const CodePage cps[3] = {CodePage::Cp1250, CodePage::Cp1251, CodePage::Cp1252};
+        for (int k = 0; k < 3; ++k)
+            for (int b = 0; b < 256; ++b) {
+                const auto back = fromUnicode(cps[k], lowerUnicode(toUnicode(cps[k], static_cast<uint8_t>(b))));
+                t[static_cast<std::size_t>(k)][static_cast<std::size_t>(b)] = back ? *back : static_cast<uint8_t>(b);
+            }
+    }
+};
+
 struct UpperTables {
     std::array<std::array<uint8_t, 256>, 3> t{};
     UpperTables() {
@@ -154,6 +178,11 @@ std::string fromUtf8(CodePage cp, std::string_view utf8) {
 }
 
 uint8_t toUpper(CodePage cp, uint8_t byte) { return upperTables().of(cp)[byte]; }
+
+uint8_t toLower(CodePage cp, uint8_t byte) {
+    static const LowerTables tables;
+    return tables.t[cp == CodePage::Cp1250 ? 0 : cp == CodePage::Cp1251 ? 1 : 2][byte];
+}
 
 std::string toUpper(CodePage cp, std::string_view bytes) {
     const auto& t = upperTables().of(cp);

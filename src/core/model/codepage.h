@@ -24,6 +24,8 @@ void appendUtf8(std::string& out, char32_t ch);
 // Upper case by the code page's own letters (Cyrillic included for 1251).
 uint8_t toUpper(CodePage cp, uint8_t byte);
 std::string toUpper(CodePage cp, std::string_view bytes);
+// Lower case by the code page's own letters.
+uint8_t toLower(CodePage cp, uint8_t byte);
 // The same into `out`, which has room for bytes.size() characters.
 void toUpperInto(CodePage cp, std::string_view bytes, char* out);
 

@@ -29,6 +29,14 @@ void MapDocument::clear() {
     towns.clear();
     extent = {};
     header = MapHeader{};
+    setCodePage(CodePage::Cp1251);
+    textSource.reset();
+}
+
+void MapDocument::setCodePage(CodePage cp) {
+    codePage = cp;
+    streets.setCodePage(cp);
+    towns.setCodePage(cp);
 }
 
 } // namespace kestrum

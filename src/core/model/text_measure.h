@@ -3,6 +3,8 @@
 // through this interface; the platform layer answers with real fonts, and the core's own
 // approximation serves headless tools and tests.
 
+#include "model/codepage.h"
+
 #include <string_view>
 
 namespace kestrum {
@@ -19,6 +21,8 @@ class TextMeasurer {
     // logical units, at the given weight (400 normal, 700 bold).
     virtual TextExtent measure(std::string_view face, double height, int weight,
                                std::string_view text) const = 0;
+    // The code page of the texts measured from now on: the map's. Measuring by byte ignores it.
+    virtual void useCodePage(CodePage) const {}
 };
 
 // Advance widths close to Arial's, so that boxes computed without a platform are near the real ones.

@@ -32,7 +32,13 @@ const std::vector<Spelling>& spellings() {
 
 } // namespace
 
-void NormaliseStreetName(std::string& name) {
+void NormaliseStreetName(std::string& name, CodePage cp) {
+    if (cp != CodePage::Cp1251) {
+        // The spellings above are Cyrillic; Latin maps have only the sentence case.
+        for (std::size_t i = 1; i < name.size(); ++i)
+            name[i] = static_cast<char>(toLower(cp, static_cast<uint8_t>(name[i])));
+        return;
+    }
     for (const Spelling& s : spellings())
         if (name == s.from) {
             name = s.to;
@@ -68,7 +74,7 @@ void TStreetLabels::Add(const TKorvane& map, const TQEVMapObjectMem& line, int m
 
     m_name.assign(map.Document().streets.name(line.Address->StreetCode));
     if (m_name.empty()) return;
-    NormaliseStreetName(m_name);
+    NormaliseStreetName(m_name, map.Document().codePage);
 
     int height = Settings.FontSize;
     const double widthPx = measure.Pen.Width;

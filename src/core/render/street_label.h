@@ -54,6 +54,7 @@ class TStreetLabels {
 
 // The way a street name is shown: a few known names spelled out, anything else in sentence case
 // (first letter kept, later capitals of Latin and code-page-1251 Cyrillic lowered). In place.
-void NormaliseStreetName(std::string& name);
+// Names of maps in another code page are lowered by that code page's own letters.
+void NormaliseStreetName(std::string& name, CodePage cp = CodePage::Cp1251);
 
 } // namespace kestrum
