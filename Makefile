@@ -7,7 +7,7 @@
 
 SHELL := /bin/bash
 PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
-            qtbase5-dev fonts-liberation2 libjpeg62-turbo-dev doublecmd-qt xvfb xdotool imagemagick
+            qtbase5-dev fonts-liberation2 libjpeg62-turbo-dev doublecmd-qt xvfb xdotool imagemagick xclip
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 FUZZ_SECONDS ?= 60
 SAMPLE := data/sample.map

@@ -17,6 +17,12 @@ bool isViewableFile(const std::string& path);
 // form. Returns null, after telling the user why, when the open fails. Never throws.
 TfmMain* OpenViewer(QWidget* parent, const std::string& path, const std::string& moduleFolder);
 
+// Loads another file into an open viewer (the host's "next file" in the same window): the view
+// starts afresh, fitted to the whole map, and the keyboard focus stays with the map. False,
+// leaving the viewer as it was, for a file this viewer does not show; false after telling the
+// user when its folder cannot be entered. Never throws.
+bool ReloadViewer(TfmMain& form, const std::string& path, const std::string& moduleFolder);
+
 // A message box captioned "Message" (or a line on stderr when KESTRUM_NO_MESSAGE_BOXES is set,
 // for unattended runs).
 void ShowMessage(QWidget* owner, const QString& text);

@@ -1,6 +1,7 @@
 #include "viewer_form.h"
 
 #include "balloon.h"
+#include "notice_bar.h"
 #include "io/byte_source.h"
 #include "open_viewer.h"
 
@@ -72,16 +73,27 @@ bool TfmMain::event(QEvent* e) {
 
 void TfmMain::resizeEvent(QResizeEvent* e) {
     m_mapWidget->setGeometry(QRect(QPoint(0, 0), e->size()));
-    // Showing the form delivers the size it was opened at: the map is fitted to that already.
-    const bool sameSize = e->size() == QSize(Korvane().Width(), Korvane().Height());
-    if (m_fitOnResize && !sameSize && !Korvane().Objects().empty()) {
-        TKorvane& map = Korvane();
-        map.SetClientSize(e->size().width(), e->size().height());
-        map.DisableDrawing();
-        map.ZoomToMap();
-        map.EnableDrawing();
-    }
+    placeNotice();
     QWidget::resizeEvent(e);
+}
+
+void TfmMain::ShowNotice(const QString& text) {
+    if (text.isEmpty()) {
+        if (m_notice) m_notice->hide();
+        return;
+    }
+    if (!m_notice) m_notice = new NoticeBar(this);
+    m_notice->setText(text);
+    placeNotice();
+    m_notice->show();
+    m_notice->raise();
+}
+
+const QWidget* TfmMain::Notice() const { return m_notice; }
+
+void TfmMain::placeNotice() {
+    // Over the map rather than beside it: the map keeps its size, so a notice never changes the view.
+    if (m_notice) m_notice->setGeometry(0, 0, width(), m_notice->sizeHint().height());
 }
 
 void TfmMain::closeEvent(QCloseEvent* e) {
@@ -89,17 +101,24 @@ void TfmMain::closeEvent(QCloseEvent* e) {
     QWidget::closeEvent(e);
 }
 
-void TfmMain::LoadFromFile1(const std::string& path) {
+MapReadResult TfmMain::LoadFromFile1(const std::string& path) {
     try {
-        LoadMapForViewing(Korvane(), path);
-    } catch (...) {
+        return LoadMapForViewing(Korvane(), path);
+    } catch (const std::exception& e) {
         // The view shows what could be read; nothing of a damaged file reaches the host.
         Korvane().EndUpdate();
+        MapReadResult r;
+        r.damage = ReadDiagnostic{0, e.what()};
+        return r;
+    } catch (...) {
+        Korvane().EndUpdate();
+        MapReadResult r;
+        r.damage = ReadDiagnostic{0, "unknown failure"};
+        return r;
     }
 }
 
 void TfmMain::ChangeScaleM(double delta) {
-    m_fitOnResize = false;
     const int64_t now = Clock();
     if (now <= m_lastZoom) return;
     TKorvane& map = Korvane();
@@ -135,7 +154,6 @@ void TfmMain::Wheel(QWheelEvent* e) {
 }
 
 void TfmMain::KeyDown(QKeyEvent* e) {
-    m_fitOnResize = false;
     TKorvane& map = Korvane();
     if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
         // Esc closes the viewer window we fill; in a quick-view panel the window around us is the
@@ -201,7 +219,6 @@ std::string TfmMain::GetAdres() {
 }
 
 void TfmMain::KorvaneMouseDown(TMouseButton button, int x, int y) {
-    m_fitOnResize = false;
     TKorvane& map = Korvane();
     const int z = map.Options.ZoneScroll();
     if (button != mbLeft || map.Instrument() != iNone) return;

@@ -19,6 +19,7 @@ class QLabel;
 namespace kestrum::plugin {
 
 class AddressBalloon;
+class NoticeBar;
 
 class TfmMain : public QWidget {
   public:
@@ -29,7 +30,12 @@ class TfmMain : public QWidget {
     qt::KorvaneWidget& MapWidget() { return *m_mapWidget; }
 
     // The ".MAP" load of the viewer; failures are swallowed, the map shows what was read.
-    void LoadFromFile1(const std::string& path);
+    MapReadResult LoadFromFile1(const std::string& path);
+
+    // A slim line across the top of the map that says what went wrong with the file, with a
+    // close button; an empty text takes it away.
+    void ShowNotice(const QString& text);
+    const QWidget* Notice() const;
 
     // One zoom step of `delta` percent about the last mouse position. Steps that arrive within
     // one clock reading are dropped, so a burst of wheel notches zooms once.
@@ -70,14 +76,14 @@ class TfmMain : public QWidget {
     ViewerHooks m_hooks;
     QProgressBar* m_progress = nullptr;
     int64_t m_lastZoom = -1;
-    // The host sizes the window after the load: until the user acts, a new size fits the map again.
-    bool m_fitOnResize = true;
+    NoticeBar* m_notice = nullptr;
+    void placeNotice();
     bool m_handingEscUp = false;
     int m_wheelDelta = 0; // eighths of a degree not yet turned into a zoom step
     bool m_reportingFailure = false;
 
   public:
-    void StopFitOnResize() { m_fitOnResize = false; }
+    void StopFitOnResize() { m_mapWidget->KeepViewOnResize(); }
 };
 
 } // namespace kestrum::plugin

@@ -47,6 +47,18 @@ KESTRUM_WLX_EXPORT WlxWindow KESTRUM_WLX_CALL ListLoad(WlxWindow parentWin, char
     }
 }
 
+KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListLoadNext(WlxWindow, WlxWindow pluginWin, char* fileToLoad, int) {
+    try {
+        // The same window shows the next file: no new widget, so the keyboard focus stays with
+        // the map. An error makes the host close this window and ask its other viewers.
+        auto* form = dynamic_cast<kestrum::plugin::TfmMain*>(static_cast<QWidget*>(pluginWin));
+        if (!form || !fileToLoad) return LISTPLUGIN_ERROR;
+        return kestrum::plugin::ReloadViewer(*form, fileToLoad, moduleFolder()) ? LISTPLUGIN_OK : LISTPLUGIN_ERROR;
+    } catch (...) {
+        return LISTPLUGIN_ERROR;
+    }
+}
+
 KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListCloseWindow(WlxWindow listWin) {
     try {
         // Deleting the form runs its close routine once; a host that destroys the window

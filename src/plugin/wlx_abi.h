@@ -14,6 +14,9 @@
 
 using WlxWindow = void*;
 
+#define LISTPLUGIN_OK 0
+#define LISTPLUGIN_ERROR 1
+
 struct ListDefaultParamStruct {
     int size;
     uint32_t PluginInterfaceVersionLow;
@@ -24,4 +27,6 @@ struct ListDefaultParamStruct {
 KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListGetDetectString(char* detectString, int maxlen);
 KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListSetDefaultParams(ListDefaultParamStruct* params);
 KESTRUM_WLX_EXPORT WlxWindow KESTRUM_WLX_CALL ListLoad(WlxWindow parentWin, char* fileToLoad, int showFlags);
+KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListLoadNext(WlxWindow parentWin, WlxWindow pluginWin, char* fileToLoad,
+                                                     int showFlags);
 KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListCloseWindow(WlxWindow listWin);

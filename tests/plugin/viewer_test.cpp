@@ -2,6 +2,7 @@
 // the viewer form's keys, wheel, balloon and progress.
 
 #include "balloon.h"
+#include "notice_bar.h"
 #include "headless.h"
 #include "progress_window.h"
 #include "support/temp_dir.h"
@@ -9,6 +10,7 @@
 
 #include <QKeyEvent>
 #include <QProgressBar>
+#include <QToolButton>
 #include <QWheelEvent>
 
 #include <stdexcept>
@@ -253,4 +255,126 @@ TEST(ViewerForm, ProgressMovesInStepsOfFiveAndEscCancels) {
     EXPECT_FALSE(cancel);
     key(progress, QEvent::KeyPress, Qt::Key_Escape);
     EXPECT_TRUE(cancel);
+}
+
+namespace {
+
+using LoadNextFn = int (*)(void*, void*, char*, int);
+
+// Scale and top-left of the whole map fitted into a window of w x h.
+struct Fit {
+    double scale;
+    float x, y;
+};
+Fit fitAt(TKorvane& map, int w, int h) {
+    TKorvane probe;
+    probe.SetClientSize(w, h);
+    const TMapRect& e = map.MapExtent();
+    probe.ZoomToRect(e.MinX, e.MinY, e.MaxX, e.MaxY);
+    return {probe.Scale(), probe.XWind(), probe.YWind()};
+}
+
+} // namespace
+
+TEST(PluginEntryPoints, NextFileLoadsIntoTheSameWindowAndRefusesOthers) {
+    app();
+    Plugin p;
+    auto load = p.get<LoadFn>("ListLoad");
+    auto next = p.get<LoadNextFn>("ListLoadNext");
+    auto close = p.get<CloseFn>("ListCloseWindow");
+    ASSERT_TRUE(next);
+    const test::TempDir dir;
+    std::filesystem::copy_file(kSample, dir / "a.map");
+    // The same map cut short: the reader keeps the objects before the cut.
+    const auto size = std::filesystem::file_size(kSample);
+    std::filesystem::copy_file(kSample, dir / "b.map");
+    std::filesystem::resize_file(dir / "b.map", size * 2 / 3);
+    std::string a = (dir / "a.map").string(), b = (dir / "b.map").string(), txt = (dir / "c.txt").string();
+    QWidget parent;
+    parent.resize(500, 400);
+    void* win = load(&parent, a.data(), 0);
+    ASSERT_NE(win, nullptr);
+    auto* form = static_cast<TfmMain*>(static_cast<QWidget*>(win));
+    const int whole = form->Korvane().Objects().count();
+    EXPECT_TRUE(form->Notice() == nullptr || !form->Notice()->isVisible()); // read whole: no notice
+    form->Korvane().SetScale(form->Korvane().Scale() * 5);
+
+    EXPECT_EQ(next(&parent, win, b.data(), 0), 0);
+    TKorvane& map = form->Korvane();
+    EXPECT_LT(map.Objects().count(), whole);
+    EXPECT_GT(map.Objects().count(), 0);
+    const Fit fit = fitAt(map, form->width(), form->height());
+    EXPECT_NEAR(map.Scale(), fit.scale, fit.scale * 1e-6); // the next file is fitted afresh
+    ASSERT_NE(form->Notice(), nullptr);
+    EXPECT_TRUE(form->Notice()->isVisibleTo(form));
+    const QString notice = form->findChild<plugin::NoticeBar*>()->text();
+    EXPECT_TRUE(notice.startsWith(QStringLiteral("Файл повреждён: показаны объекты до байта "))) << notice.toStdString();
+    form->findChild<plugin::NoticeBar*>()->closeButton()->click(); // dismissed with its ×
+    EXPECT_FALSE(form->Notice()->isVisibleTo(form));
+
+    // Not a map: refused, the window shows what it showed (the host then closes it).
+    EXPECT_EQ(next(&parent, win, txt.data(), 0), 1);
+    EXPECT_GT(map.Objects().count(), 0);
+    EXPECT_EQ(next(&parent, win, a.data(), 0), 0);
+    EXPECT_EQ(map.Objects().count(), whole);
+    EXPECT_FALSE(form->Notice()->isVisibleTo(form)); // a whole file takes the notice away
+    close(win);
+}
+
+TEST(ViewerForm, ResizeFitsTheWholeMapUntilTheViewIsMoved) {
+    app();
+    TfmMain form;
+    form.resize(650, 460);
+    form.Korvane().SetClientSize(650, 460);
+    form.LoadFromFile1(kSample);
+    form.MapWidget().FitWholeMap();
+    form.show(); // a hidden window hears of its new size only when shown
+    TKorvane& map = form.Korvane();
+    // The host grows its window after the load: the map follows.
+    form.resize(1000, 700);
+    Fit fit = fitAt(map, 1000, 700);
+    EXPECT_NEAR(map.Scale(), fit.scale, fit.scale * 1e-6);
+    EXPECT_NEAR(map.XWind(), fit.x, 0.5);
+    EXPECT_NEAR(map.YWind(), fit.y, 0.5);
+    // A key that does not move the view leaves it fitted.
+    key(form.MapWidget(), QEvent::KeyPress, Qt::Key_F5);
+    form.resize(800, 600);
+    fit = fitAt(map, 800, 600);
+    EXPECT_NEAR(map.Scale(), fit.scale, fit.scale * 1e-6);
+
+    // Once panned, a resize keeps the scale and the top-left.
+    key(form.MapWidget(), QEvent::KeyPress, Qt::Key_Right);
+    const double scale = map.Scale();
+    const float x = map.XWind(), y = map.YWind();
+    form.resize(1000, 700);
+    EXPECT_DOUBLE_EQ(map.Scale(), scale);
+    EXPECT_FLOAT_EQ(map.XWind(), x);
+    EXPECT_FLOAT_EQ(map.YWind(), y);
+}
+
+TEST(ViewerForm, ProgressWindowHoldsBackInputAndTakesEscFromAnywhere) {
+    app();
+    bool cancel = false;
+    QWidget host;
+    int keys = 0;
+    struct Counter : QObject {
+        int* n;
+        explicit Counter(int* c) : n(c) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::KeyPress) ++*n;
+            return false;
+        }
+    } counter(&keys);
+    host.installEventFilter(&counter);
+    {
+        plugin::ProgressWindow progress(nullptr, &cancel);
+        EXPECT_TRUE(progress.testAttribute(Qt::WA_ShowWithoutActivating)); // the keys stay where they were
+        key(host, QEvent::KeyPress, Qt::Key_N); // the host's next-file key waits for the load
+        EXPECT_EQ(keys, 0);
+        EXPECT_FALSE(cancel);
+        key(host, QEvent::KeyPress, Qt::Key_Escape);
+        EXPECT_TRUE(cancel);
+    }
+    key(host, QEvent::KeyPress, Qt::Key_N); // after the load, input flows again
+    EXPECT_EQ(keys, 1);
 }
