@@ -149,8 +149,12 @@ void TfmMain::Wheel(QWheelEvent* e) {
     if (std::abs(m_wheelDelta) < 120) return;
     const bool in = m_wheelDelta > 0;
     m_wheelDelta %= 120;
-    const double third = Korvane().Scale() / 3;
-    ChangeScaleM(in ? third : -third);
+    ChangeScaleM(ZoomStep(Korvane().Scale(), in));
+}
+
+double TfmMain::ZoomStep(double scale, bool in) {
+    // In by a third, out by a quarter: one notch each way comes back to the same scale.
+    return in ? scale / 3 : -scale / 4;
 }
 
 void TfmMain::KeyDown(QKeyEvent* e) {
@@ -183,6 +187,21 @@ void TfmMain::KeyDown(QKeyEvent* e) {
         return;
     }
     map.Instrument(iNone);
+    switch (e->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: // "+" without Shift on most layouts
+    case Qt::Key_Minus: {
+        const bool in = e->key() != Qt::Key_Minus;
+        map.SetScale(map.Scale() + ZoomStep(map.Scale(), in)); // the centre stays
+        return;
+    }
+    case Qt::Key_Home:
+    case Qt::Key_Asterisk:
+        m_mapWidget->FitWholeMap();
+        return;
+    default:
+        break;
+    }
     map.BeginUpdate();
     switch (e->key()) {
     case Qt::Key_Left:

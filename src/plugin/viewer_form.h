@@ -40,6 +40,8 @@ class TfmMain : public QWidget {
     // One zoom step of `delta` percent about the last mouse position. Steps that arrive within
     // one clock reading are dropped, so a burst of wheel notches zooms once.
     void ChangeScaleM(double delta);
+    // The change of scale of one wheel notch or one "+"/"-" key.
+    static double ZoomStep(double scale, bool in);
     // The clock of zoom steps, in milliseconds; tests set their own.
     std::function<int64_t()> Clock;
 

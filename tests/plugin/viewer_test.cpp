@@ -132,7 +132,7 @@ TEST(ViewerForm, WheelZoomKeepsThePointUnderTheMouse) {
     QWheelEvent wheel(QPointF(120, 80), QPointF(120, 80), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(&form->MapWidget(), &wheel);
-    EXPECT_NEAR(map.Scale(), 400 - 400.0 / 3, 1e-9);
+    EXPECT_NEAR(map.Scale(), 300, 1e-9); // out by a quarter: back where the step in started
 
     // A fine wheel sends a notch in slices: one step for the whole notch, not one per slice.
     const double before = map.Scale();
@@ -143,6 +143,11 @@ TEST(ViewerForm, WheelZoomKeepsThePointUnderTheMouse) {
         QCoreApplication::sendEvent(&form->MapWidget(), &slice);
         EXPECT_DOUBLE_EQ(map.Scale(), i < 7 ? before : before * 4 / 3) << i;
     }
+    now += 1;
+    QWheelEvent out(QPointF(120, 80), QPointF(120, 80), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&form->MapWidget(), &out);
+    EXPECT_NEAR(map.Scale(), before, before * 1e-12);
 }
 
 TEST(ViewerForm, AFailingHandlerLeavesTheWindowOpenAndSaysSo) {
@@ -188,6 +193,29 @@ TEST(ViewerForm, KeysPanAndChooseTools) {
     key(w, QEvent::KeyRelease, Qt::Key_Control);
     map.MouseUp(mbLeft, {}, 220, 160);
     EXPECT_GT(map.Scale(), before * 2);
+}
+
+TEST(ViewerForm, PlusMinusZoomAboutTheCentreAndHomeFitsTheMap) {
+    auto form = openForm();
+    TKorvane& map = form->Korvane();
+    qt::KorvaneWidget& w = form->MapWidget();
+    const double fitted = map.Scale();
+    const TMapPoint centre = map.ViewCenter();
+    key(w, QEvent::KeyPress, Qt::Key_Plus);
+    EXPECT_NEAR(map.Scale(), fitted * 4 / 3, fitted * 1e-9);
+    const TMapPoint c1 = map.ViewCenter();
+    EXPECT_NEAR(c1.X, centre.X, 0.01);
+    EXPECT_NEAR(c1.Y, centre.Y, 0.01);
+    key(w, QEvent::KeyPress, Qt::Key_Minus);
+    EXPECT_NEAR(map.Scale(), fitted, fitted * 1e-9);
+    key(w, QEvent::KeyPress, Qt::Key_Minus);
+    key(w, QEvent::KeyPress, Qt::Key_Right);
+    key(w, QEvent::KeyPress, Qt::Key_Home);
+    EXPECT_NEAR(map.Scale(), fitted, fitted * 1e-6);
+    key(w, QEvent::KeyPress, Qt::Key_Plus);
+    key(w, QEvent::KeyPress, Qt::Key_Asterisk);
+    EXPECT_NEAR(map.Scale(), fitted, fitted * 1e-6);
+    EXPECT_NEAR(map.ViewCenter().X, centre.X, 0.5);
 }
 
 TEST(ViewerForm, BalloonShowsTheAddressOutsideTheScrollZones) {
