@@ -81,10 +81,10 @@ void LoadIntoForm(TfmMain& form, QWidget* parent, const std::string& path, const
     if (ec) throw std::runtime_error("Error of SetCurrentDir() for Folder: " + folder.string() + "/");
 
     TKorvane& map = form.Korvane();
+    form.StartNewFile();
     if (setup == Setup::Again) {
         // The next file starts from the viewer's own set-up: an import changes options.
         map.Instrument(iNone);
-        map.BlinkList.clear();
         ApplyViewerSetup(map);
     }
     map.SetClientSize(form.width(), form.height());

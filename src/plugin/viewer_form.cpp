@@ -2,7 +2,9 @@
 
 #include "balloon.h"
 #include "notice_bar.h"
+#include "interact/text_search.h"
 #include "io/byte_source.h"
+#include "wlx_abi.h"
 #include "open_viewer.h"
 
 #include <QCoreApplication>
@@ -11,6 +13,7 @@
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QResizeEvent>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <cstdlib>
@@ -75,6 +78,46 @@ void TfmMain::resizeEvent(QResizeEvent* e) {
     m_mapWidget->setGeometry(QRect(QPoint(0, 0), e->size()));
     placeNotice();
     QWidget::resizeEvent(e);
+}
+
+void TfmMain::StartNewFile() {
+    m_match = -1;
+    Korvane().BlinkList.clear();
+    if (m_blinkEnd) m_blinkEnd->stop();
+}
+
+bool TfmMain::SearchText(const QString& text, int flags) {
+    TKorvane& map = Korvane();
+    TextSearchOptions options;
+    options.matchCase = flags & lcs_matchcase;
+    options.backwards = flags & lcs_backwards;
+    options.fromStart = flags & lcs_findfirst;
+    const QByteArray needle = text.toUtf8();
+    const auto found = FindText(map.Document(), std::string_view(needle.constData(), std::size_t(needle.size())),
+                                m_match, options);
+    if (!found) return false;
+    m_match = found->index;
+    const TMapRect& b = found->box;
+    // Readable: the whole object in half the window if it is big, otherwise no further out than
+    // where house numbers show (twice their threshold), and never closer in than needed.
+    const double w = std::max(double(b.MaxX - b.MinX), 1e-3), h = std::max(double(b.MaxY - b.MinY), 1e-3);
+    const double fits = std::min(map.Width() * 50.0 / w, map.Height() * 50.0 / h);
+    const double readable = std::max(map.Scale(), 2 * map.Options.MinScaleAddress());
+    const double scale = TKorvane::SaneScale(std::min(fits, readable));
+    map.ZoomAt((b.MinX + b.MaxX) / 2, (b.MinY + b.MaxY) / 2, scale);
+    map.BlinkList = {found->index};
+    if (!m_blinkEnd) {
+        m_blinkEnd = new QTimer(this);
+        m_blinkEnd->setSingleShot(true);
+        connect(m_blinkEnd, &QTimer::timeout, this, [this] {
+            Korvane().BlinkList.clear();
+            Korvane().NeedsFullRedraw = true;
+            Korvane().RebuildBuffer();
+            m_mapWidget->update();
+        });
+    }
+    m_blinkEnd->start(6 * Korvane().TimerInterval);
+    return true;
 }
 
 void TfmMain::ShowNotice(const QString& text) {

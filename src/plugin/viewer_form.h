@@ -15,6 +15,7 @@
 
 class QProgressBar;
 class QLabel;
+class QTimer;
 
 namespace kestrum::plugin {
 
@@ -31,6 +32,14 @@ class TfmMain : public QWidget {
 
     // The ".MAP" load of the viewer; failures are swallowed, the map shows what was read.
     MapReadResult LoadFromFile1(const std::string& path);
+
+    // The host's Find: the next object whose words hold `text` (flags as the host gives them,
+    // lcs_*), centred at a scale its surroundings can be read at and blinking for a few seconds.
+    // False when there is none; the view then stays.
+    bool SearchText(const QString& text, int flags);
+    int CurrentMatch() const { return m_match; }
+    // Forgets what belonged to the file shown so far (the current match, the blinking).
+    void StartNewFile();
 
     // A slim line across the top of the map that says what went wrong with the file, with a
     // close button; an empty text takes it away.
@@ -79,6 +88,8 @@ class TfmMain : public QWidget {
     QProgressBar* m_progress = nullptr;
     int64_t m_lastZoom = -1;
     NoticeBar* m_notice = nullptr;
+    int m_match = -1;
+    QTimer* m_blinkEnd = nullptr;
     void placeNotice();
     bool m_handingEscUp = false;
     int m_wheelDelta = 0; // eighths of a degree not yet turned into a zoom step

@@ -24,6 +24,12 @@ std::string moduleFolder() {
 
 } // namespace
 
+namespace {
+kestrum::plugin::TfmMain* formOf(WlxWindow win) {
+    return dynamic_cast<kestrum::plugin::TfmMain*>(static_cast<QWidget*>(win));
+}
+} // namespace
+
 KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListGetDetectString(char* detectString, int maxlen) {
     if (!detectString || maxlen <= 0) return;
     static const char kDetect[] = "FORCE | EXT=\"MAP\"";
@@ -51,9 +57,21 @@ KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListLoadNext(WlxWindow, WlxWindow plugin
     try {
         // The same window shows the next file: no new widget, so the keyboard focus stays with
         // the map. An error makes the host close this window and ask its other viewers.
-        auto* form = dynamic_cast<kestrum::plugin::TfmMain*>(static_cast<QWidget*>(pluginWin));
+        auto* form = formOf(pluginWin);
         if (!form || !fileToLoad) return LISTPLUGIN_ERROR;
         return kestrum::plugin::ReloadViewer(*form, fileToLoad, moduleFolder()) ? LISTPLUGIN_OK : LISTPLUGIN_ERROR;
+    } catch (...) {
+        return LISTPLUGIN_ERROR;
+    }
+}
+
+KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListSearchText(WlxWindow listWin, char* searchString, int searchParameter) {
+    try {
+        auto* form = formOf(listWin);
+        if (!form || !searchString) return LISTPLUGIN_ERROR;
+        // The host hands its text over in the system's encoding.
+        const bool found = form->SearchText(QString::fromLocal8Bit(searchString), searchParameter);
+        return found ? LISTPLUGIN_OK : LISTPLUGIN_ERROR;
     } catch (...) {
         return LISTPLUGIN_ERROR;
     }

@@ -17,6 +17,12 @@ using WlxWindow = void*;
 #define LISTPLUGIN_OK 0
 #define LISTPLUGIN_ERROR 1
 
+// ListSearchText's flags
+#define lcs_findfirst 1
+#define lcs_matchcase 2
+#define lcs_wholewords 4
+#define lcs_backwards 8
+
 struct ListDefaultParamStruct {
     int size;
     uint32_t PluginInterfaceVersionLow;
@@ -30,3 +36,4 @@ KESTRUM_WLX_EXPORT WlxWindow KESTRUM_WLX_CALL ListLoad(WlxWindow parentWin, char
 KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListLoadNext(WlxWindow parentWin, WlxWindow pluginWin, char* fileToLoad,
                                                      int showFlags);
 KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListCloseWindow(WlxWindow listWin);
+KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListSearchText(WlxWindow listWin, char* searchString, int searchParameter);

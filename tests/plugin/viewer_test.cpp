@@ -406,3 +406,44 @@ TEST(ViewerForm, ProgressWindowHoldsBackInputAndTakesEscFromAnywhere) {
     key(host, QEvent::KeyPress, Qt::Key_N); // after the load, input flows again
     EXPECT_EQ(keys, 1);
 }
+
+TEST(PluginEntryPoints, FindCentresTheMatchBlinksItAndSaysWhenThereIsNone) {
+    app();
+    Plugin p;
+    using SearchFn = int (*)(void*, char*, int);
+    auto load = p.get<LoadFn>("ListLoad");
+    auto search = p.get<SearchFn>("ListSearchText");
+    auto close = p.get<CloseFn>("ListCloseWindow");
+    ASSERT_TRUE(search);
+    QWidget parent;
+    parent.resize(800, 600);
+    std::string path = kSample;
+    void* win = load(&parent, path.data(), 0);
+    ASSERT_NE(win, nullptr);
+    auto* form = static_cast<TfmMain*>(static_cast<QWidget*>(win));
+    TKorvane& map = form->Korvane();
+    std::string street = "садовая"; // the address is upper case: Find ignores case by default
+    ASSERT_EQ(search(win, street.data(), 1 /* lcs_findfirst */), 0);
+    const int first = form->CurrentMatch();
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(map.BlinkList, std::vector<int>{first});
+    // Centred: the match's box holds the middle of the window.
+    const TQEVMapObjectMem& obj = map.Objects()[first];
+    const TPoint a = map.View().toScreen(obj.Corners[0]), c = map.View().toScreen(obj.Corners[2]);
+    EXPECT_NEAR((a.X + c.X) / 2, map.Width() / 2, 2);
+    EXPECT_NEAR((a.Y + c.Y) / 2, map.Height() / 2, 2);
+    // On to the next, then back with lcs_backwards.
+    if (search(win, street.data(), 0) == 0) {
+        EXPECT_GT(form->CurrentMatch(), first);
+        EXPECT_EQ(search(win, street.data(), 8 /* lcs_backwards */), 0);
+        EXPECT_EQ(form->CurrentMatch(), first);
+    }
+    std::string upper = "САДОВАЯ";
+    EXPECT_EQ(search(win, street.data(), 1 | 2 /* lcs_matchcase */), 1);
+    EXPECT_EQ(search(win, upper.data(), 1 | 2), 0);
+    const double scale = map.Scale();
+    std::string none = "нет такой улицы";
+    EXPECT_EQ(search(win, none.data(), 1), 1); // "not found" goes back to the host
+    EXPECT_DOUBLE_EQ(map.Scale(), scale);
+    close(win);
+}
