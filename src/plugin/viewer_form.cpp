@@ -7,7 +7,10 @@
 #include "wlx_abi.h"
 #include "open_viewer.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QCursor>
 #include <QDateTime>
 #include <QKeyEvent>
@@ -78,6 +81,25 @@ void TfmMain::resizeEvent(QResizeEvent* e) {
     m_mapWidget->setGeometry(QRect(QPoint(0, 0), e->size()));
     placeNotice();
     QWidget::resizeEvent(e);
+}
+
+QImage TfmMain::ViewPicture() {
+    TKorvane& map = Korvane();
+    const TImage& img = map.PreparePaint();
+    return QImage(reinterpret_cast<const uchar*>(img.data()), img.width(), img.height(), img.width() * 4,
+                  QImage::Format_RGB32)
+        .copy();
+}
+
+void TfmMain::CopyToClipboard() {
+    auto* mime = new QMimeData;
+    mime->setImageData(ViewPicture());
+    if (m_balloon->isVisible()) mime->setText(m_balloon->text());
+    QGuiApplication::clipboard()->setMimeData(mime);
+}
+
+void TfmMain::ApplyParams(int params) {
+    if (params & lcp_fittowindow) m_mapWidget->FitWholeMap();
 }
 
 void TfmMain::StartNewFile() {

@@ -7,6 +7,7 @@
 #include "component/viewer_setup.h"
 #include "korvane_widget.h"
 
+#include <QImage>
 #include <QWidget>
 
 #include <chrono>
@@ -40,6 +41,13 @@ class TfmMain : public QWidget {
     int CurrentMatch() const { return m_match; }
     // Forgets what belonged to the file shown so far (the current match, the blinking).
     void StartNewFile();
+
+    // The view as a picture on the clipboard, with the balloon's text when one is shown.
+    void CopyToClipboard();
+    // The picture of the current view, as the window shows it.
+    QImage ViewPicture();
+    // The host's new parameters (lcp_*): "fit to window" fits the whole map.
+    void ApplyParams(int params);
 
     // A slim line across the top of the map that says what went wrong with the file, with a
     // close button; an empty text takes it away.

@@ -77,6 +77,25 @@ KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListSearchText(WlxWindow listWin, char* 
     }
 }
 
+KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListSendCommand(WlxWindow listWin, int command, int parameter) {
+    try {
+        auto* form = formOf(listWin);
+        if (!form) return LISTPLUGIN_ERROR;
+        switch (command) {
+        case lc_copy:
+            form->CopyToClipboard();
+            return LISTPLUGIN_OK;
+        case lc_newparams:
+            form->ApplyParams(parameter);
+            return LISTPLUGIN_OK;
+        default: // lc_selectall has nothing to select in a map; lc_setpercent is for text
+            return LISTPLUGIN_ERROR;
+        }
+    } catch (...) {
+        return LISTPLUGIN_ERROR;
+    }
+}
+
 KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListCloseWindow(WlxWindow listWin) {
     try {
         // Deleting the form runs its close routine once; a host that destroys the window

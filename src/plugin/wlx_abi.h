@@ -17,6 +17,21 @@ using WlxWindow = void*;
 #define LISTPLUGIN_OK 0
 #define LISTPLUGIN_ERROR 1
 
+// ListSendCommand's commands
+#define lc_copy 1
+#define lc_newparams 2
+#define lc_selectall 3
+#define lc_setpercent 4
+
+// ListLoad's and lc_newparams' parameters
+#define lcp_wraptext 1
+#define lcp_fittowindow 2
+#define lcp_ansi 4
+#define lcp_ascii 8
+#define lcp_forceshow 16
+#define lcp_fitlargeronly 32
+#define lcp_center 64
+
 // ListSearchText's flags
 #define lcs_findfirst 1
 #define lcs_matchcase 2
@@ -36,4 +51,5 @@ KESTRUM_WLX_EXPORT WlxWindow KESTRUM_WLX_CALL ListLoad(WlxWindow parentWin, char
 KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListLoadNext(WlxWindow parentWin, WlxWindow pluginWin, char* fileToLoad,
                                                      int showFlags);
 KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListCloseWindow(WlxWindow listWin);
+KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListSendCommand(WlxWindow listWin, int command, int parameter);
 KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListSearchText(WlxWindow listWin, char* searchString, int searchParameter);

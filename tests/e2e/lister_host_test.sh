@@ -7,7 +7,7 @@
 # usage: lister_host_test.sh PLUGIN.wlx MAP
 set -uo pipefail
 PLUGIN=$(readlink -f "${1:?plugin}"); MAP=$(readlink -f "${2:?map}")
-for tool in doublecmd Xvfb xdotool import compare; do
+for tool in doublecmd Xvfb xdotool import compare xclip; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (make setup installs it)"; exit 1; }
 done
 
@@ -56,6 +56,7 @@ shot() { import -window "$V" "$RUN/$1.png" 2>/dev/null; }
 # Pixels that differ between two shots of the map area (the status line below is left out).
 differ() { compare -metric AE -crop 980x600+10+30 "$RUN/$1.png" "$RUN/$2.png" null: 2>&1 | cut -d' ' -f1; }
 colour() { # SHOT RRGGBB: pixels of that colour
+  [ -s "$RUN/$1.png" ] || { echo 0; return; }
   convert "$RUN/$1.png" -format %c histogram:info:- | grep -i "#$2" | awk -F: '{s+=$1} END {print s+0}'
 }
 # A key goes to the map: the view must change.
@@ -92,6 +93,24 @@ xdotool key n; V=$(wait_viewer d.map); sleep 1
 xdotool key p; V=$(wait_viewer c.txt); sleep 0.8
 xdotool key p; V=$(wait_viewer b.map); sleep 1
 [ -n "$V" ] && key_moves_map "back to b.map with P" || fail "P did not show b.map"
+
+# The host's Find ("f", its dialog, Enter) reaches ListSearchText: the view moves to the street.
+shot before_find; xdotool key f
+D=""; for _ in $(seq 1 15); do D=$(xdotool search --onlyvisible --name '^Find$' 2>/dev/null | head -1); [ -n "$D" ] && break; sleep 0.3; done
+if [ -n "$D" ]; then
+  xdotool windowmove --sync "$D" 900 100; xdotool mousemove --window "$D" 100 15 click 1; sleep 0.3
+  xdotool type --delay 20 'набережная'; xdotool key Return; sleep 1.2; shot found
+  d=$(differ before_find found)
+  [ "${d%%.*}" -gt 2000 ] && pass "Find moved the view to the match ($d pixels)" || fail "Find did not move the view ($d pixels)"
+else
+  fail "the host's Find dialog did not open"
+fi
+# The host's copy (Ctrl+C) puts the view on the clipboard as a picture.
+xdotool mousemove --window "$V" 500 330 click 1; sleep 0.3
+xdotool key ctrl+c; sleep 0.5
+xclip -selection clipboard -t image/png -o >"$RUN/clip.png" 2>/dev/null
+size=$(identify -format '%wx%h' "$RUN/clip.png" 2>/dev/null)
+[ "$(colour clip F2EFE2)" -gt 50000 ] && pass "Ctrl+C copied the view ($size)" || fail "the clipboard holds no picture of the map ($size)"
 
 # Esc closes the viewer from the map; the host lives on.
 xdotool key Escape; sleep 1.5

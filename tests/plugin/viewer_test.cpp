@@ -8,6 +8,8 @@
 #include "support/temp_dir.h"
 #include "viewer_form.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QToolButton>
@@ -445,5 +447,39 @@ TEST(PluginEntryPoints, FindCentresTheMatchBlinksItAndSaysWhenThereIsNone) {
     std::string none = "нет такой улицы";
     EXPECT_EQ(search(win, none.data(), 1), 1); // "not found" goes back to the host
     EXPECT_DOUBLE_EQ(map.Scale(), scale);
+    close(win);
+}
+
+TEST(PluginEntryPoints, CommandsCopyTheViewRefuseSelectAllAndTakeNewParameters) {
+    app();
+    Plugin p;
+    using CommandFn = int (*)(void*, int, int);
+    auto load = p.get<LoadFn>("ListLoad");
+    auto command = p.get<CommandFn>("ListSendCommand");
+    auto close = p.get<CloseFn>("ListCloseWindow");
+    ASSERT_TRUE(command);
+    QWidget parent;
+    parent.resize(640, 480);
+    std::string path = kSample;
+    void* win = load(&parent, path.data(), 0);
+    ASSERT_NE(win, nullptr);
+    auto* form = static_cast<TfmMain*>(static_cast<QWidget*>(win));
+    QGuiApplication::clipboard()->clear();
+    ASSERT_EQ(command(win, 1 /* lc_copy */, 0), 0);
+    const QImage copied = QGuiApplication::clipboard()->image();
+    ASSERT_EQ(copied.size(), QSize(640, 480));
+    // The fitted sample: its land colour in the middle of the picture, as the window shows it.
+    int land = 0;
+    for (int y = 0; y < copied.height(); y += 4)
+        for (int x = 0; x < copied.width(); x += 4) land += (copied.pixel(x, y) & 0xFFFFFF) == 0xF2EFE2;
+    EXPECT_GT(land, 640 * 480 / 16 / 3);
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty()); // no balloon, no text
+
+    EXPECT_EQ(command(win, 3 /* lc_selectall */, 0), 1);
+    TKorvane& map = form->Korvane();
+    const double fitted = map.Scale();
+    map.SetScale(fitted * 3);
+    EXPECT_EQ(command(win, 2 /* lc_newparams */, 2 /* lcp_fittowindow */), 0);
+    EXPECT_NEAR(map.Scale(), fitted, fitted * 1e-6);
     close(win);
 }
