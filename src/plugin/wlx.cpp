@@ -4,6 +4,7 @@
 #include "wlx_abi.h"
 
 #include "open_viewer.h"
+#include "print_view.h"
 #include "viewer_form.h"
 
 #include <QWidget>
@@ -91,6 +92,22 @@ KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListSendCommand(WlxWindow listWin, int c
         default: // lc_selectall has nothing to select in a map; lc_setpercent is for text
             return LISTPLUGIN_ERROR;
         }
+    } catch (...) {
+        return LISTPLUGIN_ERROR;
+    }
+}
+
+KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListPrint(WlxWindow listWin, char*, char* defPrinter, int, WlxRect* margins) {
+    try {
+        auto* form = formOf(listWin);
+        if (!form) return LISTPLUGIN_ERROR;
+        // The host keeps its margins in tenths of a millimetre.
+        QMarginsF mm(10, 10, 10, 10);
+        if (margins)
+            mm = QMarginsF(margins->left / 10.0, margins->top / 10.0, margins->right / 10.0, margins->bottom / 10.0);
+        const QString printer = defPrinter ? QString::fromLocal8Bit(defPrinter) : QString();
+        return kestrum::plugin::PrintWithDialog(form, form->ViewPicture(), mm, printer) ? LISTPLUGIN_OK
+                                                                                        : LISTPLUGIN_ERROR;
     } catch (...) {
         return LISTPLUGIN_ERROR;
     }

@@ -14,6 +14,11 @@
 
 using WlxWindow = void*;
 
+// The host's rectangle (Windows' RECT): four 32-bit integers.
+struct WlxRect {
+    int32_t left, top, right, bottom;
+};
+
 #define LISTPLUGIN_OK 0
 #define LISTPLUGIN_ERROR 1
 
@@ -52,4 +57,6 @@ KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListLoadNext(WlxWindow parentWin, WlxWin
                                                      int showFlags);
 KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListCloseWindow(WlxWindow listWin);
 KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListSendCommand(WlxWindow listWin, int command, int parameter);
+KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListPrint(WlxWindow listWin, char* fileToPrint, char* defPrinter, int printFlags,
+                                                  WlxRect* margins);
 KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListSearchText(WlxWindow listWin, char* searchString, int searchParameter);

@@ -3,6 +3,7 @@
 
 #include "balloon.h"
 #include "notice_bar.h"
+#include "print_view.h"
 #include "headless.h"
 #include "progress_window.h"
 #include "support/temp_dir.h"
@@ -10,7 +11,9 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QFile>
 #include <QKeyEvent>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -482,4 +485,31 @@ TEST(PluginEntryPoints, CommandsCopyTheViewRefuseSelectAllAndTakeNewParameters) 
     EXPECT_EQ(command(win, 2 /* lc_newparams */, 2 /* lcp_fittowindow */), 0);
     EXPECT_NEAR(map.Scale(), fitted, fitted * 1e-6);
     close(win);
+}
+
+TEST(ViewerPrint, TheViewFillsThePageInsideTheMargins) {
+    auto form = openForm(640, 480);
+    const QImage view = form->ViewPicture();
+    ASSERT_EQ(view.size(), QSize(640, 480));
+    const test::TempDir dir;
+    const QString pdf = QString::fromStdString((dir / "view.pdf").string());
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    ASSERT_TRUE(plugin::PrintPicture(printer, view, QMarginsF(20, 15, 20, 15)));
+    // The margins reached the page, and the document holds one page with the picture.
+    const QMarginsF m = printer.pageLayout().margins(QPageLayout::Millimeter);
+    EXPECT_NEAR(m.left(), 20, 0.01);
+    EXPECT_NEAR(m.top(), 15, 0.01);
+    QFile f(pdf);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF"));
+    EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") + bytes.count("/Type /Page "), 1);
+    EXPECT_TRUE(bytes.contains("/Image")); // the view went in as a picture
+    EXPECT_GT(bytes.size(), 20000);
+
+    EXPECT_FALSE(plugin::PrintPicture(printer, QImage(), QMarginsF())); // nothing to print
 }
