@@ -5,8 +5,10 @@
 
 #include "open_viewer.h"
 #include "print_view.h"
+#include "thumbnail.h"
 #include "viewer_form.h"
 
+#include <QImage>
 #include <QWidget>
 
 #include <cstring>
@@ -110,6 +112,17 @@ KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListPrint(WlxWindow listWin, char*, char
                                                                                         : LISTPLUGIN_ERROR;
     } catch (...) {
         return LISTPLUGIN_ERROR;
+    }
+}
+
+KESTRUM_WLX_EXPORT WlxBitmap KESTRUM_WLX_CALL ListGetPreviewBitmap(char* fileToLoad, int width, int height, char*,
+                                                                  int) {
+    try {
+        if (!fileToLoad) return nullptr;
+        QImage picture = kestrum::plugin::RenderThumbnail(fileToLoad, width, height);
+        return picture.isNull() ? nullptr : new QImage(std::move(picture));
+    } catch (...) {
+        return nullptr;
     }
 }
 

@@ -59,4 +59,10 @@ KESTRUM_WLX_EXPORT void KESTRUM_WLX_CALL ListCloseWindow(WlxWindow listWin);
 KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListSendCommand(WlxWindow listWin, int command, int parameter);
 KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListPrint(WlxWindow listWin, char* fileToPrint, char* defPrinter, int printFlags,
                                                   WlxRect* margins);
+// The thumbnail of a file. Windows hosts (Total Commander) take a device-dependent HBITMAP and
+// delete it. Linux has no such handle and Double Commander asks no Linux plug-in for one: here
+// the result is a QImage* made with new, which the caller owns and deletes; null for none.
+using WlxBitmap = void*;
+KESTRUM_WLX_EXPORT WlxBitmap KESTRUM_WLX_CALL ListGetPreviewBitmap(char* fileToLoad, int width, int height,
+                                                                  char* contentbuf, int contentbuflen);
 KESTRUM_WLX_EXPORT int KESTRUM_WLX_CALL ListSearchText(WlxWindow listWin, char* searchString, int searchParameter);

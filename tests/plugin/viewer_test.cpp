@@ -513,3 +513,42 @@ TEST(ViewerPrint, TheViewFillsThePageInsideTheMargins) {
 
     EXPECT_FALSE(plugin::PrintPicture(printer, QImage(), QMarginsF())); // nothing to print
 }
+
+TEST(PluginEntryPoints, ThumbnailOfTheWholeMapAtTheSizeAsked) {
+    app();
+    Plugin p;
+    using PreviewFn = void* (*)(char*, int, int, char*, int);
+    auto preview = p.get<PreviewFn>("ListGetPreviewBitmap");
+    ASSERT_TRUE(preview);
+    std::string path = kSample;
+    char head[64] = {};
+    std::unique_ptr<QImage> thumb(static_cast<QImage*>(preview(path.data(), 200, 200, head, 0)));
+    ASSERT_TRUE(thumb);
+    // The sample is wider than tall: full width, less height, never more than asked.
+    EXPECT_EQ(thumb->width(), 200);
+    EXPECT_LT(thumb->height(), 200);
+    EXPECT_GT(thumb->height(), 50);
+    // The whole map: land in the middle, and the river's blue somewhere in the lower half.
+    int land = 0, river = 0;
+    for (int y = 0; y < thumb->height(); ++y)
+        for (int x = 0; x < thumb->width(); ++x) {
+            const QRgb c = thumb->pixel(x, y) & 0xFFFFFF;
+            land += c == 0xF2EFE2;
+            river += c == 0xA0C8F0 && y > thumb->height() / 2;
+        }
+    EXPECT_GT(land, thumb->width() * thumb->height() / 4);
+    EXPECT_GT(river, 100);
+    // A tall box: the height is the bound.
+    std::unique_ptr<QImage> tall(static_cast<QImage*>(preview(path.data(), 100, 400, head, 0)));
+    ASSERT_TRUE(tall);
+    EXPECT_EQ(tall->width(), 100);
+    EXPECT_LT(tall->height(), 400);
+
+    // Nothing for what is no map, a missing file, an empty or a silly size.
+    const test::TempDir dir;
+    std::string txt = (dir / "a.txt").string(), missing = (dir / "gone.map").string();
+    EXPECT_EQ(preview(txt.data(), 100, 100, head, 0), nullptr);
+    EXPECT_EQ(preview(missing.data(), 100, 100, head, 0), nullptr);
+    EXPECT_EQ(preview(path.data(), 0, 100, head, 0), nullptr);
+    EXPECT_EQ(preview(nullptr, 100, 100, head, 0), nullptr);
+}
