@@ -145,7 +145,8 @@ void LoadIntoForm(TfmMain& form, QWidget* parent, const std::string& path, const
     map.EndUpdate();
     form.SetProgressBar(nullptr);
     progress.reset();
-    form.MapWidget().FitWholeMap();
+    // Loading fitted the whole map (the viewer's set-up asks for it).
+    form.MapWidget().KeepFittedOnResize();
     form.ShowNotice(damageNotice(mapDamage, importDamage, cancelled));
 }
 

@@ -120,6 +120,10 @@ void KorvaneWidget::paintOverlays(QPainter& painter) {
 
 void KorvaneWidget::FitWholeMap() {
     if (!m_map.Objects().empty()) m_map.ZoomToMap();
+    KeepFittedOnResize();
+}
+
+void KorvaneWidget::KeepFittedOnResize() {
     m_fitted = true;
     m_fitScale = m_map.Scale();
     m_fitX = m_map.XWind();

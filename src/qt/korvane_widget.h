@@ -35,6 +35,8 @@ class KorvaneWidget : public TMyImage, public TKorvaneHost {
     // see the whole map at whatever size the window finally has. After that a resize keeps the
     // view's top-left.
     void FitWholeMap();
+    // The view is the whole map fitted already (as a load leaves it): keep it so.
+    void KeepFittedOnResize();
     void KeepViewOnResize() { m_fitted = false; }
     bool FitsOnResize() const { return m_fitted; }
 
