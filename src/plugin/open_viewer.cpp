@@ -96,7 +96,10 @@ void LoadIntoForm(TfmMain& form, QWidget* parent, const std::string& path, const
     progress->show();
 
     map.BeginUpdate();
-    auto* icons = form.findChild<FormIcons*>(QString(), Qt::FindDirectChildrenOnly);
+    // Not findChild: without its own meta-object that would take any child for the icons.
+    FormIcons* icons = nullptr;
+    for (QObject* child : form.children())
+        if ((icons = dynamic_cast<FormIcons*>(child))) break;
     if (!icons) {
         icons = new FormIcons;
         icons->setParent(&form);
