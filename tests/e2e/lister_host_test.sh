@@ -3,7 +3,7 @@
 # of the host (each start costs seconds): the lister shows the sample map fitted to the window
 # it finally has, keys reach the map after any number of next/previous steps (map to map, map to
 # a file of the host's own viewer and back), Find centres a street, the view copies to the
-# clipboard, and Esc closes the viewer with the host still alive.
+# clipboard, Esc closes the viewer, and quick view leaves the keys with the file panel.
 # usage: lister_host_test.sh PLUGIN.wlx MAP
 set -uo pipefail
 PLUGIN=$(readlink -f "${1:?plugin}"); MAP=$(readlink -f "${2:?map}")
@@ -115,6 +115,18 @@ size=$(identify -format '%wx%h' "$RUN/clip.png" 2>/dev/null)
 # Esc closes the viewer from the map; the host lives on.
 xdotool key Escape; sleep 1.5
 [ -z "$(viewer b.map)" ] && pass "Esc closed the viewer" || fail "Esc did not close the viewer"
+# Quick view beside the panel: the map shows there, and the keys stay with the panel (the map
+# must not take them): two Downs move on to the text file, whose view has no map colours.
+xdotool mousemove --window "$W" 150 435 click 1; sleep 0.3
+xdotool key Home Down; sleep 0.3; xdotool key ctrl+q; sleep 2.5
+import -window root "$RUN/quick_map.png" 2>/dev/null
+xdotool key Down Down; sleep 2
+import -window root "$RUN/quick_text.png" 2>/dev/null
+qm=$(colour quick_map F2EFE2); qt=$(colour quick_text F2EFE2)
+[ "$qm" -gt 20000 ] && [ "$qt" -lt 1000 ] \
+  && pass "quick view showed the map and the panel kept its keys ($qm, then $qt land pixels)" \
+  || fail "quick view: map $qm, after two Downs $qt land pixels (expected a map, then none)"
+xdotool key ctrl+q; sleep 0.5
 kill -0 "$DC_PID" 2>/dev/null && pass "the host is alive" || fail "the host process ended"
 grep -q 'WLX: Load - OK' "$RUN/dc.log" && pass "the host loaded the plug-in" || fail "the host did not load the plug-in"
 
