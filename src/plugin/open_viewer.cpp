@@ -41,6 +41,18 @@ struct FormIcons : QObject {
 
 } // namespace
 
+QString DamageNotice(const std::optional<ReadDiagnostic>& mapDamage, const std::optional<ImportProblem>& importDamage,
+                     bool cancelled) {
+    if (mapDamage)
+        return QStringLiteral("Файл повреждён: показаны объекты до байта %1").arg(qulonglong(mapDamage->offset));
+    if (importDamage && importDamage->line > 0)
+        return QStringLiteral("Файл повреждён (строка %1): показано то, что удалось прочитать")
+            .arg(qlonglong(importDamage->line));
+    if (importDamage) return QStringLiteral("Файл повреждён: показано то, что удалось прочитать");
+    if (cancelled) return QStringLiteral("Загрузка прервана: показана часть карты");
+    return {};
+}
+
 bool isViewableFile(const std::string& path) {
     const std::string ext = upperExtension(path);
     return ext == ".MAP" || ext == ".MP" || ext == ".MIF";
@@ -55,18 +67,6 @@ void ShowMessage(QWidget* owner, const QString& text) {
 }
 
 namespace {
-
-// The notice a partial load leaves in the viewer; empty when the file was read whole.
-QString damageNotice(const std::optional<ReadDiagnostic>& mapDamage, const std::optional<ImportProblem>& importDamage,
-                     bool cancelled) {
-    if (mapDamage)
-        return QStringLiteral("Файл повреждён: показаны объекты до байта %1").arg(qulonglong(mapDamage->offset));
-    if (importDamage)
-        return QStringLiteral("Файл повреждён (строка %1): показано то, что удалось прочитать")
-            .arg(qlonglong(importDamage->line));
-    if (cancelled) return QStringLiteral("Загрузка прервана: показана часть карты");
-    return {};
-}
 
 // Reads `path` into the form's (empty) map with a progress window that Esc cancels, fits the
 // whole map and puts up the notice of a partial load. Throws when the file's folder cannot be
@@ -150,7 +150,7 @@ void LoadIntoForm(TfmMain& form, QWidget* parent, const std::string& path, const
     progress.reset();
     // Loading fitted the whole map (the viewer's set-up asks for it).
     form.MapWidget().KeepFittedOnResize();
-    form.ShowNotice(damageNotice(mapDamage, importDamage, cancelled));
+    form.ShowNotice(DamageNotice(mapDamage, importDamage, cancelled));
 }
 
 // The map takes the keys unless they are with a visible control of the host in the same window (the

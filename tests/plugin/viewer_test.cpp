@@ -3,6 +3,7 @@
 
 #include "balloon.h"
 #include "notice_bar.h"
+#include "open_viewer.h"
 #include "print_view.h"
 #include "headless.h"
 #include "progress_window.h"
@@ -551,4 +552,16 @@ TEST(PluginEntryPoints, ThumbnailOfTheWholeMapAtTheSizeAsked) {
     EXPECT_EQ(preview(missing.data(), 100, 100, head, 0), nullptr);
     EXPECT_EQ(preview(path.data(), 0, 100, head, 0), nullptr);
     EXPECT_EQ(preview(nullptr, 100, 100, head, 0), nullptr);
+}
+
+TEST(ViewerForm, DamageNoticeNamesWhereTheFileBroke) {
+    using plugin::DamageNotice;
+    EXPECT_EQ(DamageNotice(ReadDiagnostic{4711, "short record"}, std::nullopt, false),
+              QStringLiteral("Файл повреждён: показаны объекты до байта 4711"));
+    EXPECT_EQ(DamageNotice(std::nullopt, ImportProblem{"a.mp", 812, "bad"}, false),
+              QStringLiteral("Файл повреждён (строка 812): показано то, что удалось прочитать"));
+    EXPECT_EQ(DamageNotice(std::nullopt, ImportProblem{"a.mif", 0, "bad"}, false),
+              QStringLiteral("Файл повреждён: показано то, что удалось прочитать")); // no line to name
+    EXPECT_EQ(DamageNotice(std::nullopt, std::nullopt, true), QStringLiteral("Загрузка прервана: показана часть карты"));
+    EXPECT_TRUE(DamageNotice(std::nullopt, std::nullopt, false).isEmpty());
 }
