@@ -11,7 +11,7 @@
 SHELL := /bin/bash
 PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
             qtbase5-dev qt6-base-dev fonts-liberation2 libjpeg62-turbo-dev doublecmd-qt xvfb xdotool imagemagick \
-            dpkg-dev
+            dpkg-dev xclip
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 FUZZ_SECONDS ?= 60
 SAMPLE := data/sample.map

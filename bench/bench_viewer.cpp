@@ -2,12 +2,15 @@
 // and the steps of wheel zoom and arrow panning, each until its frame is on the window. The
 // viewer runs on the offscreen platform at 1280 x 900, as the lister pane of a large screen.
 //
+// Also the thumbnail a file panel asks for (ListGetPreviewBitmap).
+//
 //   bench_viewer [FILE...]     (default: the sample map, the largest corpus file and generated
 //                               maps of 10 MB and of 200k objects)
 
 #include "headless.h"
 #include "map_generator.h"
 #include "open_viewer.h"
+#include "thumbnail.h"
 #include "viewer_form.h"
 
 #include <QApplication>
@@ -84,6 +87,17 @@ void measure(const std::string& path) {
                 median(zoom), *std::max_element(zoom.begin(), zoom.end()), median(pan),
                 *std::max_element(pan.begin(), pan.end()));
     delete form;
+
+    // A file panel's thumbnail: load and draw the whole map at 256 x 256, no window.
+    std::vector<double> thumb;
+    for (int i = 0; i < 5; ++i) {
+        const auto t1 = Clock::now();
+        const QImage picture = plugin::RenderThumbnail(path, 256, 256);
+        thumb.push_back(ms(Clock::now() - t1));
+        if (picture.isNull()) break;
+    }
+    std::printf("%-40s  thumbnail 256x256 %8.1f ms (max %6.1f)\n", std::filesystem::path(path).filename().c_str(),
+                median(thumb), *std::max_element(thumb.begin(), thumb.end()));
 }
 
 } // namespace

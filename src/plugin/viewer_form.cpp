@@ -1,15 +1,22 @@
 #include "viewer_form.h"
 
 #include "balloon.h"
+#include "notice_bar.h"
+#include "interact/text_search.h"
 #include "io/byte_source.h"
+#include "wlx_abi.h"
 #include "open_viewer.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QCursor>
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QResizeEvent>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <cstdlib>
@@ -72,16 +79,86 @@ bool TfmMain::event(QEvent* e) {
 
 void TfmMain::resizeEvent(QResizeEvent* e) {
     m_mapWidget->setGeometry(QRect(QPoint(0, 0), e->size()));
-    // Showing the form delivers the size it was opened at: the map is fitted to that already.
-    const bool sameSize = e->size() == QSize(Korvane().Width(), Korvane().Height());
-    if (m_fitOnResize && !sameSize && !Korvane().Objects().empty()) {
-        TKorvane& map = Korvane();
-        map.SetClientSize(e->size().width(), e->size().height());
-        map.DisableDrawing();
-        map.ZoomToMap();
-        map.EnableDrawing();
-    }
+    placeNotice();
     QWidget::resizeEvent(e);
+}
+
+QImage TfmMain::ViewPicture() {
+    TKorvane& map = Korvane();
+    const TImage& img = map.PreparePaint();
+    return QImage(reinterpret_cast<const uchar*>(img.data()), img.width(), img.height(), img.width() * 4,
+                  QImage::Format_RGB32)
+        .copy();
+}
+
+void TfmMain::CopyToClipboard() {
+    auto* mime = new QMimeData;
+    mime->setImageData(ViewPicture());
+    if (m_balloon->isVisible()) mime->setText(m_balloon->text());
+    QGuiApplication::clipboard()->setMimeData(mime);
+}
+
+void TfmMain::ApplyParams(int params) {
+    if (params & lcp_fittowindow) m_mapWidget->FitWholeMap();
+}
+
+void TfmMain::StartNewFile() {
+    m_match = -1;
+    Korvane().BlinkList.clear();
+    if (m_blinkEnd) m_blinkEnd->stop();
+}
+
+bool TfmMain::SearchText(const QString& text, int flags) {
+    TKorvane& map = Korvane();
+    TextSearchOptions options;
+    options.matchCase = flags & lcs_matchcase;
+    options.backwards = flags & lcs_backwards;
+    options.fromStart = flags & lcs_findfirst;
+    const QByteArray needle = text.toUtf8();
+    const auto found = FindText(map.Document(), std::string_view(needle.constData(), std::size_t(needle.size())),
+                                m_match, options);
+    if (!found) return false;
+    m_match = found->index;
+    const TMapRect& b = found->box;
+    // Readable: the whole object in half the window if it is big, otherwise no further out than
+    // where house numbers show (twice their threshold), and never closer in than needed.
+    const double w = std::max(double(b.MaxX - b.MinX), 1e-3), h = std::max(double(b.MaxY - b.MinY), 1e-3);
+    const double fits = std::min(map.Width() * 50.0 / w, map.Height() * 50.0 / h);
+    const double readable = std::max(map.Scale(), 2 * map.Options.MinScaleAddress());
+    const double scale = TKorvane::SaneScale(std::min(fits, readable));
+    map.ZoomAt((b.MinX + b.MaxX) / 2, (b.MinY + b.MaxY) / 2, scale);
+    map.BlinkList = {found->index};
+    if (!m_blinkEnd) {
+        m_blinkEnd = new QTimer(this);
+        m_blinkEnd->setSingleShot(true);
+        connect(m_blinkEnd, &QTimer::timeout, this, [this] {
+            Korvane().BlinkList.clear();
+            Korvane().NeedsFullRedraw = true;
+            Korvane().RebuildBuffer();
+            m_mapWidget->update();
+        });
+    }
+    m_blinkEnd->start(6 * Korvane().TimerInterval);
+    return true;
+}
+
+void TfmMain::ShowNotice(const QString& text) {
+    if (text.isEmpty()) {
+        if (m_notice) m_notice->hide();
+        return;
+    }
+    if (!m_notice) m_notice = new NoticeBar(this);
+    m_notice->setText(text);
+    placeNotice();
+    m_notice->show();
+    m_notice->raise();
+}
+
+const QWidget* TfmMain::Notice() const { return m_notice; }
+
+void TfmMain::placeNotice() {
+    // Over the map rather than beside it: the map keeps its size, so a notice never changes the view.
+    if (m_notice) m_notice->setGeometry(0, 0, width(), m_notice->sizeHint().height());
 }
 
 void TfmMain::closeEvent(QCloseEvent* e) {
@@ -89,17 +166,24 @@ void TfmMain::closeEvent(QCloseEvent* e) {
     QWidget::closeEvent(e);
 }
 
-void TfmMain::LoadFromFile1(const std::string& path) {
+MapReadResult TfmMain::LoadFromFile1(const std::string& path) {
     try {
-        LoadMapForViewing(Korvane(), path);
-    } catch (...) {
+        return LoadMapForViewing(Korvane(), path);
+    } catch (const std::exception& e) {
         // The view shows what could be read; nothing of a damaged file reaches the host.
         Korvane().EndUpdate();
+        MapReadResult r;
+        r.damage = ReadDiagnostic{0, e.what()};
+        return r;
+    } catch (...) {
+        Korvane().EndUpdate();
+        MapReadResult r;
+        r.damage = ReadDiagnostic{0, "unknown failure"};
+        return r;
     }
 }
 
 void TfmMain::ChangeScaleM(double delta) {
-    m_fitOnResize = false;
     const int64_t now = Clock();
     if (now <= m_lastZoom) return;
     TKorvane& map = Korvane();
@@ -130,12 +214,15 @@ void TfmMain::Wheel(QWheelEvent* e) {
     if (std::abs(m_wheelDelta) < 120) return;
     const bool in = m_wheelDelta > 0;
     m_wheelDelta %= 120;
-    const double third = Korvane().Scale() / 3;
-    ChangeScaleM(in ? third : -third);
+    ChangeScaleM(ZoomStep(Korvane().Scale(), in));
+}
+
+double TfmMain::ZoomStep(double scale, bool in) {
+    // In by a third, out by a quarter: one notch each way comes back to the same scale.
+    return in ? scale / 3 : -scale / 4;
 }
 
 void TfmMain::KeyDown(QKeyEvent* e) {
-    m_fitOnResize = false;
     TKorvane& map = Korvane();
     if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
         // Esc closes the viewer window we fill; in a quick-view panel the window around us is the
@@ -165,6 +252,21 @@ void TfmMain::KeyDown(QKeyEvent* e) {
         return;
     }
     map.Instrument(iNone);
+    switch (e->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: // "+" without Shift on most layouts
+    case Qt::Key_Minus: {
+        const bool in = e->key() != Qt::Key_Minus;
+        map.SetScale(map.Scale() + ZoomStep(map.Scale(), in)); // the centre stays
+        return;
+    }
+    case Qt::Key_Home:
+    case Qt::Key_Asterisk:
+        m_mapWidget->FitWholeMap();
+        return;
+    default:
+        break;
+    }
     map.BeginUpdate();
     switch (e->key()) {
     case Qt::Key_Left:
@@ -201,7 +303,6 @@ std::string TfmMain::GetAdres() {
 }
 
 void TfmMain::KorvaneMouseDown(TMouseButton button, int x, int y) {
-    m_fitOnResize = false;
     TKorvane& map = Korvane();
     const int z = map.Options.ZoneScroll();
     if (button != mbLeft || map.Instrument() != iNone) return;

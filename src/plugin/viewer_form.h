@@ -7,6 +7,7 @@
 #include "component/viewer_setup.h"
 #include "korvane_widget.h"
 
+#include <QImage>
 #include <QWidget>
 
 #include <chrono>
@@ -15,10 +16,12 @@
 
 class QProgressBar;
 class QLabel;
+class QTimer;
 
 namespace kestrum::plugin {
 
 class AddressBalloon;
+class NoticeBar;
 
 class TfmMain : public QWidget {
   public:
@@ -29,11 +32,33 @@ class TfmMain : public QWidget {
     qt::KorvaneWidget& MapWidget() { return *m_mapWidget; }
 
     // The ".MAP" load of the viewer; failures are swallowed, the map shows what was read.
-    void LoadFromFile1(const std::string& path);
+    MapReadResult LoadFromFile1(const std::string& path);
+
+    // The host's Find: the next object whose words hold `text` (flags as the host gives them,
+    // lcs_*), centred at a scale its surroundings can be read at and blinking for a few seconds.
+    // False when there is none; the view then stays.
+    bool SearchText(const QString& text, int flags);
+    int CurrentMatch() const { return m_match; }
+    // Forgets what belonged to the file shown so far (the current match, the blinking).
+    void StartNewFile();
+
+    // The view as a picture on the clipboard, with the balloon's text when one is shown.
+    void CopyToClipboard();
+    // The picture of the current view, as the window shows it.
+    QImage ViewPicture();
+    // The host's new parameters (lcp_*): "fit to window" fits the whole map.
+    void ApplyParams(int params);
+
+    // A slim line across the top of the map that says what went wrong with the file, with a
+    // close button; an empty text takes it away.
+    void ShowNotice(const QString& text);
+    const QWidget* Notice() const;
 
     // One zoom step of `delta` percent about the last mouse position. Steps that arrive within
     // one clock reading are dropped, so a burst of wheel notches zooms once.
     void ChangeScaleM(double delta);
+    // The change of scale of one wheel notch or one "+"/"-" key.
+    static double ZoomStep(double scale, bool in);
     // The clock of zoom steps, in milliseconds; tests set their own.
     std::function<int64_t()> Clock;
 
@@ -70,14 +95,16 @@ class TfmMain : public QWidget {
     ViewerHooks m_hooks;
     QProgressBar* m_progress = nullptr;
     int64_t m_lastZoom = -1;
-    // The host sizes the window after the load: until the user acts, a new size fits the map again.
-    bool m_fitOnResize = true;
+    NoticeBar* m_notice = nullptr;
+    int m_match = -1;
+    QTimer* m_blinkEnd = nullptr;
+    void placeNotice();
     bool m_handingEscUp = false;
     int m_wheelDelta = 0; // eighths of a degree not yet turned into a zoom step
     bool m_reportingFailure = false;
 
   public:
-    void StopFitOnResize() { m_fitOnResize = false; }
+    void StopFitOnResize() { m_mapWidget->KeepViewOnResize(); }
 };
 
 } // namespace kestrum::plugin

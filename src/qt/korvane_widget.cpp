@@ -7,6 +7,7 @@
 #include <QResizeEvent>
 #include <QWheelEvent>
 
+#include <cmath>
 #include <exception>
 
 namespace kestrum::qt {
@@ -121,8 +122,30 @@ void KorvaneWidget::paintOverlays(QPainter& painter) {
     m_windowDraw.bindPainter(nullptr);
 }
 
+void KorvaneWidget::FitWholeMap() {
+    if (!m_map.Objects().empty()) m_map.ZoomToMap();
+    KeepFittedOnResize();
+}
+
+void KorvaneWidget::KeepFittedOnResize() {
+    m_fitted = true;
+    m_fitScale = m_map.Scale();
+    m_fitX = m_map.XWind();
+    m_fitY = m_map.YWind();
+}
+
 void KorvaneWidget::resizeEvent(QResizeEvent* event) {
     m_map.SetClientSize(event->size().width(), event->size().height());
+    if (m_fitted) {
+        // Still the fitted view? Redraws recentre in floats, which may move it by a hair: half
+        // a pixel counts as not moved.
+        const double k = m_map.ScaleFactor();
+        const bool moved = std::abs(m_map.Scale() - m_fitScale) > 1e-9 * m_fitScale ||
+                           std::abs(double(m_map.XWind() - m_fitX)) * k > 0.5 ||
+                           std::abs(double(m_map.YWind() - m_fitY)) * k > 0.5;
+        if (moved) m_fitted = false;
+        else FitWholeMap();
+    }
     TMyImage::resizeEvent(event);
 }
 

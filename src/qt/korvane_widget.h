@@ -30,6 +30,16 @@ class KorvaneWidget : public TMyImage, public TKorvaneHost {
     void StopRepeat(TRepeat kind) override;
     void TakeFocus() override { setFocus(Qt::MouseFocusReason); }
 
+    // Fits the whole map into the window and keeps it fitted as the window is resized, until the
+    // view is zoomed or panned: a host sizes its window after the load, and the user expects to
+    // see the whole map at whatever size the window finally has. After that a resize keeps the
+    // view's top-left.
+    void FitWholeMap();
+    // The view is the whole map fitted already (as a load leaves it): keep it so.
+    void KeepFittedOnResize();
+    void KeepViewOnResize() { m_fitted = false; }
+    bool FitsOnResize() const { return m_fitted; }
+
     // Keyboard and wheel go to these first (the viewer's handlers); unset, they are ignored.
     std::function<void(QKeyEvent*)> OnKeyDown, OnKeyUp;
     std::function<void(QWheelEvent*)> OnWheel;
@@ -65,6 +75,9 @@ class KorvaneWidget : public TMyImage, public TKorvaneHost {
     QTimer m_blink;
     QTimer m_autoScroll;
     QTimer m_middlePan;
+    bool m_fitted = false;
+    double m_fitScale = 0;
+    float m_fitX = 0, m_fitY = 0;
 };
 
 } // namespace kestrum::qt
