@@ -162,9 +162,7 @@ void MifImporter::chooseCodePage() {
             const bool utf8 = isUtf8Charset(m_charsetName) || census.invalid == 0;
             target = census.high > 0 && utf8 ? bestCodePage(census) : CodePage::Cp1251;
         }
-        doc.codePage = target;
-        doc.streets.setCodePage(target);
-        doc.towns.setCodePage(target);
+        doc.setCodePage(target);
     }
     m_text = TextDecoder(target);
     if (m_charsetName.empty()) m_text.setUnknown();
