@@ -7,6 +7,15 @@
 #include <exception>
 #include <limits>
 
+#ifdef _WIN32
+// Only here, where the wide file calls need it: no other file of the core sees its macros.
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 namespace kestrum {
 
 std::filesystem::path pathFromUtf8(std::string_view utf8) {
@@ -31,6 +40,16 @@ std::FILE* openFile(const std::string& utf8Path, const char* mode) {
     return _wfopen(path.c_str(), wideMode.c_str());
 #else
     return std::fopen(utf8Path.c_str(), mode);
+#endif
+}
+
+void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& ec) {
+    ec.clear();
+#ifdef _WIN32
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        ec = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+#else
+    std::filesystem::rename(from, to, ec);
 #endif
 }
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace kestrum {
 
@@ -18,6 +19,10 @@ std::string pathToUtf8(const std::filesystem::path& path);
 
 // std::fopen of a UTF-8 path. Null, with errno set, when the file cannot be opened.
 std::FILE* openFile(const std::string& utf8Path, const char* mode);
+
+// Renames `from` to `to`, replacing a file already there (which std::filesystem::rename of
+// MinGW's runtime refuses on Windows).
+void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& ec);
 
 // Moves to an absolute offset of any size; false when the stream cannot get there.
 bool seekFile(std::FILE* file, uint64_t offset);

@@ -223,7 +223,7 @@ void writeMapFile(const std::string& path, const MapDocument& doc) {
         std::filesystem::remove(tempName, ec);
         throw FileError(path + ": write error: " + reason);
     }
-    std::filesystem::rename(tempName, pathFromUtf8(path), ec);
+    replaceFile(tempName, pathFromUtf8(path), ec);
     if (ec) {
         const std::string reason = ec.message();
         std::filesystem::remove(tempName, ec);
