@@ -1,11 +1,15 @@
 #include "commands.h"
 
 #include "component/korvane.h"
-#include "qt_map.h"
 #include "io/byte_source.h"
+#ifdef KESTRUM_NO_QT
+#include "render/image_decoder.h"
+#else
 #include "qt_draw_object.h"
 #include "qt_image_decoder.h"
+#include "qt_map.h"
 #include "qt_text_measurer.h"
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -54,8 +58,15 @@ int checkCommand(Args args) {
         std::fputs(kHelp, stderr);
         return kUsage;
     }
+#ifdef KESTRUM_NO_QT
+    // Without a toolkit the core draws into its null back end, bitmaps through its own codec.
+    const CoreImageDecoder decoder;
+    TKorvane map;
+    map.SetImageDecoder(&decoder);
+#else
     QtMap qtMap;
     TKorvane& map = qtMap.map;
+#endif
     map.CheckLogPath = logPath;
     int removed = 0;
     map.CheckObjectPainter = [&](const TQEVMapObjectMem& o) {
