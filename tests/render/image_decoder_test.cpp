@@ -19,7 +19,7 @@ std::vector<uint8_t> quadrants() {
     return readWholeFile((std::filesystem::path(KESTRUM_TEST_DATA_DIR) / "images" / "quadrants.jpg").string());
 }
 
-bool near(uint32_t pixel, uint32_t want) {
+bool closeTo(uint32_t pixel, uint32_t want) {
     for (int shift : {0, 8, 16}) {
         const int a = int(pixel >> shift & 0xFF), b = int(want >> shift & 0xFF);
         if (std::abs(a - b) > 24) return false;
@@ -44,10 +44,10 @@ TEST(JpegDecoder, DecodesAtEveryScaleToLibjpegsSizes) {
         ASSERT_EQ(img.height(), c.height);
         // A pixel well inside each quadrant keeps its colour at every scale.
         const int qx = std::max(1, c.width / 4), qy = std::max(1, c.height / 4);
-        EXPECT_TRUE(near(img.pixel(qx - 1, qy - 1), 0xFFFF0000u)) << std::hex << img.pixel(qx - 1, qy - 1);
-        EXPECT_TRUE(near(img.pixel(c.width - qx, qy - 1), 0xFF00C000u)) << std::hex << img.pixel(c.width - qx, qy - 1);
-        EXPECT_TRUE(near(img.pixel(qx - 1, c.height - qy), 0xFF0000FFu)) << std::hex << img.pixel(qx - 1, c.height - qy);
-        EXPECT_TRUE(near(img.pixel(c.width - qx, c.height - qy), 0xFFFFFFFFu));
+        EXPECT_TRUE(closeTo(img.pixel(qx - 1, qy - 1), 0xFFFF0000u)) << std::hex << img.pixel(qx - 1, qy - 1);
+        EXPECT_TRUE(closeTo(img.pixel(c.width - qx, qy - 1), 0xFF00C000u)) << std::hex << img.pixel(c.width - qx, qy - 1);
+        EXPECT_TRUE(closeTo(img.pixel(qx - 1, c.height - qy), 0xFF0000FFu)) << std::hex << img.pixel(qx - 1, c.height - qy);
+        EXPECT_TRUE(closeTo(img.pixel(c.width - qx, c.height - qy), 0xFFFFFFFFu));
     }
 }
 
