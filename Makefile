@@ -105,4 +105,4 @@ install: build
 	@echo "Now register the plug-in: $(PREFIX)/bin/kestrum install-plugin"
 
 clean:
-	rm -rf build build-asan build-fuzz build-host build-win64 build-win32
+	rm -rf build build-asan build-fuzz build-host build-win64 build-win32 build-wine
