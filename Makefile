@@ -6,7 +6,9 @@
 #   make install the tool, the plug-in and the manual page under PREFIX (default ~/.local;
 #                DESTDIR for staging), stripped, from a Release build in build-install
 #   make deb     a Debian package of the same in build-install/
-#   make qt6     build everything against Qt 6 (build-qt6) and run its tests once
+#   make qt6     build the tool and the plug-in against Qt 6 (build-qt6)
+#   make windows       the core, its tests and the Qt-free tool for Windows, 64- and 32-bit
+#   make test-windows  those under Wine, and the tool's output against the Linux tool's
 
 SHELL := /bin/bash
 PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev \
@@ -14,6 +16,9 @@ PACKAGES := cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-de
             dpkg-dev xclip ccache
 # Builds in other folders (a clean checkout, a second tree) share the compiler cache.
 export CCACHE_BASEDIR := $(CURDIR)
+# The -posix compilers (std::thread); GoogleTest has no MinGW build: the Windows tests compile
+# it from the googletest sources.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 wine32:i386
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 FUZZ_SECONDS ?= 60
 SAMPLE := data/sample.map
@@ -21,7 +26,7 @@ PREFIX ?= $(HOME)/.local
 # ICONS_LIB=FILE installs that icon library as icons.lib beside the plug-in.
 ICONS_LIB ?=
 
-.PHONY: all setup build test test-release test-asan fuzz demo bench install deb qt6 clean
+.PHONY: all setup build test test-release test-asan fuzz demo bench install deb qt6 clean setup-windows windows test-windows
 
 all: build
 
@@ -33,6 +38,27 @@ setup:
 	  echo "Installing:$$missing"; \
 	  $(SUDO) apt-get update -qq && $(SUDO) DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
 	fi
+
+# 32-bit Wine comes from the i386 architecture (about 1.1 GB).
+setup-windows: setup
+	@dpkg --print-foreign-architectures | grep -qx i386 || $(SUDO) dpkg --add-architecture i386; \
+	missing=""; for p in $(WINDOWS_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && $(SUDO) DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	fi
+
+# The cross builds take the build-time generators from a small build for this machine.
+windows: setup-windows
+	@cmake --preset host-tools >/dev/null && cmake --build --preset host-tools
+	@for p in win64 win32; do \
+	  cmake --preset $$p >/dev/null && cmake --build --preset $$p --target kestrum_cli_core kestrum_core_tests || exit 1; \
+	done
+
+test-windows:
+	tests/windows/run_wine_tests.sh
 
 build: setup
 	@cmake --preset release >/dev/null
@@ -103,4 +129,4 @@ qt6: setup
 	build-qt6/bin/kestrum info $(SAMPLE) >/dev/null
 
 clean:
-	rm -rf build build-asan build-fuzz build-install build-qt6
+	rm -rf build build-asan build-fuzz build-install build-qt6 build-host build-win64 build-win32 build-wine

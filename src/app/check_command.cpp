@@ -2,11 +2,15 @@
 #include "map_loading.h"
 
 #include "component/korvane.h"
-#include "qt_map.h"
 #include "io/byte_source.h"
+#ifdef KESTRUM_NO_QT
+#include "render/image_decoder.h"
+#else
 #include "qt_draw_object.h"
 #include "qt_image_decoder.h"
+#include "qt_map.h"
 #include "qt_text_measurer.h"
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -59,9 +63,30 @@ int checkCommand(Args args) {
         std::fputs(kHelp, stderr);
         return kUsage;
     }
+#ifdef KESTRUM_NO_QT
+    // Without a toolkit the core draws into its null back end, bitmaps through its own codec.
+    const CoreImageDecoder decoder;
+    TKorvane map;
+    map.SetImageDecoder(&decoder);
+#else
     QtMap qtMap;
     TKorvane& map = qtMap.map;
+<<<<<<< HEAD
     LoadOutcome outcome;
+=======
+#endif
+    map.CheckLogPath = logPath;
+    int removed = 0;
+    map.CheckObjectPainter = [&](const TQEVMapObjectMem& o) {
+        try {
+            map.PaintForCheck(o);
+        } catch (...) {
+            ++removed;
+            throw;
+        }
+    };
+    MapReadResult result;
+>>>>>>> win
     try {
         outcome = loadAnyMap(map, path, LoadPurpose::Inspect);
     } catch (const FileError& e) {

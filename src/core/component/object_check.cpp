@@ -2,6 +2,7 @@
 // written to a log and taken out of the map, so that one bad record cannot spoil every redraw.
 
 #include "component/korvane.h"
+#include "io/file_open.h"
 
 #include <cmath>
 #include <cstdio>
@@ -21,8 +22,7 @@ std::string fixed12(float v) {
 
 std::string now() {
     const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
+    const std::tm tm = localTime(t);
     char buf[64];
     std::strftime(buf, sizeof buf, "%d.%m.%Y %H:%M:%S", &tm);
     return buf;
@@ -72,7 +72,7 @@ void TKorvane::PaintForCheck(const TQEVMapObjectMem& obj) {
 }
 
 int TKorvane::CheckObjects(const std::string& logPath) {
-    std::ofstream log(logPath, std::ios::binary | std::ios::trunc);
+    std::ofstream log(pathFromUtf8(logPath), std::ios::binary | std::ios::trunc);
     const CheckPainter paint = CheckObjectPainter ? CheckObjectPainter
                                                   : CheckPainter([this](const TQEVMapObjectMem& o) { PaintForCheck(o); });
     const CodePage cp = m_list->codePage;

@@ -1,5 +1,7 @@
 #include "component/viewer_setup.h"
 
+#include "io/file_open.h"
+
 #include <cmath>
 #include <filesystem>
 
@@ -182,7 +184,7 @@ std::string BalloonText(std::string text) {
 MapReadResult LoadMapForViewing(TKorvane& map, const std::string& path) {
     map.FileName(path.substr(0, 255));
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return {};
+    if (!std::filesystem::exists(pathFromUtf8(path), ec)) return {}; // a Cyrillic name too, on Windows
     map.BeginUpdate();
     MapReadResult result;
     try {

@@ -181,7 +181,7 @@ bool decodeBmp(std::span<const uint8_t> b, BmpImage& out, std::string& why) {
     out.pixels.resize(std::size_t(w) * std::size_t(h));
     for (int y = 0; y < h; ++y) {
         const std::size_t fileRow = std::size_t(l.info.topDown ? y : h - 1 - y);
-        const uint8_t* src = &b[l.pixelStart + fileRow * l.stride];
+        const uint8_t* src = &b[static_cast<std::size_t>(l.pixelStart + fileRow * l.stride)]; // inside the checked size
         uint32_t* dst = out.pixels.data() + std::size_t(y) * std::size_t(w);
         for (int x = 0; x < w; ++x) {
             const auto ux = std::size_t(x);

@@ -1,5 +1,7 @@
 #include "io/byte_source.h"
 
+#include "io/file_open.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -23,14 +25,15 @@ constexpr std::size_t kBufferSize = 1 << 20;
 FileSource::FileSource(const std::string& path) : m_path(path) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
+    const fs::path name = pathFromUtf8(path);
+    const fs::file_status st = fs::status(name, ec);
     if (ec || !fs::exists(st)) throw FileError(path + ": cannot open: no such file");
     if (fs::is_directory(st)) throw FileError(path + ": cannot read: is a directory");
     if (!fs::is_regular_file(st)) throw FileError(path + ": cannot read: not a regular file");
-    m_file = std::fopen(path.c_str(), "rb");
+    m_file = openFile(path, "rb");
     if (!m_file) throw FileError(path + ": cannot open: " + std::strerror(errno));
     std::setvbuf(m_file, nullptr, _IONBF, 0); // we buffer ourselves
-    m_size = fs::file_size(path, ec);
+    m_size = fs::file_size(name, ec);
     if (ec) {
         std::fclose(m_file);
         throw FileError(path + ": cannot read its size: " + ec.message());
@@ -47,7 +50,7 @@ namespace {
 std::size_t readAt(std::FILE* f, uint64_t& filePos, uint64_t at, uint8_t* dst, std::size_t n,
                    const std::string& path) {
     if (filePos != at) {
-        if (std::fseek(f, static_cast<long>(at), SEEK_SET) != 0)
+        if (!seekFile(f, at))
             throw FileError(path + ": cannot seek to byte " + std::to_string(at));
         filePos = at;
     }

@@ -1,6 +1,7 @@
 #include "io/map_writer.h"
 
 #include "io/byte_source.h"
+#include "io/file_open.h"
 #include "io/le.h"
 
 #include <cerrno>
@@ -204,26 +205,29 @@ std::vector<uint8_t> writeMapToBytes(const MapDocument& doc) {
 
 void writeMapFile(const std::string& path, const MapDocument& doc) {
     const std::string temp = path + ".part";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    std::FILE* f = openFile(temp, "wb");
     if (!f) throw FileError(path + ": cannot create: " + std::strerror(errno));
     std::setvbuf(f, nullptr, _IOFBF, 1 << 20);
+    std::error_code ec;
+    const std::filesystem::path tempName = pathFromUtf8(temp);
     try {
         FileSink sink(f, temp);
         writeMap(sink, doc);
     } catch (...) {
         std::fclose(f);
-        std::remove(temp.c_str());
+        std::filesystem::remove(tempName, ec);
         throw;
     }
     if (std::fclose(f) != 0) {
-        std::remove(temp.c_str());
-        throw FileError(path + ": write error: " + std::strerror(errno));
+        const std::string reason = std::strerror(errno);
+        std::filesystem::remove(tempName, ec);
+        throw FileError(path + ": write error: " + reason);
     }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
+    replaceFile(tempName, pathFromUtf8(path), ec);
     if (ec) {
-        std::remove(temp.c_str());
-        throw FileError(path + ": cannot replace: " + ec.message());
+        const std::string reason = ec.message();
+        std::filesystem::remove(tempName, ec);
+        throw FileError(path + ": cannot replace: " + reason);
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// Decoding the pictures that bitmap objects carry. JPEG is decoded here with libjpeg, scaled in
-// the decoder itself (a picture shown small is never decoded large); BMP and anything else
-// goes to the platform's decoder.
+// Decoding the pictures that bitmap objects carry. JPEG is decoded by the platform's codec
+// (libjpeg on Linux, WIC on Windows), scaled in the decoder itself where it can (a picture shown
+// small is never decoded large); BMP goes to the decoder the map is given, which may be the
+// core's own codec.
 
 #include "render/image.h"
 
@@ -20,7 +21,13 @@ class TImageDecoder {
     virtual bool decodeBmp(std::span<const uint8_t> bytes, TImage& out) const = 0;
 };
 
-// scaleDenom 1, 2, 4 or 8. False (with `out` emptied) on any decoding failure.
+// Bitmaps through the core's own BMP codec: the same pixels on every platform, no toolkit.
+class CoreImageDecoder final : public TImageDecoder {
+  public:
+    bool decodeBmp(std::span<const uint8_t> bytes, TImage& out) const override;
+};
+
+// scaleDenom 1, 2, 4 or 8; the picture comes out ceil(width / scaleDenom) wide and as high. False (with `out` emptied) on any decoding failure.
 bool decodeJpeg(std::span<const uint8_t> bytes, int scaleDenom, TImage& out);
 
 // Width and height from the JPEG header alone; false when there is no readable header.

@@ -8,13 +8,6 @@
 
 namespace kestrum {
 
-int jpegScaleFor(double ratio) {
-    if (ratio > 0.5) return 1;
-    if (ratio > 0.25) return 2;
-    if (ratio > 0.125) return 4;
-    return 8;
-}
-
 namespace {
 
 struct ErrorManager {

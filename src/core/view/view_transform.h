@@ -2,6 +2,7 @@
 // World <-> screen conversion. World and screen axes point the same way (Y down); the view is a
 // scale factor (pixels per world unit) and the world point at the window's top-left corner.
 
+#include "model/rounding.h"
 #include "model/types.h"
 
 #include <cstdint>
@@ -57,13 +58,11 @@ struct ViewTransform {
 };
 
 // Nearest integer, ties to even, kept inside the drawable range. Called for every vertex of
-// every frame: adding and taking away 1.5 * 2^52 rounds in the FPU's own mode (to nearest, ties
-// to even) without a library call.
+// every frame.
 inline int32_t roundScreen(double v) {
     if (!(v == v)) return 0; // NaN: park the point at the origin rather than overflow
     v = v < -double{kScreenLimit} ? -double{kScreenLimit} : v > double{kScreenLimit} ? double{kScreenLimit} : v;
-    constexpr double kRound = 6755399441055744.0;
-    return static_cast<int32_t>((v + kRound) - kRound);
+    return static_cast<int32_t>(roundHalfEven(v));
 }
 
 } // namespace kestrum
