@@ -178,3 +178,24 @@ TEST(StreetLabels, PlacementModesChooseTheirSegments) {
     v.map.SetScale(3); // mode 0 waits for a closer view
     EXPECT_TRUE(labels(0).empty());
 }
+
+// The viewer takes a borderless line's own pen over whatever the drawing set up; MapInfo's
+// width-in-pixels bit must not make an imported line count as one with a border.
+TEST(ViewerHooks, LinesWithScreenWidthPensKeepTheirOwnPen) {
+    TKorvane map;
+    ViewerHooks hooks;
+    InstallViewerHooks(map, hooks);
+    for (const uint32_t flags : {0u, kPenWidthPixels}) {
+        TQEVMapObjectMem line;
+        line.Kind = cLine;
+        line.Pen = {0x0000FF, 1, 1.0f, flags};
+        TCanvasPen pen;
+        pen.Color = 0xFF0000;
+        pen.Style = psSolid;
+        TCanvasBrush brush;
+        uint8_t alpha = 255;
+        map.OnPaintObject(line, alpha, pen, brush);
+        EXPECT_EQ(pen.Color, 0x0000FF) << flags;
+        EXPECT_EQ(pen.Style, psDash) << flags;
+    }
+}

@@ -105,7 +105,8 @@ void InstallViewerHooks(TKorvane& map, ViewerHooks& state) {
     map.OnPaintObject = [m, &state](const TQEVMapObjectMem& o, uint8_t&, TCanvasPen& pen, TCanvasBrush& brush) {
         if (o.Kind == cLine) {
             if (o.Height > 0) pen.Width = static_cast<int32_t>(std::lround(o.Height));
-            if (o.Pen.Flags < 2) {
+            // Lines without a border; the width-in-pixels bit of imported MapInfo pens is no border.
+            if ((o.Pen.Flags & ~kPenWidthPixels) < 2) {
                 pen.Style = penStyleOf(o.Pen.Style);
                 pen.Color = o.Pen.Color;
                 brush.Color = o.Brush.Color;
