@@ -71,22 +71,8 @@ int checkCommand(Args args) {
 #else
     QtMap qtMap;
     TKorvane& map = qtMap.map;
-<<<<<<< HEAD
-    LoadOutcome outcome;
-=======
 #endif
-    map.CheckLogPath = logPath;
-    int removed = 0;
-    map.CheckObjectPainter = [&](const TQEVMapObjectMem& o) {
-        try {
-            map.PaintForCheck(o);
-        } catch (...) {
-            ++removed;
-            throw;
-        }
-    };
-    MapReadResult result;
->>>>>>> win
+    LoadOutcome outcome;
     try {
         outcome = loadAnyMap(map, path, LoadPurpose::Inspect);
     } catch (const FileError& e) {
