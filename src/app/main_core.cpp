@@ -1,10 +1,8 @@
 // kestrum without a toolkit: the commands that read, convert and check maps, for platforms
 // where the Qt layer is not built (the Windows build). Output is byte for byte the Linux tool's.
 
-#include "commands.h"
+#include "dispatch.h"
 
-#include <cstdio>
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -17,11 +15,7 @@
 
 namespace {
 
-struct Command {
-    std::string_view name;
-    std::string_view summary;
-    int (*run)(kestrum::app::Args);
-};
+using kestrum::app::Command;
 
 constexpr Command kCommands[] = {
     {"info", "print a map's header, dictionaries and objects", kestrum::app::infoCommand},
@@ -29,41 +23,8 @@ constexpr Command kCommands[] = {
     {"convert", "write a .mp, .mif or older .map as a version-14 .map", kestrum::app::convertCommand},
 };
 
-void usage(std::FILE* to) {
-    std::fprintf(to, "usage: kestrum COMMAND [OPTIONS] FILE\n\nCommands:\n");
-    for (const Command& c : kCommands)
-        std::fprintf(to, "  %-15.*s %.*s\n", int(c.name.size()), c.name.data(), int(c.summary.size()),
-                     c.summary.data());
-    std::fprintf(to, "\nRun 'kestrum COMMAND --help' for a command's options.\n"
-                     "Exit codes: 0 done, 1 usage error or unreadable file, 2 damaged file (what could be read is used).\n");
-}
-
 int run(const std::vector<std::string>& argv) {
-    std::vector<std::string_view> args(argv.begin() + 1, argv.end());
-    if (args.empty()) {
-        usage(stderr);
-        return kestrum::app::kUsage;
-    }
-    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        usage(stdout);
-        return kestrum::app::kOk;
-    }
-    if (args[0] == "--version") {
-        std::printf("kestrum 0.1\n");
-        return kestrum::app::kOk;
-    }
-    for (const Command& c : kCommands) {
-        if (c.name != args[0]) continue;
-        try {
-            return c.run(kestrum::app::Args(args).subspan(1));
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "kestrum %s: %s\n", std::string(c.name).c_str(), e.what());
-            return kestrum::app::kUsage;
-        }
-    }
-    std::fprintf(stderr, "kestrum: unknown command '%s'\n\n", std::string(args[0]).c_str());
-    usage(stderr);
-    return kestrum::app::kUsage;
+    return kestrum::app::dispatch(kCommands, std::vector<std::string_view>(argv.begin() + 1, argv.end()));
 }
 
 } // namespace

@@ -11,16 +11,6 @@ namespace kestrum {
 
 namespace {
 
-bool inside(std::span<const TMapPoint> pts, double x, double y) {
-    if (pts.size() < 3) return false;
-    bool in = false;
-    for (std::size_t i = 0, j = pts.size() - 1; i < pts.size(); j = i++) {
-        const double xi = pts[i].X, yi = pts[i].Y, xj = pts[j].X, yj = pts[j].Y;
-        if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) in = !in;
-    }
-    return in;
-}
-
 bool nearSegment(TMapPoint a, TMapPoint b, TMapPoint p, double t) {
     const double half = t > 0 ? t / 2 : 0.5;
     if (p.X < std::min(a.X, b.X) - half || p.X > std::max(a.X, b.X) + half || p.Y < std::min(a.Y, b.Y) - half ||
@@ -88,7 +78,7 @@ bool TKorvane::HitObject(const TQEVMapObjectMem& o, TMapPoint p) {
                 for (std::size_t i = 0; i < ring.size(); ++i) {
                     const TMapPoint a = ring[i], b = ring[(i + 1) % ring.size()];
                     const TMapPoint wall[4] = {a, b, {float(b.X + ox), float(b.Y + oy)}, {float(a.X + ox), float(a.Y + oy)}};
-                    if (inside(wall, p.X, p.Y)) return true;
+                    if (evenOdd(wall, p.X, p.Y)) return true;
                 }
             }
         }
@@ -100,12 +90,12 @@ bool TKorvane::HitObject(const TQEVMapObjectMem& o, TMapPoint p) {
         return nearPolyline(flatten(o.points()), p, tolerance);
     case cBezierFill: {
         const auto outline = flatten(o.points());
-        return inside(outline, p.X, p.Y);
+        return evenOdd(outline, p.X, p.Y);
     }
     case cText:
-        return inside(o.Corners, p.X, p.Y);
+        return evenOdd(o.Corners, p.X, p.Y);
     case cBitmap:
-        if (const TQEVMapBitmap* b = o.bitmap()) return inside(b->Corners, p.X, p.Y);
+        if (const TQEVMapBitmap* b = o.bitmap()) return evenOdd(b->Corners, p.X, p.Y);
         return false;
     case cEllipse: {
         const auto k = o.points();
@@ -117,7 +107,7 @@ bool TKorvane::HitObject(const TQEVMapObjectMem& o, TMapPoint p) {
         for (double t = 0; t < 2 * std::numbers::pi; t += 0.05)
             ring.push_back({static_cast<float>(cx + ux * std::cos(t) + vx * std::sin(t)),
                             static_cast<float>(cy + uy * std::cos(t) + vy * std::sin(t))});
-        return inside(ring, p.X, p.Y);
+        return evenOdd(ring, p.X, p.Y);
     }
     case cZametka: {
         // The icon's rectangle, of the picture drawn for it, in world units at the current scale.

@@ -29,17 +29,6 @@ std::size_t closeOf(std::span<const TMapPoint> pts, std::size_t start) {
     return kNone;
 }
 
-// The plain even-odd crossing test over one closed list.
-bool evenOdd(std::span<const TMapPoint> pts, double x, double y) {
-    if (pts.size() < 3) return false;
-    bool in = false;
-    for (std::size_t i = 0, j = pts.size() - 1; i < pts.size(); j = i++) {
-        const double xi = pts[i].X, yi = pts[i].Y, xj = pts[j].X, yj = pts[j].Y;
-        if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) in = !in;
-    }
-    return in;
-}
-
 // Exactly on one of the ring's edges. Differences of floats are exact in double, and so is the
 // cross product at map coordinates (below 2^26 units apart).
 bool onBoundary(std::span<const TMapPoint> ring, TMapPoint p) {
@@ -75,6 +64,16 @@ std::span<const TMapPoint> body(std::span<const TMapPoint> ring) {
 }
 
 } // namespace
+
+bool evenOdd(std::span<const TMapPoint> pts, double x, double y) {
+    if (pts.size() < 3) return false;
+    bool in = false;
+    for (std::size_t i = 0, j = pts.size() - 1; i < pts.size(); j = i++) {
+        const double xi = pts[i].X, yi = pts[i].Y, xj = pts[j].X, yj = pts[j].Y;
+        if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) in = !in;
+    }
+    return in;
+}
 
 PolygonRings::PolygonRings(std::span<const TMapPoint> pts) : m_pts(pts), m_count(pts.empty() ? 0 : 1) {
     // The smallest area with a hole: two triangles, each closed, and the way back.

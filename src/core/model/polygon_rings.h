@@ -57,6 +57,8 @@ class PolygonRings {
 // Whether (x, y) lies in the area by the even-odd rule over its rings: inside the outer ring
 // and in none of its holes (or on an island within one). Connectors take no part.
 bool insideArea(std::span<const TMapPoint> pts, double x, double y);
+// The plain even-odd crossing test over one closed list (no ring structure).
+bool evenOdd(std::span<const TMapPoint> pts, double x, double y);
 
 // Whether ring `inner` lies inside ring `outer` (either may repeat its first point at its end):
 // its box within the outer ring's box, and its first vertex that is not on the outer ring's
