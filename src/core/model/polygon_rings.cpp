@@ -20,8 +20,9 @@ std::size_t closeOf(std::span<const TMapPoint> pts, std::size_t start) {
     const uint64_t p = bitsOf(pts[start]);
     std::size_t i = start + 1;
     for (; i + 4 <= pts.size(); i += 4) {
-        const bool any = (bitsOf(pts[i]) == p) | (bitsOf(pts[i + 1]) == p) | (bitsOf(pts[i + 2]) == p) |
-                         (bitsOf(pts[i + 3]) == p);
+        // Integer ors, not logical ones: no branch per point.
+        const int any = int(bitsOf(pts[i]) == p) | int(bitsOf(pts[i + 1]) == p) | int(bitsOf(pts[i + 2]) == p) |
+                        int(bitsOf(pts[i + 3]) == p);
         if (any) break;
     }
     for (; i < pts.size(); ++i)
