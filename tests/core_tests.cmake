@@ -11,7 +11,10 @@ set(KESTRUM_CORE_TEST_SOURCES
   icons/qev_icon_test.cpp
   import/mif_import_test.cpp
   import/mif_lines_test.cpp
+  import/polish_icons_test.cpp
   import/polish_import_test.cpp
+  import/polish_labels_test.cpp
+  interact/text_search_test.cpp
   io/file_open_test.cpp
   io/map_damage_test.cpp
   io/map_roundtrip_test.cpp

@@ -3,6 +3,7 @@
 
 #include "component/korvane.h"
 #include "io/byte_source.h"
+#include "io/file_open.h"
 #ifdef KESTRUM_NO_QT
 #include "render/image_decoder.h"
 #else
@@ -83,16 +84,17 @@ int checkCommand(Args args) {
     // instead of losing the list of objects left out.
     namespace fs = std::filesystem;
     std::error_code ec;
-    if (fs::is_directory(logPath, ec) || !std::ofstream(logPath, std::ios::binary | std::ios::app)) {
+    const fs::path logName = pathFromUtf8(logPath);
+    if (fs::is_directory(logName, ec) || !std::ofstream(logName, std::ios::binary | std::ios::app)) {
         std::fprintf(stderr, "kestrum check: %s: cannot write the log: %s\n", logPath.c_str(),
-                     fs::is_directory(logPath, ec) ? "is a folder" : std::strerror(errno));
+                     fs::is_directory(logName, ec) ? "is a folder" : std::strerror(errno));
         return kUsage;
     }
     const int removed = map.CheckObjects(logPath);
     if (removed == 0) {
         // Nothing failed: no log, rather than an empty one that reads like a failed run.
-        fs::remove(logPath, ec);
-    } else if (fs::file_size(logPath, ec) == 0 || ec) {
+        fs::remove(logName, ec);
+    } else if (fs::file_size(logName, ec) == 0 || ec) {
         std::fprintf(stderr, "kestrum check: %s: the log could not be written\n", logPath.c_str());
         return kUsage;
     }

@@ -2,6 +2,7 @@
 #include "map_loading.h"
 
 #include "io/byte_source.h"
+#include "io/file_open.h"
 #include "import/polish_text.h"
 #include "io/map_writer.h"
 
@@ -45,7 +46,7 @@ int convertCommand(Args args) {
         return kUsage;
     }
     std::error_code ec;
-    if (std::filesystem::equivalent(in, out, ec)) {
+    if (std::filesystem::equivalent(pathFromUtf8(in), pathFromUtf8(out), ec)) {
         std::fputs("kestrum convert: OUT must not be IN\n", stderr);
         return kUsage;
     }

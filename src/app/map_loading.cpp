@@ -5,6 +5,7 @@
 #include "import/mif_import.h"
 #include "import/polish_import.h"
 #include "io/byte_source.h"
+#include "io/file_open.h"
 
 #include <cstdio>
 
@@ -40,7 +41,7 @@ LoadOutcome loadAnyMap(TKorvane& map, const std::string& path, LoadPurpose purpo
     if (format == MapFormat::Polish || format == MapFormat::Mif) {
         map.BeginUpdate();
         const ImportResult r =
-            format == MapFormat::Polish ? ImportPolishFile(map, path, builtinPolishStyles()) : ImportMIFFile(map, path);
+            format == MapFormat::Polish ? ImportPolishFile(map, path, builtinPolishStyles()) : ImportMIFFile(map, pathFromUtf8(path));
         fromImport(out, r);
         if (purpose == LoadPurpose::View) {
             if (format == MapFormat::Mif) map.Options.mpLineWidthMin(0);

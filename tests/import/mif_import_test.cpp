@@ -5,6 +5,7 @@
 #include "component/korvane.h"
 #include "import/mif_import.h"
 #include "io/byte_source.h"
+#include "io/file_open.h"
 #include "support/largest_allocation.h"
 #include "support/temp_dir.h"
 
@@ -836,6 +837,28 @@ TEST(MifFiles, MidIsFoundBesideItsMifInAnyCase) {
     EXPECT_EQ(findMidBeside(dir / "noext"), dir / "noext.mid");
     EXPECT_TRUE(sniffMIF("\xEF\xBB\xBFVERSION 300\n"));
     EXPECT_FALSE(sniffMIF("[IMG ID]\n"));
+}
+
+// Names travel as UTF-8: on Windows a narrow path would be read in the ANSI code page, the MIF
+// would not open and its MID would not be found.
+TEST(MifFiles, CyrillicNamesOpenFindTheirMidAndAreNamedInMessages) {
+    const test::TempDir dir;
+    const fs::path mif = dir / pathFromUtf8("Реки.MIF");
+    test::writeFile(mif, "Version 300\nCoordSys NonEarth Units \"m\"\nColumns 1\n  Street Char(10)\nData\nPoint 1 2\n");
+    test::writeFile(dir / pathFromUtf8("Реки.MID"), "\"Volga\"\n");
+    EXPECT_EQ(findMidBeside(mif), dir / pathFromUtf8("Реки.MID"));
+    const Imported m = importFile(mif);
+    ASSERT_EQ(m.count(), 1);
+    EXPECT_FALSE(m.result.firstProblem) << m.problem();
+    EXPECT_EQ(m.address(0).Street, "VOLGA") << "the MID was read";
+
+    const fs::path missing = dir / pathFromUtf8("Нет такой.mif");
+    try {
+        importFile(missing);
+        ADD_FAILURE() << "a missing MIF must be reported";
+    } catch (const FileError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind(pathToUtf8(missing) + ": cannot open", 0), 0u) << e.what();
+    }
 }
 
 struct CorpusCase {

@@ -6,7 +6,9 @@
 #include "import/polish_styles.h"
 #include "import/polish_text.h"
 #include "io/byte_source.h"
+#include "io/file_open.h"
 #include "model/codepage.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +48,7 @@ Imported importText(std::string_view text, const PolishImportOptions& options = 
 
 Imported importFile(const fs::path& path, const PolishImportOptions& options = {}) {
     Imported im;
-    im.result = ImportPolishFile(*im.map, path.string(), builtinPolishStyles(), options);
+    im.result = ImportPolishFile(*im.map, pathToUtf8(path), builtinPolishStyles(), options);
     return im;
 }
 
@@ -613,6 +615,17 @@ TEST(PolishImport, UnreadableFilesAreReportedNotThrown) {
     const Imported missing = importFile(fs::path(KESTRUM_TEST_DATA_DIR) / "mp" / "no-such-file.mp");
     EXPECT_EQ(missing.result.objects, 0);
     EXPECT_FALSE(missing.result.firstProblem) << "a missing file shows an empty map without a message";
+}
+
+// Windows reads a narrow name in its ANSI code page: there this file would look missing and
+// quietly give an empty map.
+TEST(PolishImport, AFileUnderACyrillicNameIsRead) {
+    const test::TempDir dir;
+    const fs::path path = dir / pathFromUtf8("Карта области.mp");
+    fs::copy_file(fs::path(KESTRUM_TEST_DATA_DIR) / "mp" / "rgn_sections_cp1251.mp", path);
+    const Imported im = importFile(path);
+    EXPECT_EQ(im.result.objects, 4);
+    EXPECT_EQ(im.result.problems, 0);
 }
 
 TEST(PolishImport, OverlongLinesAndLabelsAreCut) {

@@ -45,25 +45,28 @@ for arch in win64 win32; do
   stamp "kestrum_core_tests $arch: $(grep -E '^\[  PASSED|^\[  FAILED  \] [0-9]+ test' "$WORK/out/core_tests-$arch.txt" | tr '\n' ' ')"
 done
 
-# The same file through both tools, from the same folder and by the same relative name, so that
-# even the messages naming it must match. $1 folder, $2 file.
-compare() {
-  local dir=$1 file=$2 key
-  key=$(echo "$file" | tr '/' '_')
-  (cd "$dir" && "$ROOT/build/bin/kestrum" info --json "$file" >"$WORK/out/$key.linux.json" 2>"$WORK/out/$key.linux.err"
+# The same command through both tools, from the same folder and by the same relative names, so
+# that even the messages naming a file must match. $1 folder, $2 name of the outputs, then the
+# tool's arguments.
+compare_run() {
+  local dir=$1 key=$2
+  shift 2
+  (cd "$dir" && "$ROOT/build/bin/kestrum" "$@" >"$WORK/out/$key.linux.json" 2>"$WORK/out/$key.linux.err"
    echo $? >"$WORK/out/$key.linux.rc")
   for arch in win64 win32; do
     local wine=$WINE64; [ $arch = win32 ] && wine=$WINE32
-    (cd "$dir" && "$wine" "$ROOT/build-$arch/bin/kestrum.exe" info --json "$file" >"$WORK/out/$key.$arch.json" \
+    (cd "$dir" && "$wine" "$ROOT/build-$arch/bin/kestrum.exe" "$@" >"$WORK/out/$key.$arch.json" \
        2>"$WORK/out/$key.$arch.err"
      echo $? >"$WORK/out/$key.$arch.rc")
     cmp -s "$WORK/out/$key.linux.rc" "$WORK/out/$key.$arch.rc" ||
-      fail "$file ($arch): exit $(cat "$WORK/out/$key.$arch.rc"), Linux $(cat "$WORK/out/$key.linux.rc")"
-    cmp -s "$WORK/out/$key.linux.json" "$WORK/out/$key.$arch.json" || fail "$file ($arch): output differs (out/$key.*.json)"
-    cmp -s "$WORK/out/$key.linux.err" "$WORK/out/$key.$arch.err" || fail "$file ($arch): messages differ (out/$key.*.err)"
+      fail "$key ($arch): exit $(cat "$WORK/out/$key.$arch.rc"), Linux $(cat "$WORK/out/$key.linux.rc")"
+    cmp -s "$WORK/out/$key.linux.json" "$WORK/out/$key.$arch.json" || fail "$key ($arch): output differs (out/$key.*.json)"
+    cmp -s "$WORK/out/$key.linux.err" "$WORK/out/$key.$arch.err" || fail "$key ($arch): messages differ (out/$key.*.err)"
   done
   compared=$((compared + 1))
 }
+# `info --json` of one file. $1 folder, $2 file.
+compare() { compare_run "$1" "$(echo "$2" | tr '/' '_')" info --json "$2"; }
 compared=0
 for sub in mp mif mp-fixtures; do
   for f in "$CORPUS/$sub"/*; do
@@ -74,6 +77,19 @@ compare "$ROOT/data" sample.map
 cyrillic="$WORK/Карта Москвы"
 mkdir -p "$cyrillic" && cp "$ROOT/data/sample.map" "$cyrillic/Образец.map"
 compare "$cyrillic" "Образец.map"
+# Imports by Cyrillic names: the MID is found beside its MIF, in its own letter case too.
+cp "$CORPUS/mp/gpsyv_MapaDePrueba.mp" "$cyrillic/Проба.mp"
+cp "$CORPUS/mif/gdal_win1251.mif" "$cyrillic/Реки.mif" && cp "$CORPUS/mif/gdal_win1251.mid" "$cyrillic/Реки.mid"
+cp "$CORPUS/mif/rgdal_ps_cant_31.MIF" "$cyrillic/Кантоны.MIF" && cp "$CORPUS/mif/rgdal_ps_cant_31.MID" "$cyrillic/Кантоны.MID"
+for f in "Проба.mp" "Реки.mif" "Кантоны.MIF"; do
+  compare "$cyrillic" "$f"
+  for arch in linux win64 win32; do
+    [ "$(cat "$WORK/out/$f.$arch.rc")" = 0 ] && grep -q '"ObjectCount": [1-9]' "$WORK/out/$f.$arch.json" ||
+      fail "$f ($arch): not read as a map with objects"
+  done
+done
+# A convert onto its own input, under another spelling of the same name, is refused.
+compare_run "$cyrillic" convert_onto_itself convert "Проба.mp" "./Проба.mp"
 stamp "compared $compared files with the Linux tool"
 
 if [ $failures = 0 ]; then echo "Windows tests passed ($(( $(date +%s) - T0 )) s)"; exit 0; fi

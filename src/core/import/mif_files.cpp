@@ -2,6 +2,7 @@
 
 #include "import/mif_lines.h"
 #include "io/byte_source.h"
+#include "io/file_open.h"
 
 #include <system_error>
 
@@ -12,7 +13,8 @@ using mif::takeWord;
 
 std::optional<std::filesystem::path> findMidBeside(const std::filesystem::path& mifPath) {
     namespace fs = std::filesystem;
-    const std::string name = mifPath.filename().string();
+    // Names as UTF-8: Windows would turn them into its ANSI code page, where Cyrillic is lost.
+    const std::string name = pathToUtf8(mifPath.filename());
     const std::size_t dot = name.rfind('.');
     const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
     const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
@@ -23,13 +25,13 @@ std::optional<std::filesystem::path> findMidBeside(const std::filesystem::path& 
     const fs::path dir = mifPath.parent_path();
     std::error_code ec;
     for (const std::string& e : {mirrored, std::string("mid"), std::string("MID")}) {
-        const fs::path p = dir / (stem + "." + e);
+        const fs::path p = dir / pathFromUtf8(stem + "." + e);
         if (fs::is_regular_file(p, ec)) return p;
     }
     // Any other mixture of cases ("a.mId"): look through the folder.
     const std::string want = stem + ".mid";
     for (fs::directory_iterator it(dir.empty() ? fs::path(".") : dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string n = it->path().filename().string();
+        const std::string n = pathToUtf8(it->path().filename());
         if (n.size() == want.size() && equalsNoCase(n.substr(stem.size()), ".mid") &&
             n.compare(0, stem.size(), stem) == 0 && it->is_regular_file(ec))
             return it->path();
@@ -38,19 +40,20 @@ std::optional<std::filesystem::path> findMidBeside(const std::filesystem::path& 
 }
 
 ImportResult ImportMIFFile(TKorvane& map, const std::filesystem::path& mifPath) {
-    FileSource mif(mifPath.string());
+    const std::string mifName = pathToUtf8(mifPath);
+    FileSource mif(mifName);
     std::optional<FileSource> mid;
     std::string midName;
     std::optional<ImportProblem> midFailure;
     if (const auto midPath = findMidBeside(mifPath)) {
-        midName = midPath->string();
+        midName = pathToUtf8(*midPath);
         try {
             mid.emplace(midName);
         } catch (const FileError& e) {
             midFailure = ImportProblem{midName, 0, e.what()};
         }
     }
-    ImportResult r = ImportMIF(map, mif, mid ? &*mid : nullptr, mifPath.string(), midName);
+    ImportResult r = ImportMIF(map, mif, mid ? &*mid : nullptr, mifName, midName);
     if (midFailure) {
         if (!r.firstProblem) r.firstProblem = *midFailure;
         ++r.problems;

@@ -1,6 +1,7 @@
 // Object clauses of a MIF into the pending object: its kind and its points, in map units.
 
 #include "import/mif_importer.h"
+#include "model/rounding.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,15 +19,6 @@ constexpr uint64_t kMinBytesPerPart = 2;
 constexpr int64_t kMaxCollectionParts = 3;
 // Beyond this a coordinate is damage, not a place: it would defeat every extent and transform.
 constexpr double kMaxCoordinate = 1e15;
-
-// Nearest whole number, ties to even, as nearbyint gives it in the default rounding mode but
-// without a library call per coordinate: adding and taking away 2^52 leaves no fraction bits.
-inline double roundEven(double x) {
-    constexpr double kTwo52 = 4503599627370496.0;
-    if (!(std::fabs(x) < kTwo52)) return x; // already whole, or not a number at all
-    const double big = std::copysign(kTwo52, x);
-    return (x + big) - big;
-}
 
 } // namespace
 
@@ -151,7 +143,7 @@ bool MifImporter::toUnits(double x, double y, double& sx, double& sy) {
     // No CoordSys: MapInfo's own readers take degrees, files written by hand plain numbers;
     // the first coordinate tells, by its decimal point, for the whole file.
     if (m_scale < 0) m_scale = m_dotSeen ? 1e6 : 1.0;
-    sx = roundEven(x * m_scale), sy = roundEven(y * m_scale);
+    sx = roundHalfEven(x * m_scale), sy = roundHalfEven(y * m_scale);
     if (!(std::fabs(sx) <= kMaxCoordinate && std::fabs(sy) <= kMaxCoordinate)) {
         problem([&] { return std::string("coordinate out of any map's range"); });
         return false;

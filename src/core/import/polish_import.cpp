@@ -1,4 +1,5 @@
 #include "import/polish_importer.h"
+#include "io/file_open.h"
 
 #include <algorithm>
 #include <cstring>
@@ -254,7 +255,7 @@ ImportResult ImportPolish(TKorvane& map, ByteSource& src, const StyleTable& styl
 ImportResult ImportPolishFile(TKorvane& map, const std::string& path, const StyleTable& styles,
                               const PolishImportOptions& options) {
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return {};
+    if (!std::filesystem::exists(pathFromUtf8(path), ec)) return {}; // a Cyrillic name too, on Windows
     FileSource src(path);
     return ImportPolish(map, src, styles, path, options);
 }

@@ -3,6 +3,7 @@
 #include "import/mif_import.h"
 #include "import/polish_import.h"
 #include "io/byte_source.h"
+#include "io/file_open.h"
 #include "io/le.h"
 #include "model/map_header.h"
 
@@ -87,7 +88,7 @@ std::string_view describeMapFormat(MapFormat f) {
 }
 
 MapFormat mapFormatFromExtension(std::string_view path) {
-    const std::string ext = upper(std::filesystem::path(path).extension().string());
+    const std::string ext = upper(pathToUtf8(pathFromUtf8(path).extension()));
     if (ext == ".MAP") return MapFormat::Map;
     if (ext == ".MP") return MapFormat::Polish;
     if (ext == ".MIF") return MapFormat::Mif;
@@ -107,7 +108,7 @@ MapFileKind identifyMapFile(const std::string& path) {
     namespace fs = std::filesystem;
     MapFileKind kind;
     std::error_code ec;
-    if (fs::is_directory(path, ec)) {
+    if (fs::is_directory(pathFromUtf8(path), ec)) {
         kind.problem = "is a folder, not a map file";
         return kind;
     }
