@@ -1,6 +1,7 @@
 # Kestrum: every target sets up what it needs on a fresh Debian 12 machine.
 #   make build   build everything (the tool ends up at build/bin/kestrum)
-#   make test    build and run all tests, then again under ASan+UBSan, then a short fuzz run
+#   make test    build and run all tests, then again under ASan+UBSan, a short fuzz run, the
+#                Qt 6 build and the Windows tests under Wine
 #   make demo    the main job on the bundled sample map
 #   make bench   the benchmarks (release build)
 #   make install the tool, the plug-in and the manual page under PREFIX (default ~/.local;
@@ -85,7 +86,7 @@ fuzz: setup
 	      -artifact_prefix=build-fuzz/ build-fuzz/corpus/$$name fuzz/corpus/$$name || exit 1; \
 	done
 
-test: test-release test-asan fuzz qt6
+test: test-release test-asan fuzz qt6 test-windows
 	@echo "All test stages passed."
 
 demo: build
