@@ -19,17 +19,6 @@ using kestrum::test::ToolRun;
 
 std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
 
-ToolRun runWithEnv(const std::string& env, const std::string& args) {
-    ToolRun r;
-    FILE* p = popen((env + "'" + KESTRUM_TOOL + "' " + args + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, p)) r.out += buf;
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
 const std::string kSample = std::string(KESTRUM_DATA_DIR) + "/sample.map";
 
 TEST(ViewCommand, WithoutADisplaySaysSoAndPointsToRender) {
@@ -37,7 +26,7 @@ TEST(ViewCommand, WithoutADisplaySaysSoAndPointsToRender) {
     for (const std::string env : {"env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ",
                                   "env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:919 ",
                                   "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "}) {
-        const ToolRun r = runWithEnv(env, "view " + q(kSample));
+        const ToolRun r = runTool("view " + q(kSample), env);
         EXPECT_EQ(r.status, 1) << env << r.out;
         EXPECT_NE(r.out.find("no display"), std::string::npos) << env << r.out;
         EXPECT_NE(r.out.find("kestrum render"), std::string::npos) << env << r.out;

@@ -13,11 +13,12 @@ struct ToolRun {
     std::string out; // stdout and stderr together
 };
 
-// `args` follows the program name as a shell would split it: quote paths.
-inline ToolRun runTool(const std::string& args) {
+// `args` follows the program name as a shell would split it: quote paths. `env` goes before the
+// program (variable assignments, or `env -u NAME `), ending in a blank.
+inline ToolRun runTool(const std::string& args, const std::string& env = "") {
     ToolRun r;
     // Leak reports of the sanitizers belong to other tests; keep them out of exit codes here.
-    const std::string cmd = "ASAN_OPTIONS=detect_leaks=0 " + std::string(KESTRUM_TOOL) + " " + args + " 2>&1";
+    const std::string cmd = "ASAN_OPTIONS=detect_leaks=0 " + env + "'" + KESTRUM_TOOL + "' " + args + " 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
     char buf[512];

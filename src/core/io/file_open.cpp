@@ -7,15 +7,6 @@
 #include <exception>
 #include <limits>
 
-#ifdef _WIN32
-// Only here, where the wide file calls need it: no other file of the core sees its macros.
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#endif
-
 namespace kestrum {
 
 std::filesystem::path pathFromUtf8(std::string_view utf8) {
@@ -43,15 +34,13 @@ std::FILE* openFile(const std::string& utf8Path, const char* mode) {
 #endif
 }
 
+#ifndef _WIN32
+// On Windows the Win32 layer replaces files (src/win32/replace_file.cpp).
 void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& ec) {
     ec.clear();
-#ifdef _WIN32
-    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        ec = std::error_code(static_cast<int>(GetLastError()), std::system_category());
-#else
     std::filesystem::rename(from, to, ec);
-#endif
 }
+#endif
 
 bool seekFile(std::FILE* file, uint64_t offset) {
 #ifdef _WIN32
