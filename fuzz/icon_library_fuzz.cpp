@@ -3,7 +3,7 @@
 // the file reader, every picture must decode or be refused, and what was read must write back
 // into a file that reads the same again.
 
-#include "icons/bmp_codec.h"
+#include "image/bmp_codec.h"
 #include "icons/icon_file.h"
 #include "icons/qev_icon.h"
 #include "io/byte_source.h"

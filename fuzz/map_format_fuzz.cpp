@@ -2,7 +2,7 @@
 // what is called a .MAP carries a version the reader knows, and the answer does not change
 // when more of the same file follows (the tool looks at a bounded head of it).
 
-#include "io/map_format.h"
+#include "import/map_format.h"
 #include "io/map_reader.h"
 
 #include <cstdint>

@@ -13,7 +13,7 @@
 #include "icon_generator_main.h"
 #include "icon_raster.h"
 #include "poi_icons.h"
-#include "icons/bmp_codec.h"
+#include "image/bmp_codec.h"
 #include "icons/builtin_catalogue.h"
 #include "icons/icon_file.h"
 

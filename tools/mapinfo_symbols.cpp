@@ -10,7 +10,7 @@
 
 #include "icon_generator_main.h"
 #include "icon_raster.h"
-#include "icons/bmp_codec.h"
+#include "image/bmp_codec.h"
 #include "icons/icon_file.h"
 #include "icons/mapinfo_symbols.h"
 

@@ -6,7 +6,7 @@
 #include "poi_icons.h"
 
 #include "icon_raster.h"
-#include "icons/bmp_codec.h"
+#include "image/bmp_codec.h"
 #include "import/polish_icons.h"
 
 #include <cmath>

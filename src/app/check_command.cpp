@@ -5,7 +5,7 @@
 #include "io/byte_source.h"
 #include "io/file_open.h"
 #ifdef KESTRUM_NO_QT
-#include "render/image_decoder.h"
+#include "image/image_decoder.h"
 #else
 #include "qt_draw_object.h"
 #include "qt_image_decoder.h"

@@ -2,7 +2,7 @@
 
 #include "commands.h"
 
-#include "icons/bmp_codec.h"
+#include "image/bmp_codec.h"
 #include "icons/icon_file.h"
 #include "io/byte_source.h"
 #include "model/codepage.h"

@@ -3,7 +3,7 @@
 // their importers.
 
 #include "component/korvane.h"
-#include "io/map_format.h"
+#include "import/map_format.h"
 
 #include <string>
 

@@ -4,7 +4,7 @@
 #include "viewer_form.h"
 
 #include "io/byte_source.h"
-#include "io/map_format.h"
+#include "import/map_format.h"
 
 #include <QApplication>
 

@@ -2,7 +2,7 @@
 // TMyImage: a double-buffered control. Everything is drawn into a back buffer owned by the
 // core; a paint only copies it to the window, so nothing flickers and no background is erased.
 
-#include "render/image.h"
+#include "image/image.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "render/image_decoder.h"
+#include "image/image_decoder.h"
 
 namespace kestrum::qt {
 

@@ -10,7 +10,7 @@
 #include <windows.h>
 #include <wincodec.h>
 
-#include "render/image_decoder.h"
+#include "image/image_decoder.h"
 
 #include <cstring>
 #include <vector>

@@ -1,7 +1,7 @@
 // kestrum iconlib list: columns that line up on screen whatever the script of the names, and
 // files that are no library refused rather than listed as empty.
 
-#include "icons/bmp_codec.h"
+#include "image/bmp_codec.h"
 #include "support/run_tool.h"
 #include "support/temp_dir.h"
 

@@ -2,7 +2,7 @@
 // by every command with the file named, and .MP and .MIF checked like .MAP.
 
 #include "io/byte_source.h"
-#include "io/map_format.h"
+#include "import/map_format.h"
 #include "io/map_writer.h"
 #include "support/map_bytes.h"
 #include "support/run_tool.h"

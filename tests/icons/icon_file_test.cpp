@@ -1,7 +1,7 @@
 // Icon library files and our BMP codec: every layout read as Qt's own reader reads it, the
 // library format written and read back, and damaged files answered with what they hold.
 
-#include "icons/bmp_codec.h"
+#include "image/bmp_codec.h"
 #include "icons/icon_file.h"
 #include "io/le.h"
 

@@ -1,7 +1,7 @@
 // kestrum iconlib as a user runs it: bitmaps packed into a library the viewer reads, listings,
 // clear failures and exit codes.
 
-#include "icons/bmp_codec.h"
+#include "image/bmp_codec.h"
 #include "icons/icon_file.h"
 #include "icons/qev_icon.h"
 #include "io/byte_source.h"

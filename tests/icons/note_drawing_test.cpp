@@ -2,7 +2,7 @@
 // "Error!" mark when the picture cannot be found; the map draws from an attached icon
 // component while there is one, else from its built-in library.
 
-#include "icons/bmp_codec.h"
+#include "image/bmp_codec.h"
 #include "support/draw_map.h"
 
 #include <gtest/gtest.h>

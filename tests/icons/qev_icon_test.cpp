@@ -1,7 +1,7 @@
 // Icon libraries in memory: the built-in library, lookups by library and picture name with
 // their trimming and case rules, the bitmap cache and the registered clients.
 
-#include "icons/bmp_codec.h"
+#include "image/bmp_codec.h"
 #include "icons/builtin_catalogue.h"
 #include "icons/builtin_library.h"
 #include "icons/qev_icon.h"

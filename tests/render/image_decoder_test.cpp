@@ -1,9 +1,9 @@
 // The pictures of bitmap objects through the platform's JPEG codec (libjpeg on Linux, WIC on
 // Windows: the same test runs on both) and bitmaps through the core's own codec.
 
-#include "icons/bmp_codec.h"
+#include "image/bmp_codec.h"
 #include "io/byte_source.h"
-#include "render/image_decoder.h"
+#include "image/image_decoder.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -3,13 +3,13 @@
 // the edit buffer through which importers and editing create and change objects. Drawing and
 // input arrive through the platform layer; this class holds no toolkit state.
 
-#include "component/options.h"
+#include "model/map_options.h"
 #include "icons/qev_icon.h"
 #include "io/map_reader.h"
 #include "model/class_set.h"
 #include "model/map_document.h"
 #include "render/draw_object.h"
-#include "render/image_decoder.h"
+#include "image/image_decoder.h"
 #include "render/spatial_index.h"
 #include "view/view_transform.h"
 

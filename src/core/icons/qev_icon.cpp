@@ -1,6 +1,6 @@
 #include "icons/qev_icon.h"
 
-#include "icons/bmp_codec.h"
+#include "image/bmp_codec.h"
 #include "io/byte_source.h"
 #include "model/codepage.h"
 

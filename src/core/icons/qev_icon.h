@@ -8,7 +8,7 @@
 // no pointer, since a later lookup may free it.
 
 #include "icons/icon_file.h"
-#include "render/image.h"
+#include "image/image.h"
 
 #include <memory>
 #include <optional>

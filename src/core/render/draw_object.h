@@ -7,10 +7,10 @@
 // platform layer provides the real back ends (plain and anti-aliased); the core carries a null
 // one and a recording one for tests.
 
-#include "component/options.h"
+#include "model/map_options.h"
 #include "model/codepage.h"
 #include "model/text_measure.h"
-#include "render/image.h"
+#include "image/image.h"
 #include "view/view_transform.h"
 
 #include <optional>

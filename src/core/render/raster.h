@@ -13,7 +13,7 @@
 // ends included. Smoothed, a pixel gets the share of four sample rows across it that lies
 // inside. Coordinates are whole pixels or, for flattened curves, sixteenths of a pixel.
 
-#include "render/image.h"
+#include "image/image.h"
 #include "view/view_transform.h"
 
 #include <array>

@@ -1,4 +1,4 @@
-#include "render/image_decoder.h"
+#include "image/image_decoder.h"
 
 #include <csetjmp>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "render/image.h"
+#include "image/image.h"
 
 #include <algorithm>
 #include <atomic>

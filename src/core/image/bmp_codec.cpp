@@ -1,4 +1,4 @@
-#include "icons/bmp_codec.h"
+#include "image/bmp_codec.h"
 
 #include "io/le.h"
 

@@ -1,4 +1,4 @@
-#include "io/map_format.h"
+#include "import/map_format.h"
 
 #include "import/mif_import.h"
 #include "import/polish_import.h"

@@ -4,7 +4,7 @@
 // small is never decoded large); BMP goes to the decoder the map is given, which may be the
 // core's own codec.
 
-#include "render/image.h"
+#include "image/image.h"
 
 #include <cstdint>
 #include <span>

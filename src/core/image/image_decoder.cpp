@@ -1,6 +1,6 @@
-#include "render/image_decoder.h"
+#include "image/image_decoder.h"
 
-#include "icons/bmp_codec.h"
+#include "image/bmp_codec.h"
 
 #include <algorithm>
 
