@@ -3,6 +3,7 @@
 #include "io/byte_source.h"
 #include "io/file_open.h"
 #include "io/le.h"
+#include "io/map_layout.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +13,8 @@
 namespace kestrum {
 
 namespace {
+
+namespace L = map_layout;
 
 template <class T>
 void put(uint8_t* p, std::size_t offset, T v) {
@@ -24,39 +27,125 @@ void putShort(uint8_t* p, const ShortString<N>& s) {
 }
 
 void writeHeader(ByteSink& sink, const MapDocument& doc) {
+    const L::HeaderFields& f = L::kHeader14;
     const MapHeader& h = doc.header;
-    uint8_t b[kHeaderSize]{};
-    putShort(b + 0, h.Signature);
-    put<int32_t>(b, 41, kCurrentMapVersion);
-    putShort(b + 45, h.NameMap);
-    putShort(b + 301, h.CreatedBy);
-    std::copy(h.Kept557.begin(), h.Kept557.end(), b + 557);
-    put<int32_t>(b, 562, h.Mashtab);
-    put<double>(b, 566, h.Date);
-    put<int32_t>(b, 574, doc.objects.count());
-    put<int32_t>(b, 578, h.NextID);
-    put<double>(b, 582, h.Scale);
-    put<float>(b, 590, h.XWind);
-    put<float>(b, 594, h.YWind);
+    uint8_t b[L::kHeader14.size]{};
+    putShort(b + L::kSignature, h.Signature);
+    put<int32_t>(b, L::kVersion, kCurrentMapVersion);
+    putShort(b + L::kNameMap, h.NameMap);
+    putShort(b + L::kCreatedBy, h.CreatedBy);
+    static_assert(std::tuple_size_v<decltype(h.Kept557)> == L::kHeader14.keptBytes);
+    std::copy(h.Kept557.begin(), h.Kept557.end(), b + L::kKept557);
+    put<int32_t>(b, L::kMashtab, h.Mashtab);
+    put<double>(b, L::kDate, h.Date);
+    put<int32_t>(b, L::kObjectCount, doc.objects.count());
+    put<int32_t>(b, L::kNextID, h.NextID);
+    put<double>(b, f.Scale, h.Scale);
+    put<float>(b, f.XWind, h.XWind);
+    put<float>(b, f.YWind, h.YWind);
     // Without objects no dictionary is written (readers skip it), so the counts must say so.
     const bool dictionaries = doc.objects.count() > 0;
-    put<int32_t>(b, 598, dictionaries ? doc.streets.count() : 0);
-    put<int32_t>(b, 602, h.NextStreetCode);
-    put<int32_t>(b, 606, dictionaries ? doc.towns.count() : 0);
-    put<int32_t>(b, 610, h.NextTownCode);
-    b[614] = h.Kept614;
+    put<int32_t>(b, f.StreetCount, dictionaries ? doc.streets.count() : 0);
+    put<int32_t>(b, f.NextStreetCode, h.NextStreetCode);
+    put<int32_t>(b, f.TownCount, dictionaries ? doc.towns.count() : 0);
+    put<int32_t>(b, f.NextTownCode, h.NextTownCode);
+    b[f.Kept614] = h.Kept614;
     sink.write(b, sizeof b);
 }
 
 void writeDictionary(ByteSink& sink, const TMapDictionary& dict) {
+    namespace E = L::dictionary_entry;
     for (const TMapDictionary::Entry& e : dict.sorted()) {
-        uint8_t b[43]{};
-        put<int16_t>(b, 0, static_cast<int16_t>(e.code));
-        ShortString<40> name;
+        uint8_t b[E::size]{};
+        put<int16_t>(b, E::Code, static_cast<int16_t>(e.code));
+        ShortString<E::NameCapacity> name;
         name.assign(e.name);
-        putShort(b + 2, name);
+        putShort(b + E::Name, name);
         sink.write(b, sizeof b);
     }
+}
+
+void writeRecord(ByteSink& sink, const TQEVMapObjectMem& o, int32_t dataCount, bool hasAddress, bool hasExtra) {
+    const L::RecordFields& f = L::kRecordR14;
+    uint8_t r[L::kRecordR14.size]{};
+    put<int32_t>(r, f.ID, o.ID);
+    put<int32_t>(r, f.Reserved1, o.Reserved1);
+    r[f.Reserved2] = o.Reserved2;
+    put<float>(r, f.Center, o.Center.X);
+    put<float>(r, f.Center + 4, o.Center.Y);
+    put<int32_t>(r, f.Ploskost, o.Ploskost);
+    put<int32_t>(r, f.ClassCode, o.ClassCode);
+    r[f.Locked] = o.Locked;
+    r[f.Kind] = o.Kind;
+    put<int32_t>(r, f.DataCount, dataCount);
+    r[f.Alpha] = o.Alpha;
+    put<int32_t>(r, f.PenColor, o.Pen.Color);
+    r[f.PenStyle] = o.Pen.Style;
+    static_assert(!L::kRecordR14.penWidthInt);
+    put<float>(r, f.PenWidth, o.Pen.Width);
+    put<uint32_t>(r, f.PenFlags, o.Pen.Flags);
+    put<int32_t>(r, f.BrushColor, o.Brush.Color);
+    r[f.BrushStyle] = o.Brush.Style;
+    // A flag other than 1 is carried as it was; only 1 promises a block.
+    r[f.HasAddress] = hasAddress ? 1 : (o.HasAddress == 1 ? 0 : o.HasAddress);
+    r[f.HasExtra] = hasExtra ? 1 : (o.HasExtra == 1 ? 0 : o.HasExtra);
+    put<float>(r, f.Height, o.Height);
+    sink.write(r, sizeof r);
+}
+
+void writeAddress(ByteSink& sink, const TAddressCode& a) {
+    const L::AddressFields& f = L::kAddressCode;
+    uint8_t b[L::kAddressCode.size]{};
+    put<int16_t>(b, f.TownCode, a.TownCode);
+    put<int16_t>(b, f.StreetCode, a.StreetCode);
+    putShort(b + f.House, a.House);
+    put<int16_t>(b, f.Street1Code, a.Street1Code);
+    putShort(b + f.House1, a.House1);
+    sink.write(b, sizeof b);
+}
+
+void writeText(ByteSink& sink, const TQEVMapText& t) {
+    namespace F = L::text_block;
+    uint8_t b[F::fixed]{};
+    put<float>(b, F::X, t.X);
+    put<float>(b, F::Y, t.Y);
+    put<int32_t>(b, F::Angle, t.Angle);
+    b[F::FontIndex] = t.FontIndex;
+    put<float>(b, F::FontSize, t.FontSize);
+    put<int32_t>(b, F::Length, static_cast<int32_t>(t.Text.size()));
+    sink.write(b, sizeof b);
+    sink.write(t.Text.data(), t.Text.size());
+    const uint8_t spare = 0;
+    sink.write(&spare, 1);
+}
+
+void writeNote(ByteSink& sink, const TQEVMapZametka& z) {
+    namespace F = L::note_block;
+    uint8_t b[F::fixed]{};
+    put<float>(b, F::X, z.X);
+    put<float>(b, F::Y, z.Y);
+    putShort(b + F::LibName, z.LibName);
+    putShort(b + F::IconName, z.IconName);
+    put<int32_t>(b, F::Length, static_cast<int32_t>(z.Text.size()));
+    sink.write(b, sizeof b);
+    sink.write(z.Text.data(), z.Text.size());
+    const uint8_t spare = 0;
+    sink.write(&spare, 1);
+}
+
+void writeBitmap(ByteSink& sink, const TQEVMapBitmap& bm) {
+    const L::BitmapFields& f = L::kBitmap14;
+    uint8_t b[L::kBitmap14.size]{};
+    for (std::size_t k = 0; k < 4; ++k) {
+        put<float>(b, f.Corners + 8 * k, bm.Corners[k].X);
+        put<float>(b, f.Corners + 4 + 8 * k, bm.Corners[k].Y);
+    }
+    b[f.ImageFormat] = bm.ImageFormat;
+    b[f.Transparent] = bm.Transparent;
+    put<int32_t>(b, f.TransparentColor, bm.TransparentColor);
+    put<int32_t>(b, f.ImageLength, static_cast<int32_t>(bm.ImageData.size()));
+    sink.write(b, sizeof b);
+    sink.write(bm.ImageData.data(), bm.ImageData.size());
 }
 
 void writeObject(ByteSink& sink, const TQEVMapObjectMem& o) {
@@ -70,40 +159,8 @@ void writeObject(ByteSink& sink, const TQEVMapObjectMem& o) {
 
     const bool hasAddress = o.HasAddress == 1 && o.Address;
     const bool hasExtra = o.HasExtra == 1 && o.Extra;
-    uint8_t r[56]{};
-    put<int32_t>(r, 0, o.ID);
-    put<int32_t>(r, 4, o.Reserved1);
-    r[8] = o.Reserved2;
-    put<float>(r, 9, o.Center.X);
-    put<float>(r, 13, o.Center.Y);
-    put<int32_t>(r, 17, o.Ploskost);
-    put<int32_t>(r, 21, o.ClassCode);
-    r[25] = o.Locked;
-    r[26] = o.Kind;
-    put<int32_t>(r, 27, dataCount);
-    r[31] = o.Alpha;
-    put<int32_t>(r, 32, o.Pen.Color);
-    r[36] = o.Pen.Style;
-    put<float>(r, 37, o.Pen.Width);
-    put<uint32_t>(r, 41, o.Pen.Flags);
-    put<int32_t>(r, 45, o.Brush.Color);
-    r[49] = o.Brush.Style;
-    // A flag other than 1 is carried as it was; only 1 promises a block.
-    r[50] = hasAddress ? 1 : (o.HasAddress == 1 ? 0 : o.HasAddress);
-    r[51] = hasExtra ? 1 : (o.HasExtra == 1 ? 0 : o.HasExtra);
-    put<float>(r, 52, o.Height);
-    sink.write(r, sizeof r);
-
-    if (hasAddress) {
-        const TAddressCode& a = *o.Address;
-        uint8_t b[kAddressCodeSize]{};
-        put<int16_t>(b, 0, a.TownCode);
-        put<int16_t>(b, 2, a.StreetCode);
-        putShort(b + 4, a.House);
-        put<int16_t>(b, 17, a.Street1Code);
-        putShort(b + 19, a.House1);
-        sink.write(b, sizeof b);
-    }
+    writeRecord(sink, o, dataCount, hasAddress, hasExtra);
+    if (hasAddress) writeAddress(sink, *o.Address);
     if (hasExtra) sink.write(o.Extra->data(), o.Extra->size());
 
     switch (o.Kind) {
@@ -112,50 +169,14 @@ void writeObject(ByteSink& sink, const TQEVMapObjectMem& o) {
             for (const TQEVMapObjectMem& kid : *kids) writeObject(sink, kid);
         break;
     case cText:
-        if (const TQEVMapText* t = o.text()) {
-            uint8_t b[kTextBlockFixed]{};
-            put<float>(b, 0, t->X);
-            put<float>(b, 4, t->Y);
-            put<int32_t>(b, 8, t->Angle);
-            b[12] = t->FontIndex;
-            put<float>(b, 13, t->FontSize);
-            put<int32_t>(b, 17, static_cast<int32_t>(t->Text.size()));
-            sink.write(b, sizeof b);
-            sink.write(t->Text.data(), t->Text.size());
-            const uint8_t spare = 0;
-            sink.write(&spare, 1);
-        }
+        if (const TQEVMapText* t = o.text()) writeText(sink, *t);
         break;
     case cZametka:
-        if (const TQEVMapZametka* z = o.note()) {
-            uint8_t b[kNoteBlockFixed]{};
-            put<float>(b, 0, z->X);
-            put<float>(b, 4, z->Y);
-            putShort(b + 8, z->LibName);
-            putShort(b + 39, z->IconName);
-            put<int32_t>(b, 70, static_cast<int32_t>(z->Text.size()));
-            sink.write(b, sizeof b);
-            sink.write(z->Text.data(), z->Text.size());
-            const uint8_t spare = 0;
-            sink.write(&spare, 1);
-        }
+        if (const TQEVMapZametka* z = o.note()) writeNote(sink, *z);
         break;
-    case cBitmap: {
-        TQEVMapBitmap empty;
-        const TQEVMapBitmap& bm = o.bitmap() ? *o.bitmap() : empty;
-        uint8_t b[kBitmapBlockSize]{};
-        for (std::size_t k = 0; k < 4; ++k) {
-            put<float>(b, 8 * k, bm.Corners[k].X);
-            put<float>(b, 4 + 8 * k, bm.Corners[k].Y);
-        }
-        b[32] = bm.ImageFormat;
-        b[33] = bm.Transparent;
-        put<int32_t>(b, 34, bm.TransparentColor);
-        put<int32_t>(b, 38, static_cast<int32_t>(bm.ImageData.size()));
-        sink.write(b, sizeof b);
-        sink.write(bm.ImageData.data(), bm.ImageData.size());
+    case cBitmap:
+        writeBitmap(sink, o.bitmap() ? *o.bitmap() : TQEVMapBitmap{});
         break;
-    }
     default:
         if (isPointKind(o.Kind)) {
             const auto pts = o.points();
