@@ -17,6 +17,7 @@ set(KESTRUM_CORE_TEST_SOURCES
   interact/text_search_test.cpp
   io/file_open_test.cpp
   io/map_damage_test.cpp
+  io/map_layout_test.cpp
   io/map_roundtrip_test.cpp
   io/map_versions_test.cpp
   model/model_test.cpp
