@@ -3,6 +3,7 @@
 #include "cursors.h"
 
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QWheelEvent>
@@ -27,7 +28,32 @@ KorvaneWidget::KorvaneWidget(QWidget* parent) : TMyImage(parent) {
     m_blink.start();
     QObject::connect(&m_autoScroll, &QTimer::timeout, [this] { m_map.RepeatTick(TRepeat::AutoScroll); });
     QObject::connect(&m_middlePan, &QTimer::timeout, [this] { m_map.RepeatTick(TRepeat::MiddlePan); });
+    m_map.OnErrorMessage = [this](const std::string& text) { ShowErrorMessage(text); };
     setMouseTracking(true);
+}
+
+void KorvaneWidget::ShowErrorMessage(const std::string& text) {
+    // The message may come from inside a paint or a mouse handler of the map: the box is put up
+    // once control is back in the event loop, and it is modeless, so neither the handler nor
+    // the host (whose window holds the map inside the plug-in) waits for the user or loses its
+    // input. A box still pending when the widget goes is dropped with it.
+    QMetaObject::invokeMethod(
+        this, [this, message = QString::fromUtf8(text.data(), int(text.size()))] { OpenErrorBox(message); },
+        Qt::QueuedConnection);
+}
+
+void KorvaneWidget::OpenErrorBox(const QString& text) {
+    if (m_errorBox) {
+        // One box at a time: a repeated action adds its message once rather than a pile of boxes.
+        if (!m_errorBox->text().split(QLatin1Char('\n')).contains(text))
+            m_errorBox->setText(m_errorBox->text() + QLatin1Char('\n') + text);
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Ошибка"), text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    m_errorBox = box;
+    box->show();
 }
 
 namespace {

@@ -8,11 +8,13 @@
 #include "qt_image_decoder.h"
 #include "qt_text_measurer.h"
 
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
 
 class QKeyEvent;
+class QMessageBox;
 class QWheelEvent;
 
 namespace kestrum::qt {
@@ -67,6 +69,10 @@ class KorvaneWidget : public TMyImage, public TKorvaneHost {
     void keyReleaseEvent(QKeyEvent* event) override;
 
   private:
+    // The map's OnErrorMessage: a box over the map's window, opened from the event loop.
+    void ShowErrorMessage(const std::string& text);
+    void OpenErrorBox(const QString& text);
+
     QtTextMeasurer m_measurer;
     QtImageDecoder m_decoder;
     TKorvane m_map;
@@ -78,6 +84,7 @@ class KorvaneWidget : public TMyImage, public TKorvaneHost {
     bool m_fitted = false;
     double m_fitScale = 0;
     float m_fitX = 0, m_fitY = 0;
+    QPointer<QMessageBox> m_errorBox; // the one shown now, if any
 };
 
 } // namespace kestrum::qt
