@@ -141,8 +141,8 @@ class TKorvane : public TQevIconClient {
     int32_t GuideColor = 0xC0C0C0;
     int32_t GuideStepX = 50, GuideStepY = 50;
     int32_t ScaleFind = 800;
-    bool UseIndex = false;
-    int32_t IndexSize = 1000;
+    bool UseIndex = false;    // kept for callers; the grid index decides by itself (docs/ARCHITECTURE.md)
+    int32_t IndexSize = 1000; // likewise
     int32_t TimerInterval = 750;
     int32_t BorderWidth = 0;
     int32_t Tag = 0; // free for the owner; the viewer shows street labels while it is 1
