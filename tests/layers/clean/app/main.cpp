@@ -1,0 +1,2 @@
+#include "back_end.h"
+#include "model/point.h"
