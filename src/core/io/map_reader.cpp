@@ -10,22 +10,6 @@ namespace map_reading {
 
 namespace L = map_layout;
 
-VersionFormat formatOf(int32_t v) {
-    VersionFormat f{};
-    f.header = &L::headerFields(v);
-    f.record = &L::recordFields(v);
-    f.address = &L::addressFields(v);
-    f.bitmap = &L::bitmapFields(v);
-    f.fixedText = v <= 7;
-    f.noteForm = v <= 4 ? 1 : v <= 7 ? 2 : 0;
-    f.fontSizeInt = v <= 12;
-    f.angleInDegrees = v <= 5;
-    f.trimText = v <= 4 || v == 7;
-    f.cornersStored = L::stored(f.record->Corners);
-    f.childLists = v >= 4;
-    return f;
-}
-
 namespace {
 
 void decodeHeader(const uint8_t* h, const L::HeaderFields& f, MapHeader& out) {
@@ -50,7 +34,63 @@ void decodeHeader(const uint8_t* h, const L::HeaderFields& f, MapHeader& out) {
     if (L::stored(f.Kept614)) out.Kept614 = h[f.Kept614];
 }
 
+// One decoder per layout, its offsets and absent fields settled at compile time: records are
+// the one thing read a million times in a large map.
+template <const L::RecordFields& f>
+void decodeRecordAs(const uint8_t* r, TQEVMapObjectMem& o) {
+    o.ID = at<int32_t>(r, f.ID);
+    if constexpr (L::stored(f.Reserved1)) o.Reserved1 = at<int32_t>(r, f.Reserved1);
+    else o.Reserved1 = -1;
+    if constexpr (L::stored(f.Reserved2)) o.Reserved2 = r[f.Reserved2];
+    else o.Reserved2 = 0;
+    if constexpr (L::stored(f.Corners))
+        for (std::size_t k = 0; k < 4; ++k)
+            o.Corners[k] = {at<float>(r, f.Corners + 8 * k), at<float>(r, f.Corners + 4 + 8 * k)};
+    if constexpr (L::stored(f.Center)) o.Center = {at<float>(r, f.Center), at<float>(r, f.Center + 4)};
+    o.Ploskost = at<int32_t>(r, f.Ploskost);
+    o.ClassCode = at<int32_t>(r, f.ClassCode);
+    o.Locked = r[f.Locked];
+    o.Kind = r[f.Kind];
+    o.DataCount = at<int32_t>(r, f.DataCount);
+    if constexpr (L::stored(f.Alpha)) o.Alpha = r[f.Alpha];
+    float width;
+    if constexpr (f.penWidthInt) width = static_cast<float>(at<int32_t>(r, f.PenWidth));
+    else width = at<float>(r, f.PenWidth);
+    o.Pen = {at<int32_t>(r, f.PenColor), r[f.PenStyle], width, at<uint32_t>(r, f.PenFlags)};
+    o.Brush = {at<int32_t>(r, f.BrushColor), r[f.BrushStyle]};
+    o.HasAddress = r[f.HasAddress];
+    o.HasExtra = r[f.HasExtra];
+    if constexpr (L::stored(f.Height)) o.Height = at<float>(r, f.Height);
+    if constexpr (!L::stored(f.Center)) ComputeCenter(o);
+}
+
+RecordDecoder decoderFor(const L::RecordFields& f) {
+    if (&f == &L::kRecordR70) return &decodeRecordAs<L::kRecordR70>;
+    if (&f == &L::kRecordR83) return &decodeRecordAs<L::kRecordR83>;
+    if (&f == &L::kRecordR51) return &decodeRecordAs<L::kRecordR51>;
+    if (&f == &L::kRecordR51H) return &decodeRecordAs<L::kRecordR51H>;
+    if (&f == &L::kRecordR56) return &decodeRecordAs<L::kRecordR56>;
+    return &decodeRecordAs<L::kRecordR14>;
+}
+
 } // namespace
+
+VersionFormat formatOf(int32_t v) {
+    VersionFormat f{};
+    f.header = &L::headerFields(v);
+    f.record = &L::recordFields(v);
+    f.decodeRecord = decoderFor(*f.record);
+    f.address = &L::addressFields(v);
+    f.bitmap = &L::bitmapFields(v);
+    f.fixedText = v <= 7;
+    f.noteForm = v <= 4 ? 1 : v <= 7 ? 2 : 0;
+    f.fontSizeInt = v <= 12;
+    f.angleInDegrees = v <= 5;
+    f.trimText = v <= 4 || v == 7;
+    f.cornersStored = L::stored(f.record->Corners);
+    f.childLists = v >= 4;
+    return f;
+}
 
 void Reader::noteDamage(uint64_t offset, std::string message) {
     if (!m_result.damage) m_result.damage = ReadDiagnostic{offset, std::move(message)};
@@ -170,35 +210,11 @@ void Reader::readObjects(int32_t count, bool untilEnd) {
     }
 }
 
-void Reader::decodeRecord(const uint8_t* r, TQEVMapObjectMem& o) const {
-    const L::RecordFields& f = *m_format.record;
-    o.ID = at<int32_t>(r, f.ID);
-    o.Reserved1 = L::stored(f.Reserved1) ? at<int32_t>(r, f.Reserved1) : -1;
-    o.Reserved2 = L::stored(f.Reserved2) ? r[f.Reserved2] : uint8_t{0};
-    if (L::stored(f.Corners))
-        for (std::size_t k = 0; k < 4; ++k)
-            o.Corners[k] = {at<float>(r, f.Corners + 8 * k), at<float>(r, f.Corners + 4 + 8 * k)};
-    if (L::stored(f.Center)) o.Center = {at<float>(r, f.Center), at<float>(r, f.Center + 4)};
-    o.Ploskost = at<int32_t>(r, f.Ploskost);
-    o.ClassCode = at<int32_t>(r, f.ClassCode);
-    o.Locked = r[f.Locked];
-    o.Kind = r[f.Kind];
-    o.DataCount = at<int32_t>(r, f.DataCount);
-    if (L::stored(f.Alpha)) o.Alpha = r[f.Alpha];
-    const float width = f.penWidthInt ? static_cast<float>(at<int32_t>(r, f.PenWidth)) : at<float>(r, f.PenWidth);
-    o.Pen = {at<int32_t>(r, f.PenColor), r[f.PenStyle], width, at<uint32_t>(r, f.PenFlags)};
-    o.Brush = {at<int32_t>(r, f.BrushColor), r[f.BrushStyle]};
-    o.HasAddress = r[f.HasAddress];
-    o.HasExtra = r[f.HasExtra];
-    if (L::stored(f.Height)) o.Height = at<float>(r, f.Height);
-    if (!L::stored(f.Center)) ComputeCenter(o);
-}
-
 void Reader::readObject(TQEVMapObjectMem& obj, int depth) {
     const uint64_t recordStart = m_src.position();
     uint8_t rec[L::kLargestRecord];
     readExact(rec, m_format.record->size, "object record");
-    decodeRecord(rec, obj);
+    m_format.decodeRecord(rec, obj);
     if (obj.HasAddress == 1) readAddress(obj);
     if (obj.HasExtra == 1) {
         TExtraBlock extra;

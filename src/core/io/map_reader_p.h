@@ -29,10 +29,13 @@ struct SkipObject {
     std::string message;
 };
 
+using RecordDecoder = void (*)(const uint8_t* record, TQEVMapObjectMem& obj);
+
 // How one version differs from the current one beyond its field offsets.
 struct VersionFormat {
     const map_layout::HeaderFields* header = nullptr;
     const map_layout::RecordFields* record = nullptr;
+    RecordDecoder decodeRecord = nullptr;
     const map_layout::AddressFields* address = nullptr;
     const map_layout::BitmapFields* bitmap = nullptr;
     bool fixedText = false; // text form T
@@ -79,7 +82,6 @@ class Reader {
     void readDictionary(TMapDictionary& dict, int32_t count, std::string_view what);
     void readObjects(int32_t count, bool untilEnd);
     void readObject(TQEVMapObjectMem& obj, int depth);
-    void decodeRecord(const uint8_t* rec, TQEVMapObjectMem& obj) const;
     // The blocks after a record (map_blocks.cpp).
     void readAddress(TQEVMapObjectMem& obj);
     void readData(TQEVMapObjectMem& obj, int depth, uint64_t recordStart);
