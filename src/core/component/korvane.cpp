@@ -451,12 +451,15 @@ bool TKorvane::PostBuffer(AfterPost after) {
     }
     if (OnBeforePostObject) OnBeforePostObject(*this);
     if (isPostable(CurrentObject)) {
-        const TAdres names{BufferTown, BufferStreet, BufferHouse, BufferStreet1, BufferHouse1};
+        AddressViews names;
+        names.Town = BufferTown, names.Street = BufferStreet, names.House = BufferHouse;
+        names.Street1 = BufferStreet1, names.House1 = BufferHouse1;
         // KeepCopy: the list gets the one copy made, the buffer stays as it is (with the Center an
         // append gives it). Release: the object moves, nothing is copied.
         const bool keep = after == AfterPost::KeepCopy;
         const PostOutcome done = postObject(Postable(), CurrentObject, names, CurrentIndex,
-                                            keep ? PostCopy::Copy : PostCopy::Move, Measurer(), Fonts());
+                                            keep ? PostCopy::Copy : PostCopy::Move,
+                                            [this](TQEVMapObjectMem& o) { UpdateCorners(o); });
         CurrentIndex = done.index;
         if (!keep) {
             CurrentObject = TQEVMapObjectMem{};

@@ -25,7 +25,8 @@ TQEVMapObjectMem& TDocumentSink::NewObject() {
 
 bool TDocumentSink::Post() {
     if (!isPostable(m_object)) return false;
-    postObject(PostTarget(m_doc), m_object, m_names, -1, PostCopy::Move, measurer(), m_fonts);
+    postObject(PostTarget(m_doc), m_object, AddressViews(m_names), -1, PostCopy::Move,
+               [this](TQEVMapObjectMem& o) { UpdateCorners(o); });
     m_object = TQEVMapObjectMem{};
     return true;
 }

@@ -23,7 +23,7 @@ bool isPostable(const TQEVMapObjectMem& obj) {
     return obj.DataCount > 0 && !emptyText;
 }
 
-bool encodeAddress(PostTarget& target, TQEVMapObjectMem& obj, const TAdres& names) {
+bool encodeAddress(PostTarget& target, TQEVMapObjectMem& obj, const AddressViews& names) {
     const std::string_view town = trimmed(names.Town);
     std::string_view street = trimmed(names.Street), street1 = trimmed(names.Street1);
     std::string_view house = trimmed(names.House), house1 = trimmed(names.House1);
@@ -74,11 +74,11 @@ bool encodeNoteBlock(TQEVMapObjectMem& obj, const TQEVMapZametka& note) {
     return true;
 }
 
-PostOutcome postObject(PostTarget target, TQEVMapObjectMem& obj, const TAdres& names, int index, PostCopy copy,
-                       const TextMeasurer& measurer, const FontNames& fonts) {
+PostOutcome postObject(PostTarget target, TQEVMapObjectMem& obj, const AddressViews& names, int index, PostCopy copy,
+                       const std::function<void(TQEVMapObjectMem&)>& corners) {
     PostOutcome out;
     out.dictionaryGrew = encodeAddress(target, obj, names);
-    updateCorners(obj, measurer, fonts);
+    corners(obj);
     const TMapRect grow = cornerBox(obj);
     out.appended = index < 0 || index >= target.objects.count();
     if (out.appended) ComputeCenter(obj);

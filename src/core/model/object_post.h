@@ -6,6 +6,7 @@
 #include "model/text_measure.h"
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 namespace kestrum {
@@ -31,13 +32,21 @@ struct PostTarget {
 int32_t streetCodeOf(PostTarget& target, std::string_view name, bool& added);
 int32_t townCodeOf(PostTarget& target, std::string_view name, bool& added);
 
+// The address names a post encodes, as views: the edit buffer's strings are not copied per post.
+struct AddressViews {
+    std::string_view Town, Street, House, Street1, House1;
+    AddressViews() = default;
+    explicit AddressViews(const TAdres& a)
+        : Town(a.Town), Street(a.Street), House(a.House), Street1(a.Street1), House1(a.House1) {}
+};
+
 // Whether a post stores the object: it has data, and a text has text.
 bool isPostable(const TQEVMapObjectMem& obj);
 
 // The address names as codes into the object; names new to a dictionary are added. A house
 // number alone is no address: without town and streets the object's address is cleared. A
 // second street without a first takes the first's place. True when a dictionary grew.
-bool encodeAddress(PostTarget& target, TQEVMapObjectMem& obj, const TAdres& names);
+bool encodeAddress(PostTarget& target, TQEVMapObjectMem& obj, const AddressViews& names);
 
 // The object's corners (texts measured, a group's members too). The font names are copied for
 // texts and groups alone, not for every object an importer posts.
@@ -62,11 +71,12 @@ struct PostOutcome {
 };
 
 // Writes a postable object over the one at `index`, or appends it when `index` is negative or
-// at or beyond the end: the address names become codes, the corners are computed, and only an
+// at or beyond the end: the address names become codes, `corners` computes the corners (texts
+// measured as the caller draws them; see updateCorners), and only an
 // append sets Center (a post over an object keeps the Center its user placed) and advances
 // NextID. The extent grows by the corners (it is the object's box when it is the only one);
 // the header counts the objects.
-PostOutcome postObject(PostTarget target, TQEVMapObjectMem& obj, const TAdres& names, int index, PostCopy copy,
-                       const TextMeasurer& measurer, const FontNames& fonts);
+PostOutcome postObject(PostTarget target, TQEVMapObjectMem& obj, const AddressViews& names, int index, PostCopy copy,
+                       const std::function<void(TQEVMapObjectMem&)>& corners);
 
 } // namespace kestrum
