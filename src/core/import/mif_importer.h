@@ -6,7 +6,7 @@
 //   mif_posting.cpp   MID rows and the map objects made of the pending object.
 // Private to the importer: nothing outside src/core/import includes it.
 
-#include "icons/mapinfo_symbols.h"
+#include "model/mapinfo_symbol_numbers.h"
 #include "import/mif_charset.h"
 #include "import/mif_import.h"
 #include "import/mif_lines.h"
