@@ -17,8 +17,7 @@
 #include "import_generator.h"
 
 #include "component/korvane.h"
-#include "import/mif_import.h"
-#include "import/polish_import.h"
+#include "component/korvane_import.h"
 #include "import/polish_styles.h"
 
 #include <benchmark/benchmark.h>

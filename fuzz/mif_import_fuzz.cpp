@@ -2,7 +2,7 @@
 // result must not depend on where the block reads fall. One input carries both files: the MIF,
 // then the separator line below, then the MID; without the separator there is no MID.
 
-#include "component/korvane.h"
+#include "import/document_sink.h"
 #include "import/mif_import.h"
 #include "io/byte_source.h"
 
@@ -25,8 +25,11 @@ struct Run {
     std::size_t points = 0;
 };
 
-Run importOnce(TKorvane& map, std::string_view mif, std::optional<std::string_view> mid, std::size_t block) {
-    map.Clear();
+// Into a bare document, through the sink every import posts to: a text parser is fuzzed without
+// a map component around it.
+Run importOnce(std::string_view mif, std::optional<std::string_view> mid, std::size_t block) {
+    MapDocument doc;
+    TDocumentSink sink(doc);
     MemorySource mifSrc({reinterpret_cast<const uint8_t*>(mif.data()), mif.size()});
     std::optional<MemorySource> midSrc;
     if (mid) midSrc.emplace(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(mid->data()), mid->size()));
@@ -34,12 +37,12 @@ Run importOnce(TKorvane& map, std::string_view mif, std::optional<std::string_vi
     options.blockBytes = block;
     options.maxLineBytes = 4096;
     Run run;
-    run.result = ImportMIF(map, mifSrc, midSrc ? &*midSrc : nullptr, "fuzz.mif", "fuzz.mid", options);
-    if (run.result.objects != map.Objects().count()) {
-        std::fprintf(stderr, "%d objects reported, %d in the map\n", run.result.objects, map.Objects().count());
+    run.result = ImportMIF(sink, mifSrc, midSrc ? &*midSrc : nullptr, "fuzz.mif", "fuzz.mid", options);
+    if (run.result.objects != doc.objects.count() || doc.header.ObjectCount != doc.objects.count()) {
+        std::fprintf(stderr, "%d objects reported, %d in the map\n", run.result.objects, doc.objects.count());
         std::abort();
     }
-    for (const TQEVMapObjectMem& o : map.Objects()) {
+    for (const TQEVMapObjectMem& o : doc.objects) {
         for (const TMapPoint& p : o.points()) {
             if (!std::isfinite(p.X) || !std::isfinite(p.Y)) {
                 std::fprintf(stderr, "a point that is no place\n");
@@ -60,11 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::optional<std::string_view> mid;
     if (sep != std::string_view::npos) mid = all.substr(sep + kSeparator.size());
 
-    // One component for the whole run, as a viewer opens file after file.
-    static TKorvane& map = *new TKorvane;
-    const Run whole = importOnce(map, mif, mid, std::size_t{1} << 20);
+    const Run whole = importOnce(mif, mid, std::size_t{1} << 20);
     // Tiny blocks put a block boundary inside nearly every line and line end.
-    const Run tiny = importOnce(map, mif, mid, 7);
+    const Run tiny = importOnce(mif, mid, 7);
     const ImportResult& a = whole.result;
     const ImportResult& b = tiny.result;
     if (a.objects != b.objects || a.records != b.records || a.skipped != b.skipped || a.problems != b.problems ||

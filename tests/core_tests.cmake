@@ -7,13 +7,16 @@ set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 add_subdirectory(${KESTRUM_GTEST_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 set(KESTRUM_CORE_TEST_SOURCES
+  component/edit_buffer_post_test.cpp
   component/korvane_test.cpp
   icons/qev_icon_test.cpp
   import/mif_import_test.cpp
   import/mif_lines_test.cpp
+  import/object_sink_test.cpp
   import/polish_icons_test.cpp
   import/polish_import_test.cpp
   import/polish_labels_test.cpp
+  import/text_lines_test.cpp
   interact/text_search_test.cpp
   io/file_open_test.cpp
   io/map_damage_test.cpp

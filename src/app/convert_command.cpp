@@ -3,7 +3,7 @@
 
 #include "io/byte_source.h"
 #include "io/file_open.h"
-#include "import/polish_text.h"
+#include "component/korvane_import.h"
 #include "io/map_writer.h"
 
 #include <cstdio>

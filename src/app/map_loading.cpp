@@ -2,8 +2,7 @@
 
 #include "commands.h"
 #include "component/viewer_setup.h"
-#include "import/mif_import.h"
-#include "import/polish_import.h"
+#include "component/korvane_import.h"
 #include "io/byte_source.h"
 #include "io/file_open.h"
 

@@ -2,8 +2,7 @@
 
 #include "component/viewer_setup.h"
 #include "icons/qev_icon.h"
-#include "import/mif_import.h"
-#include "import/polish_import.h"
+#include "component/korvane_import.h"
 #include "progress_window.h"
 #include "viewer_form.h"
 

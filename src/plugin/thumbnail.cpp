@@ -1,8 +1,7 @@
 #include "thumbnail.h"
 
 #include "component/viewer_setup.h"
-#include "import/mif_import.h"
-#include "import/polish_import.h"
+#include "component/korvane_import.h"
 #include "open_viewer.h"
 #include "qt_draw_object.h"
 #include "qt_image_decoder.h"

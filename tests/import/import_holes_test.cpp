@@ -2,8 +2,7 @@
 // formats; rings elsewhere stay areas of their own. The hole stays bare when drawn.
 
 #include "component/korvane.h"
-#include "import/mif_import.h"
-#include "import/polish_import.h"
+#include "component/korvane_import.h"
 #include "import/polish_styles.h"
 #include "io/byte_source.h"
 #include "model/polygon_rings.h"

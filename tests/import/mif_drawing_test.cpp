@@ -1,7 +1,7 @@
 // Imported MIF objects on the screen: pens as wide in pixels as MapInfo draws them at every
 // zoom, also after a trip through a ".MAP" file, while pens in map units still grow.
 
-#include "import/mif_import.h"
+#include "component/korvane_import.h"
 #include "io/byte_source.h"
 #include "icons/qev_icon.h"
 #include "io/map_writer.h"

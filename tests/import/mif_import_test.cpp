@@ -3,7 +3,7 @@
 // allocation or a lost neighbour.
 
 #include "component/korvane.h"
-#include "import/mif_import.h"
+#include "component/korvane_import.h"
 #include "io/byte_source.h"
 #include "io/file_open.h"
 #include "support/largest_allocation.h"

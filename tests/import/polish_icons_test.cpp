@@ -5,7 +5,7 @@
 #include "icons/builtin_library.h"
 #include "icons/qev_icon.h"
 #include "import/polish_icons.h"
-#include "import/polish_import.h"
+#include "component/korvane_import.h"
 #include "import/polish_styles.h"
 #include "io/byte_source.h"
 

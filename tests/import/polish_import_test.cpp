@@ -2,7 +2,7 @@
 // made, the real files of the shared corpus, and damaged input.
 
 #include "component/korvane.h"
-#include "import/polish_import.h"
+#include "component/korvane_import.h"
 #include "import/polish_styles.h"
 #include "import/polish_text.h"
 #include "io/byte_source.h"

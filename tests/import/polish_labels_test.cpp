@@ -2,7 +2,7 @@
 // and a map's code page chosen from the letters of its text.
 
 #include "component/korvane.h"
-#include "import/polish_import.h"
+#include "component/korvane_import.h"
 #include "import/polish_styles.h"
 #include "import/polish_text.h"
 #include "io/byte_source.h"

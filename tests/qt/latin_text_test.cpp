@@ -3,7 +3,7 @@
 
 #include "component/korvane.h"
 #include "headless.h"
-#include "import/polish_import.h"
+#include "component/korvane_import.h"
 #include "import/polish_styles.h"
 #include "io/byte_source.h"
 #include "model/codepage.h"

@@ -1,6 +1,7 @@
 #include "component/korvane.h"
 
 #include "io/byte_source.h"
+#include "model/object_post.h"
 
 #include <algorithm>
 #include <cmath>
@@ -326,22 +327,18 @@ void TKorvane::EndUpdate() {
 // --- dictionaries and blocks ---------------------------------------------------------------------
 
 int32_t TKorvane::StreetCodeOf(std::string_view name) {
+    PostTarget target = Postable();
     bool added = false;
-    const int32_t code = m_list->streets.codeOf(name, m_ownDoc->header.NextStreetCode, &added);
-    if (added) {
-        m_ownDoc->header.StreetCount = m_list->streets.count();
-        Modified = true;
-    }
+    const int32_t code = streetCodeOf(target, name, added);
+    if (added) Modified = true;
     return code;
 }
 
 int32_t TKorvane::TownCodeOf(std::string_view name) {
+    PostTarget target = Postable();
     bool added = false;
-    const int32_t code = m_list->towns.codeOf(name, m_ownDoc->header.NextTownCode, &added);
-    if (added) {
-        m_ownDoc->header.TownCount = m_list->towns.count();
-        Modified = true;
-    }
+    const int32_t code = townCodeOf(target, name, added);
+    if (added) Modified = true;
     return code;
 }
 
@@ -356,23 +353,20 @@ TQEVMapZametka TKorvane::DecodeNote(const TQEVMapObjectMem& obj) {
 }
 
 void TKorvane::EncodeText(TQEVMapObjectMem& obj, const TQEVMapText& text) const {
-    if (obj.Kind != cText || (obj.Locked && Options.mpLocked())) return;
-    obj.setText(text);
+    if (obj.Locked && Options.mpLocked()) return;
+    encodeTextBlock(obj, text);
 }
 
 void TKorvane::EncodeNote(TQEVMapObjectMem& obj, const TQEVMapZametka& note) const {
-    if (obj.Kind != cZametka || (obj.Locked && Options.mpLocked())) return;
-    obj.setNote(note);
+    if (obj.Locked && Options.mpLocked()) return;
+    encodeNoteBlock(obj, note);
 }
 
 void TKorvane::UpdateCorners(TQEVMapObjectMem& obj) const {
-    // Only texts are measured (a group may hold some): the font names are copied for them alone,
+    // Only texts are measured (a group may hold some): the font names are built for them alone,
     // not for every object an importer posts.
     static const FontNames unused;
-    if (obj.Kind == cText || obj.Kind == cGroup)
-        ComputeCorners(obj, Measurer(), Fonts());
-    else
-        ComputeCorners(obj, Measurer(), unused);
+    updateCorners(obj, Measurer(), obj.Kind == cText || obj.Kind == cGroup ? Fonts() : unused);
 }
 
 // --- edit buffer ---------------------------------------------------------------------------------
@@ -445,64 +439,32 @@ void TKorvane::SetBitmapBlock(TQEVMapBitmap block) {
     CurrentObject.setBitmap(std::move(block));
 }
 
+PostTarget TKorvane::Postable() {
+    // A linked component shares objects and dictionaries, and keeps its own header and extent.
+    return PostTarget(m_ownDoc->header, m_list->objects, m_list->streets, m_list->towns, m_ownDoc->extent);
+}
+
 bool TKorvane::PostBuffer(AfterPost after) {
     if (!m_bufferHolds) {
         if (OnErrorMessage) OnErrorMessage("Ошибка ! Нет объекта в буфере редактирования !");
         return false;
     }
     if (OnBeforePostObject) OnBeforePostObject(*this);
-    TQEVMapObjectMem& obj = CurrentObject;
-    const bool emptyText = obj.Kind == cText && (!obj.text() || obj.text()->Text.empty());
-    if (obj.DataCount > 0 && !emptyText) {
-        // A house number alone is no address.
-        const std::string_view town = trimmed(BufferTown);
-        std::string_view street = trimmed(BufferStreet), street1 = trimmed(BufferStreet1);
-        std::string_view house = trimmed(BufferHouse), house1 = trimmed(BufferHouse1);
-        if (town.empty() && street.empty() && street1.empty()) {
-            obj.clearAddress();
-        } else {
-            if (street.empty() && !street1.empty()) {
-                street = street1, house = house1;
-                street1 = {}, house1 = {};
-            }
-            TAddressCode code;
-            code.TownCode = static_cast<int16_t>(TownCodeOf(town));
-            code.StreetCode = static_cast<int16_t>(StreetCodeOf(street));
-            code.House.assign(house);
-            if (!street1.empty()) {
-                code.Street1Code = static_cast<int16_t>(StreetCodeOf(street1));
-                code.House1.assign(house1);
-            }
-            obj.setAddress(code);
-        }
-        UpdateCorners(obj);
-        ComputeCenter(obj);
-        // A rotated text's box is not axis-aligned: Corners[2] need not be the far corner.
-        TMapRect grow{obj.Corners[0].X, obj.Corners[0].Y, obj.Corners[0].X, obj.Corners[0].Y};
-        for (const TMapPoint& c : obj.Corners) {
-            grow.MinX = std::min(grow.MinX, c.X), grow.MinY = std::min(grow.MinY, c.Y);
-            grow.MaxX = std::max(grow.MaxX, c.X), grow.MaxY = std::max(grow.MaxY, c.Y);
-        }
-        const bool appending = CurrentIndex < 0 || CurrentIndex >= m_list->objects.count();
+    if (isPostable(CurrentObject)) {
+        AddressViews names;
+        names.Town = BufferTown, names.Street = BufferStreet, names.House = BufferHouse;
+        names.Street1 = BufferStreet1, names.House1 = BufferHouse1;
+        // KeepCopy: the list gets the one copy made, the buffer stays as it is (with the Center an
+        // append gives it). Release: the object moves, nothing is copied.
         const bool keep = after == AfterPost::KeepCopy;
-        if (appending) {
-            CurrentIndex = m_list->objects.Add(keep ? DeepCopy(obj) : std::move(obj));
-            ++m_ownDoc->header.NextID;
-        } else {
-            m_list->objects.Replace(CurrentIndex, keep ? DeepCopy(obj) : std::move(obj));
-        }
+        const PostOutcome done = postObject(Postable(), CurrentObject, names, CurrentIndex,
+                                            keep ? PostCopy::Copy : PostCopy::Move,
+                                            [this](TQEVMapObjectMem& o) { UpdateCorners(o); });
+        CurrentIndex = done.index;
         if (!keep) {
             CurrentObject = TQEVMapObjectMem{};
             m_bufferHolds = false;
         }
-        TMapRect& e = m_ownDoc->extent;
-        if (m_list->objects.count() == 1) {
-            e = grow;
-        } else {
-            e.MinX = std::min(e.MinX, grow.MinX), e.MinY = std::min(e.MinY, grow.MinY);
-            e.MaxX = std::max(e.MaxX, grow.MaxX), e.MaxY = std::max(e.MaxY, grow.MaxY);
-        }
-        m_ownDoc->header.ObjectCount = m_list->objects.count();
         Modified = true;
         Propagate();
     }

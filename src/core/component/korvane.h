@@ -24,6 +24,7 @@
 namespace kestrum {
 
 class ByteSource;
+struct PostTarget;
 
 enum TInstrument : uint8_t {
     iNone, iMeasure, iPick, iPolygon, iRectangle, iLine, iPixel, iBezier, iBezierFill, iEllipse,
@@ -372,6 +373,8 @@ class TKorvane : public TQevIconClient {
     bool Modified = false;
 
   private:
+    // What a post changes: the shared objects and dictionaries, this component's header and extent.
+    PostTarget Postable();
     void ClearUndo();
     void OptionsChanged();
     void Invalidate();

@@ -39,7 +39,7 @@ std::optional<std::filesystem::path> findMidBeside(const std::filesystem::path& 
     return std::nullopt;
 }
 
-ImportResult ImportMIFFile(TKorvane& map, const std::filesystem::path& mifPath) {
+ImportResult ImportMIFFile(TObjectSink& sink, const std::filesystem::path& mifPath) {
     const std::string mifName = pathToUtf8(mifPath);
     FileSource mif(mifName);
     std::optional<FileSource> mid;
@@ -53,7 +53,7 @@ ImportResult ImportMIFFile(TKorvane& map, const std::filesystem::path& mifPath) 
             midFailure = ImportProblem{midName, 0, e.what()};
         }
     }
-    ImportResult r = ImportMIF(map, mif, mid ? &*mid : nullptr, mifName, midName);
+    ImportResult r = ImportMIF(sink, mif, mid ? &*mid : nullptr, mifName, midName);
     if (midFailure) {
         if (!r.firstProblem) r.firstProblem = *midFailure;
         ++r.problems;

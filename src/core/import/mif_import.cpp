@@ -20,10 +20,10 @@ constexpr uint64_t kMinBytesPerPart = 2;
 
 } // namespace
 
-MifImporter::MifImporter(TKorvane& map, ByteSource& mif, ByteSource* mid, std::string mifName, std::string midName,
+MifImporter::MifImporter(TObjectSink& sink, ByteSource& mif, ByteSource* mid, std::string mifName, std::string midName,
                          const MifImportOptions& options)
-    : m_map(map), m_mifSource(mif), m_midSource(mid), m_mifName(std::move(mifName)), m_midName(std::move(midName)),
-      m_lines(mif, options.blockBytes, options.maxLineBytes), m_text(map.Document().codePage) {
+    : m_sink(sink), m_mifSource(mif), m_midSource(mid), m_mifName(std::move(mifName)), m_midName(std::move(midName)),
+      m_lines(mif, options.blockBytes, options.maxLineBytes), m_text(sink.Document().codePage) {
     if (mid) m_mid.emplace(*mid, options.blockBytes, options.maxLineBytes);
     resetStyles();
 }
@@ -51,7 +51,7 @@ ImportResult MifImporter::run() {
 
 bool MifImporter::fetch(std::string_view& line) {
     if (m_cancelled) return false;
-    if (m_map.CancelRequested) {
+    if (m_sink.Cancelled()) {
         m_cancelled = true;
         return false;
     }
@@ -79,7 +79,7 @@ void MifImporter::updateProgress() {
 
 void MifImporter::fireProgress(int percent) {
     m_lastPercent = percent;
-    if (m_map.OnProgress) m_map.OnProgress(m_map, percent);
+    m_sink.Progress(percent);
 }
 void MifImporter::noteText(TextDecoder::Outcome o, const std::string& file, int64_t line) {
     if (o == TextDecoder::Outcome::Replaced) {
@@ -149,7 +149,7 @@ void MifImporter::readCharset(std::string_view rest) {
 // files are in it already). A map that holds objects keeps its code page, and the text comes
 // into it.
 void MifImporter::chooseCodePage() {
-    MapDocument& doc = m_map.Document();
+    MapDocument& doc = m_sink.Document();
     const bool empty = doc.objects.count() == 0 && doc.streets.count() == 0 && doc.towns.count() == 0;
     CodePage target = doc.codePage;
     if (empty) {
@@ -251,7 +251,7 @@ void MifImporter::readColumns(std::string_view rest) {
 
 } // namespace mif
 
-ImportResult ImportMIF(TKorvane& map, ByteSource& mif, ByteSource* mid, const std::string& mifName,
+ImportResult ImportMIF(TObjectSink& sink, ByteSource& mif, ByteSource* mid, const std::string& mifName,
                        const std::string& midName, const MifImportOptions& options) {
     std::string midLabel = midName;
     if (midLabel.empty()) {
@@ -260,7 +260,7 @@ ImportResult ImportMIF(TKorvane& map, ByteSource& mif, ByteSource* mid, const st
         const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
         midLabel = (hasExt ? mifName.substr(0, dot) : mifName) + ".mid";
     }
-    mif::MifImporter importer(map, mif, mid, mifName, midLabel, options);
+    mif::MifImporter importer(sink, mif, mid, mifName, midLabel, options);
     return importer.run();
 }
 

@@ -28,7 +28,7 @@
 namespace kestrum {
 
 class ByteSource;
-class TKorvane;
+class TObjectSink;
 
 struct MifImportOptions {
     // Size of the blocks both files are read in.
@@ -38,12 +38,13 @@ struct MifImportOptions {
     std::size_t maxLineBytes = std::size_t{16} << 20;
 };
 
-// Appends the objects of `mif` (and the addresses of `mid`, when given) to the map's document
-// through its edit buffer. `mifName` and `midName` only name the files in problems; an empty
-// `midName` is derived from `mifName`. Fires map.OnProgress with the share of the MIF read and
-// stops when map.CancelRequested is set, keeping what was posted. Failures of the sources
+// Appends the objects of `mif` (and the addresses of `mid`, when given) to the sink's document
+// (component/korvane_import.h posts into a map component). `mifName` and `midName` only name
+// the files in problems; an empty `midName` is derived from `mifName`. Reports the share of the
+// MIF read to the sink's progress and stops when its cancel answers true, keeping what was
+// posted. Failures of the sources
 // themselves (FileError) end the import as a problem, not an exception.
-ImportResult ImportMIF(TKorvane& map, ByteSource& mif, ByteSource* mid, const std::string& mifName,
+ImportResult ImportMIF(TObjectSink& sink, ByteSource& mif, ByteSource* mid, const std::string& mifName,
                        const std::string& midName = {}, const MifImportOptions& options = {});
 
 // The MID beside a MIF: same folder and name, extension "mid" in any letter case ("a.MIF" finds
@@ -52,7 +53,7 @@ std::optional<std::filesystem::path> findMidBeside(const std::filesystem::path& 
 
 // Opens `mifPath` and the MID beside it, and imports them. A MIF that cannot be opened throws
 // FileError; a MID that cannot be opened is a problem, and the objects come without addresses.
-ImportResult ImportMIFFile(TKorvane& map, const std::filesystem::path& mifPath);
+ImportResult ImportMIFFile(TObjectSink& sink, const std::filesystem::path& mifPath);
 
 // Cheap check of the first bytes of a file: true when they look like a MIF header.
 bool sniffMIF(std::string_view head);

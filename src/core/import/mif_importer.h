@@ -6,12 +6,13 @@
 //   mif_posting.cpp   MID rows and the map objects made of the pending object.
 // Private to the importer: nothing outside src/core/import includes it.
 
-#include "component/korvane.h"
-#include "icons/mapinfo_symbols.h"
+#include "model/mapinfo_symbol_numbers.h"
 #include "import/mif_charset.h"
 #include "import/mif_import.h"
 #include "import/mif_lines.h"
 #include "import/mif_mid.h"
+#include "import/object_sink.h"
+#include "io/byte_source.h"
 
 #include <cstdint>
 #include <optional>
@@ -42,7 +43,7 @@ struct MifSymbol {
 
 class MifImporter {
   public:
-    MifImporter(TKorvane& map, ByteSource& mif, ByteSource* mid, std::string mifName, std::string midName,
+    MifImporter(TObjectSink& sink, ByteSource& mif, ByteSource* mid, std::string mifName, std::string midName,
                 const MifImportOptions& options);
     ImportResult run();
 
@@ -124,7 +125,7 @@ class MifImporter {
     std::vector<Part> parts() const;
     void postPolygon(Part ring);
 
-    TKorvane& m_map;
+    TObjectSink& m_sink;
     ByteSource& m_mifSource;
     ByteSource* m_midSource;
     std::string m_mifName, m_midName;

@@ -1,9 +1,9 @@
 #pragma once
-// Line-level reading shared by the MIF and MID halves of the importer: a block-buffered line
-// reader over a ByteSource, and the small scanners that take keywords, numbers and quoted
-// strings off the front of a line. Nothing here allocates per line.
+// Line-level reading shared by the MIF and MID halves of the importer: the lines come from the
+// importers' common reader (text_lines.h); here are the small scanners that take keywords,
+// numbers and quoted strings off the front of a line. Nothing here allocates per line.
 
-#include "io/byte_source.h"
+#include "import/text_lines.h"
 
 #include <cstdint>
 #include <string>
@@ -11,51 +11,6 @@
 #include <vector>
 
 namespace kestrum::mif {
-
-// Lines of a text file, read in large blocks. A line is handed out as a view into the block
-// buffer, valid until the next call of next().
-class LineReader {
-  public:
-    // Lines longer than `maxLine` are cut there and the rest of them dropped: no real MIF or
-    // MID line comes near, and it bounds memory on input that is not text at all.
-    explicit LineReader(ByteSource& src, std::size_t blockSize = std::size_t{1} << 20,
-                        std::size_t maxLine = std::size_t{16} << 20);
-
-    // The next line without its line end; false at the end of the input.
-    bool next(std::string_view& line);
-    // The line last returned comes back from the next call of next().
-    void pushBack() { m_repeat = true; }
-
-    // Number of the line last returned, from 1.
-    int64_t lineNumber() const { return m_line; }
-    // Bytes of the input consumed up to the end of the line last returned.
-    uint64_t consumed() const { return m_consumed; }
-    // Bytes of the input not yet handed out as lines.
-    uint64_t remaining() const { return m_total > m_consumed ? m_total - m_consumed : 0; }
-    uint64_t total() const { return m_total; }
-    // Whether the line last returned was cut at the maximum length.
-    bool lastWasCut() const { return m_lastCut; }
-
-  private:
-    bool refill();
-    bool swallowLf();
-    void dropRestOfLine();
-
-    ByteSource& m_src;
-    std::vector<char> m_buf;
-    std::size_t m_begin = 0, m_end = 0;
-    std::size_t m_maxLine;
-    bool m_lastCut = false;
-    std::string m_cutLine;
-    bool m_eof = false;
-    bool m_repeat = false;
-    bool m_skipLf = false; // the last line ended in CR: an LF next belongs to it
-    std::string_view m_last;
-    uint64_t m_lastConsumed = 0;
-    int64_t m_line = 0;
-    uint64_t m_consumed = 0;
-    uint64_t m_total = 0;
-};
 
 inline bool isBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 

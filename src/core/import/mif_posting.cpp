@@ -71,20 +71,18 @@ void MifImporter::checkMidTail() {
 // --- making map objects --------------------------------------------------------------------
 
 void MifImporter::post() {
-    m_map.BufferTown = m_addr.town;
-    m_map.BufferStreet = m_addr.street;
-    m_map.BufferHouse = m_addr.house;
-    const int before = m_map.Objects().count();
-    m_map.PostBuffer(TKorvane::AfterPost::Release);
-    if (m_map.Objects().count() > before) {
+    TAdres& names = m_sink.AddressNames();
+    names.Town = m_addr.town;
+    names.Street = m_addr.street;
+    names.House = m_addr.house;
+    if (m_sink.Post()) {
         ++m_result.objects;
         m_recordPosted = true;
     }
 }
 
 TQEVMapObjectMem& MifImporter::fresh(TObjectKind kind, int32_t plane) {
-    m_map.NewObject();
-    TQEVMapObjectMem& o = m_map.CurrentObject;
+    TQEVMapObjectMem& o = m_sink.NewObject();
     o.Kind = kind;
     o.ClassCode = 2;
     o.Alpha = 255;
@@ -207,7 +205,7 @@ void MifImporter::postPoints() {
         note.Y = p.Y;
         note.LibName.assign(kMapInfoLibrary);
         note.IconName.assign(shape);
-        m_map.EncodeNote(o, note);
+        m_sink.EncodeNote(o, note);
         post();
     }
 }
@@ -228,7 +226,7 @@ void MifImporter::postText() {
     t.FontIndex = 1;
     t.Angle = mifTextAngle(m_angle);
     t.Text = m_textString;
-    m_map.EncodeText(o, t);
+    m_sink.EncodeText(o, t);
     post();
 }
 

@@ -1,6 +1,6 @@
 #include "import/mif_importer.h"
 
-#include "icons/mapinfo_symbols.h"
+#include "model/mapinfo_symbol_numbers.h"
 
 #include <cmath>
 

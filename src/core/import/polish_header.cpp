@@ -8,14 +8,12 @@
 
 namespace kestrum::polish {
 
-bool PolishImporter::startOfFile(std::vector<char>& buf, std::size_t& begin, std::size_t end) {
-    const auto byte = [&](std::size_t i) { return i < end ? static_cast<uint8_t>(buf[i]) : 0; };
-    if (byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
+bool PolishImporter::startOfFile(const LineReader& lines, std::string_view first) {
+    if (lines.hadByteOrderMark()) {
         // Editors that add the mark have saved the text as UTF-8, whatever CodePage says.
         m_bom = true;
         m_recoder.setSource(LabelEncoding::Utf8);
-        begin = 3;
-    } else if ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF)) {
+    } else if (first.starts_with("\xFF\xFE") || first.starts_with("\xFE\xFF")) {
         problem(1, "the file is UTF-16 text, which this importer does not read; save it as UTF-8 or ANSI");
         m_stop = true;
         return false;
@@ -49,7 +47,7 @@ void PolishImporter::headerKey(std::string_view name, std::string_view value) {
 
 void PolishImporter::headerEnd() {
     if (!m_hasMapName) return;
-    MapHeader& h = m_map.Document().header;
+    MapHeader& h = m_sink.Document().header;
     if (!h.NameMap.view().empty()) return; // a map imported into keeps its own name
     recode(m_mapName, m_scratch, m_line);
     h.NameMap.assign(std::string_view(m_scratch).substr(0, 255));
@@ -61,7 +59,7 @@ void PolishImporter::textSource() {
     if (m_utf8Seen) {
         s.foundEncoding = "UTF-8";
     } else if (m_singleByteSeen) {
-        int cp = static_cast<int>(m_map.Document().codePage);
+        int cp = static_cast<int>(m_sink.Document().codePage);
         switch (m_recoder.source()) {
         case LabelEncoding::Cp1250: cp = 1250; break;
         case LabelEncoding::Cp1251: cp = 1251; break;
@@ -73,7 +71,7 @@ void PolishImporter::textSource() {
     } else {
         s.foundEncoding = "ASCII";
     }
-    m_map.Document().textSource = std::move(s);
+    m_sink.Document().textSource = std::move(s);
 }
 
 void PolishImporter::noteText(std::string_view in, const std::string& out, const LabelRecoder::Outcome& o) {
@@ -90,7 +88,7 @@ void PolishImporter::noteText(std::string_view in, const std::string& out, const
 }
 
 bool PolishImporter::betterCodePage(std::string_view in) {
-    const CodePage current = m_map.Document().codePage;
+    const CodePage current = m_sink.Document().codePage;
     CodePage order[4] = {CodePage::Cp1252, CodePage::Cp1252, CodePage::Cp1250, CodePage::Cp1251};
     if (m_declaredCodePage == 1250 || m_declaredCodePage == 1251) order[0] = static_cast<CodePage>(m_declaredCodePage);
     std::string scratch;
@@ -111,11 +109,11 @@ bool PolishImporter::betterCodePage(std::string_view in) {
 }
 
 void PolishImporter::switchCodePage(CodePage cp) {
-    const CodePage old = m_map.Document().codePage;
+    const CodePage old = m_sink.Document().codePage;
     if (cp == old) return;
     // Every letter of the file's own text exists in the new code page (betterCodePage); our
     // Russian type names are spelt in Latin where it has no Cyrillic.
-    recodeMap(m_map, cp);
+    recodeMap(m_sink, cp);
     std::array<bool, 256> used{};
     for (int b = 0x80; b < 0x100; ++b)
         if (m_usedBytes[static_cast<std::size_t>(b)])

@@ -2,7 +2,6 @@
 #include "io/file_open.h"
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 
 namespace kestrum {
@@ -11,7 +10,7 @@ namespace polish {
 
 ImportResult PolishImporter::run() {
     m_total = m_src.remaining();
-    const MapDocument& doc = m_map.Document();
+    const MapDocument& doc = m_sink.Document();
     m_codePageFree = doc.objects.count() == 0 && doc.streets.count() == 0 && doc.towns.count() == 0;
     try {
         readBlocks();
@@ -31,93 +30,32 @@ ImportResult PolishImporter::run() {
 }
 
 void PolishImporter::readBlocks() {
-    const std::size_t maxLine = m_options.maxLineBytes;
-    std::vector<char> buf(std::max<std::size_t>(m_options.blockBytes, 16));
-    std::size_t begin = 0, end = 0;
-    uint64_t base = 0; // offset of buf[0] in the input
-    bool eof = false, first = true, skipping = false;
-    // buf[begin, noCrBefore) holds no CR: one search per block instead of one per line in
-    // files with plain LF line ends (nearly all of their bytes are long coordinate lines).
-    std::size_t noCrBefore = 0;
-    // A line longer than the cap is skipped whole, wherever the block reads cut it.
-    auto lineOf = [&](std::string_view text) {
-        if (text.size() > maxLine) {
+    // An overlong line is skipped whole, wherever the block reads cut it.
+    LineReader lines(m_src, m_options.blockBytes, m_options.maxLineBytes, LineReader::Overlong::Skip);
+    uint64_t blocks = 0;
+    std::string_view text;
+    while (!m_stop && lines.next(text)) {
+        m_line = lines.lineNumber() - 1; // line() and overlongLine() count it
+        m_lineOffset = lines.lineStart();
+        if (lines.lineNumber() == 1 && !startOfFile(lines, text)) return;
+        if (lines.blocksRead() != blocks) {
+            blocks = lines.blocksRead();
+            if (m_sink.Cancelled()) {
+                m_result.cancelled = true;
+                m_stop = true;
+                return;
+            }
+        }
+        if (lines.lastWasCut())
             overlongLine();
-            return;
-        }
-        m_lineOffset = base + begin;
-        const std::size_t lineEnd = begin + text.size();
-        if (lineEnd > noCrBefore) {
-            const std::size_t from = std::max(begin, noCrBefore);
-            const auto* cr = static_cast<const char*>(std::memchr(buf.data() + from, '\r', end - from));
-            noCrBefore = cr ? static_cast<std::size_t>(cr - buf.data()) : end;
-        }
-        if (lineEnd > noCrBefore)
-            rawLine(text);
         else
             line(text);
-    };
-    while (!m_stop) {
-        while (begin < end && !m_stop) {
-            const char* p = buf.data() + begin;
-            const auto* nl = static_cast<const char*>(std::memchr(p, '\n', end - begin));
-            if (!nl) break;
-            const auto len = static_cast<std::size_t>(nl - p);
-            if (skipping)
-                skipping = false;
-            else
-                lineOf({p, len});
-            begin += len + 1;
-        }
-        if (m_stop) break;
-        if (eof) {
-            // The last line may lack its line end.
-            if (begin < end && !skipping) lineOf({buf.data() + begin, end - begin});
-            break;
-        }
-        if (begin > 0) {
-            std::memmove(buf.data(), buf.data() + begin, end - begin);
-            base += begin;
-            end -= begin;
-            begin = 0;
-            noCrBefore = 0;
-        }
-        if (!skipping && end > maxLine) {
-            overlongLine();
-            skipping = true;
-        }
-        if (skipping) base += end, end = 0, noCrBefore = 0;
-        // The bytes of a long line are in the file already: growing is bounded by the file and
-        // by the cap.
-        if (end == buf.size())
-            buf.resize(std::min(buf.size() * 2, maxLine < SIZE_MAX ? maxLine + 1 : maxLine));
-        const std::size_t n = m_src.read(buf.data() + end, buf.size() - end);
-        end += n;
-        if (n == 0) eof = true;
-        if (first && (end >= 3 || eof)) {
-            first = false;
-            if (!startOfFile(buf, begin, end)) return;
-        }
-        if (m_map.CancelRequested) {
-            m_result.cancelled = true;
-            m_stop = true;
-        }
     }
 }
 
 void PolishImporter::overlongLine() {
     ++m_line;
     problem(m_line, "line longer than " + std::to_string(m_options.maxLineBytes) + " bytes; skipped");
-}
-
-void PolishImporter::rawLine(std::string_view text) {
-    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-    // A lone CR ends a line too (files from old Mac editors, or mixed by copy and paste).
-    for (std::size_t cr; (cr = text.find('\r')) != std::string_view::npos && !m_stop;) {
-        line(text.substr(0, cr));
-        text.remove_prefix(cr + 1);
-    }
-    if (!m_stop) line(text);
 }
 
 void PolishImporter::line(std::string_view text) {
@@ -177,16 +115,16 @@ void PolishImporter::header(std::string_view text) {
 }
 
 void PolishImporter::progressAndCancel() {
-    if (m_map.OnProgress) {
+    if (m_sink.progress) {
         const int percent =
             m_total == 0 ? 100
                          : static_cast<int>((std::min(m_lineOffset, m_total) * 100 + m_total / 2) / m_total);
         if (percent != m_lastPercent) {
             m_lastPercent = percent;
-            m_map.OnProgress(m_map, percent);
+            m_sink.Progress(percent);
         }
     }
-    if (m_map.CancelRequested) {
+    if (m_sink.Cancelled()) {
         m_result.cancelled = true;
         m_stop = true;
     }
@@ -246,18 +184,18 @@ using polish::headerName;
 using polish::sectionOf;
 using polish::startsWithNoCase;
 
-ImportResult ImportPolish(TKorvane& map, ByteSource& src, const StyleTable& styles,
+ImportResult ImportPolish(TObjectSink& sink, ByteSource& src, const StyleTable& styles,
                           const std::string& fileName, const PolishImportOptions& options) {
-    PolishImporter importer(map, src, styles, fileName, options);
+    PolishImporter importer(sink, src, styles, fileName, options);
     return importer.run();
 }
 
-ImportResult ImportPolishFile(TKorvane& map, const std::string& path, const StyleTable& styles,
+ImportResult ImportPolishFile(TObjectSink& sink, const std::string& path, const StyleTable& styles,
                               const PolishImportOptions& options) {
     std::error_code ec;
     if (!std::filesystem::exists(pathFromUtf8(path), ec)) return {}; // a Cyrillic name too, on Windows
     FileSource src(path);
-    return ImportPolish(map, src, styles, path, options);
+    return ImportPolish(sink, src, styles, path, options);
 }
 
 bool sniffPolish(std::span<const uint8_t> head) {

@@ -24,7 +24,7 @@
 namespace kestrum {
 
 class ByteSource;
-class TKorvane;
+class TObjectSink;
 
 // Which icon library the notes of points name.
 enum class PolishIconSource : uint8_t {
@@ -45,17 +45,17 @@ struct PolishImportOptions {
     std::size_t blockBytes = std::size_t{1} << 20;
 };
 
-// Appends the objects of a Polish-format file to the map's document through its edit buffer.
-// `fileName` names the file in problems. Fires map.OnProgress whenever the share of the file
-// read reaches another whole percent, and stops before the next section once
-// map.CancelRequested is set, keeping what was posted. Failures of the source itself
+// Appends the objects of a Polish-format file to the sink's document (component/korvane_import.h
+// posts into a map component). `fileName` names the file in problems. Reports to the sink's
+// progress whenever the share of the file read reaches another whole percent, and stops before
+// the next section once its cancel answers true, keeping what was posted. Failures of the source itself
 // (FileError) end the import as a problem, not an exception.
-ImportResult ImportPolish(TKorvane& map, ByteSource& src, const StyleTable& styles,
+ImportResult ImportPolish(TObjectSink& sink, ByteSource& src, const StyleTable& styles,
                           const std::string& fileName, const PolishImportOptions& options = {});
 
 // Opens and imports a file. A file that does not exist imports nothing and is no problem (the
 // viewer then shows an empty map); one that exists but cannot be opened throws FileError.
-ImportResult ImportPolishFile(TKorvane& map, const std::string& path, const StyleTable& styles,
+ImportResult ImportPolishFile(TObjectSink& sink, const std::string& path, const StyleTable& styles,
                               const PolishImportOptions& options = {});
 
 // Cheap check of the first bytes of a file: true when a line among them opens a section of

@@ -3,9 +3,10 @@
 // sections, polish_header.cpp the [IMG ID] section and the code page of the text,
 // polish_coords.cpp coordinates, polish_objects.cpp styles and the objects made.
 
-#include "component/korvane.h"
+#include "import/object_sink.h"
 #include "import/polish_import.h"
 #include "import/polish_text.h"
+#include "import/text_lines.h"
 #include "io/byte_source.h"
 #include "model/codepage.h"
 
@@ -114,10 +115,10 @@ struct ResolvedStyle {
 
 class PolishImporter {
   public:
-    PolishImporter(TKorvane& map, ByteSource& src, const StyleTable& styles, const std::string& fileName,
+    PolishImporter(TObjectSink& sink, ByteSource& src, const StyleTable& styles, const std::string& fileName,
                    const PolishImportOptions& options)
-        : m_map(map), m_src(src), m_styles(styles), m_file(fileName), m_options(options),
-          m_recoder(map.Document().codePage), m_typeNames(styles.size()),
+        : m_sink(sink), m_src(src), m_styles(styles), m_file(fileName), m_options(options),
+          m_recoder(sink.Document().codePage), m_typeNames(styles.size()),
           m_typeNameReady(styles.size(), false) {}
 
     ImportResult run();
@@ -125,8 +126,8 @@ class PolishImporter {
   private:
     void readBlocks();
     void overlongLine();
-    bool startOfFile(std::vector<char>& buf, std::size_t& begin, std::size_t end);
-    void rawLine(std::string_view line);
+    // The first line tells a byte-order mark; false (and a problem) for UTF-16 text.
+    bool startOfFile(const LineReader& lines, std::string_view first);
     void line(std::string_view text);
     void header(std::string_view text);
     void headerKey(std::string_view name, std::string_view value);
@@ -152,7 +153,7 @@ class PolishImporter {
     void warning(int64_t line, std::string message) { m_result.addWarning(m_file, line, std::move(message)); }
     void progressAndCancel();
 
-    TKorvane& m_map;
+    TObjectSink& m_sink;
     ByteSource& m_src;
     const StyleTable& m_styles;
     const std::string& m_file;

@@ -119,7 +119,7 @@ const std::string& PolishImporter::typeName() {
     const auto i = static_cast<std::size_t>(m_style.row);
     if (!m_typeNameReady[i]) {
         // The table is UTF-8 text; the document keeps its own code page.
-        LabelRecoder fromTable(m_map.Document().codePage);
+        LabelRecoder fromTable(m_sink.Document().codePage);
         fromTable.setSource(LabelEncoding::Utf8);
         fromTable.recode(m_styles.rows()[i].style.typeName, m_typeNames[i]);
         m_typeNameReady[i] = true;
@@ -136,8 +136,8 @@ void PolishImporter::recode(std::string_view in, std::string& out, int64_t line)
         warning(line, "text is UTF-8 although the header does not say so; read as UTF-8");
     }
     if (o.approximated) {
-        const int cp = static_cast<int>(m_map.Document().codePage);
-        warning(line, "text written as " + quote(toUtf8(m_map.Document().codePage, out)) +
+        const int cp = static_cast<int>(m_sink.Document().codePage);
+        warning(line, "text written as " + quote(toUtf8(m_sink.Document().codePage, out)) +
                           ": some characters are missing from code page " + std::to_string(cp));
     }
 }
@@ -198,9 +198,7 @@ void PolishImporter::makePolygon(TQEVMapObjectMem& o, const TMapPoint* points, s
 }
 
 void PolishImporter::post(const TMapPoint* points, std::size_t count) {
-    TKorvane& map = m_map;
-    map.NewObject();
-    TQEVMapObjectMem& o = map.CurrentObject;
+    TQEVMapObjectMem& o = m_sink.NewObject();
     o.ClassCode = m_style.code;
     o.Pen = m_style.pen;
     o.Brush = m_style.brush;
@@ -223,7 +221,7 @@ void PolishImporter::post(const TMapPoint* points, std::size_t count) {
                 note.IconName.assign(polishBuiltinPicture(m_style.code, m_style.column7));
             }
             note.Text = m_text;
-            map.EncodeNote(o, note);
+            m_sink.EncodeNote(o, note);
         } else {
             o.Kind = cText;
             o.Ploskost = 2;
@@ -233,7 +231,7 @@ void PolishImporter::post(const TMapPoint* points, std::size_t count) {
             text.FontIndex = 1;
             text.FontSize = m_style.textSize;
             text.Text = m_text;
-            map.EncodeText(o, text);
+            m_sink.EncodeText(o, text);
         }
         break;
     case Section::Polyline:
@@ -255,12 +253,11 @@ void PolishImporter::post(const TMapPoint* points, std::size_t count) {
         std::copy(m_rawLabel.begin(), m_rawLabel.end(), extra.begin() + 1);
         o.setExtra(extra);
     }
-    map.BufferTown = typeName();
-    map.BufferStreet = m_street;
-    map.BufferHouse = m_house;
-    const int before = map.Objects().count();
-    map.PostBuffer(TKorvane::AfterPost::Release);
-    if (map.Objects().count() > before) ++m_result.objects;
+    TAdres& names = m_sink.AddressNames();
+    names.Town = typeName();
+    names.Street = m_street;
+    names.House = m_house;
+    if (m_sink.Post()) ++m_result.objects;
 }
 
 } // namespace kestrum::polish

@@ -1,6 +1,6 @@
 #include "import/polish_text.h"
 
-#include "component/korvane.h"
+#include "import/object_sink.h"
 
 #include <algorithm>
 #include <cctype>
@@ -246,8 +246,8 @@ bool withoutLabelCodes(std::string_view in, std::string& out) {
     return true;
 }
 
-int recodeMap(TKorvane& map, CodePage to) {
-    MapDocument& doc = map.Document();
+int recodeMap(TObjectSink& sink, CodePage to) {
+    MapDocument& doc = sink.Document();
     const CodePage from = doc.codePage;
     if (to == from) return 0;
     LabelRecoder convert(to);
@@ -268,12 +268,12 @@ int recodeMap(TKorvane& map, CodePage to) {
             if (const TQEVMapText* text = o.text()) {
                 TQEVMapText copy = *text;
                 copy.Text = recoded(copy.Text);
-                map.EncodeText(o, copy);
-                map.UpdateCorners(o);
+                sink.EncodeText(o, copy);
+                sink.UpdateCorners(o);
             } else if (const TQEVMapZametka* note = o.note()) {
                 TQEVMapZametka copy = *note;
                 copy.Text = recoded(copy.Text);
-                map.EncodeNote(o, copy);
+                sink.EncodeNote(o, copy);
             } else if (TQevMapList* kids = o.children()) {
                 self(self, *kids);
             }

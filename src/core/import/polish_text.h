@@ -16,7 +16,7 @@
 #include <vector>
 
 namespace kestrum {
-class TKorvane;
+class TObjectSink;
 }
 
 namespace kestrum::polish {
@@ -82,7 +82,7 @@ bool withoutLabelCodes(std::string_view in, std::string& out);
 // Every text, note text, street and town name and the name of the map's document into code
 // page `to` (the document then has it), letters it lacks spelt as a LabelRecoder does.
 // Returns how many of those strings lost letters.
-int recodeMap(TKorvane& map, CodePage to);
+int recodeMap(TObjectSink& sink, CodePage to);
 
 // True when `s` is well-formed UTF-8 and holds at least one multi-byte character.
 bool isMultibyteUtf8(std::string_view s);
