@@ -59,13 +59,16 @@ bool THitTester::HitObject(const TQEVMapObjectMem& o, TMapPoint p) const {
     if (minY == maxY) minY -= 1, maxY += 1;
     const bool threeD = m_scene.HitIn3D();
     const float height = threeD ? m_scene.DrawnHeight(o) : o.Height;
-    if (o.Kind != cText && o.Kind != cZametka) {
-        const float g = std::fabs(height);
-        if (p.X < minX - g || p.X > maxX + g || p.Y < minY - g || p.Y > maxY + g) return false;
-    }
     const tQevMapOptions& options = m_scene.HitOptions();
     const double scale = m_scene.HitScale();
     const double tolerance = options.ZoneFindLine() * 100.0 / scale + o.Pen.Width;
+    if (o.Kind != cText && o.Kind != cZametka) {
+        // A line is hit within the slack either side of it: the box of a level or upright one
+        // is a unit high or wide, and zoomed out that is less than a pixel.
+        const bool line = o.Kind == cLine || o.Kind == cBezier;
+        const double g = std::fabs(height) + (line ? tolerance / 2 : 0);
+        if (p.X < minX - g || p.X > maxX + g || p.Y < minY - g || p.Y > maxY + g) return false;
+    }
     switch (o.Kind) {
     case cPolygon: {
         // An area with holes is hit on its ground, not in a hole, and never along a connector.
