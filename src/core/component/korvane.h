@@ -14,6 +14,7 @@
 #include "interact/input.h"
 #include "interact/mouse.h"
 #include "render/spatial_index.h"
+#include "view/scroll_direction.h"
 #include "view/view_transform.h"
 
 #include <array>

@@ -49,18 +49,24 @@ std::vector<TMapPoint> flatten(std::span<const TMapPoint> pts) {
 
 } // namespace
 
-bool THitTester::HitObject(const TQEVMapObjectMem& o, TMapPoint p) const {
-    if (!m_scene.PickSet().contains(o.ClassCode)) return false;
+THitTester::View THitTester::CurrentView() const {
+    return {m_scene.PickSet(), m_scene.HitOptions(), m_scene.HitScale(), m_scene.HitIn3D()};
+}
+
+bool THitTester::HitObject(const TQEVMapObjectMem& o, TMapPoint p) const { return Hit(o, p, CurrentView()); }
+
+bool THitTester::Hit(const TQEVMapObjectMem& o, TMapPoint p, const View& view) const {
+    if (!view.pick.contains(o.ClassCode)) return false;
     float minX = std::min({o.Corners[0].X, o.Corners[1].X, o.Corners[2].X, o.Corners[3].X});
     float maxX = std::max({o.Corners[0].X, o.Corners[1].X, o.Corners[2].X, o.Corners[3].X});
     float minY = std::min({o.Corners[0].Y, o.Corners[1].Y, o.Corners[2].Y, o.Corners[3].Y});
     float maxY = std::max({o.Corners[0].Y, o.Corners[1].Y, o.Corners[2].Y, o.Corners[3].Y});
     if (minX == maxX) minX -= 1, maxX += 1;
     if (minY == maxY) minY -= 1, maxY += 1;
-    const bool threeD = m_scene.HitIn3D();
+    const bool threeD = view.threeD;
     const float height = threeD ? m_scene.DrawnHeight(o) : o.Height;
-    const tQevMapOptions& options = m_scene.HitOptions();
-    const double scale = m_scene.HitScale();
+    const tQevMapOptions& options = view.options;
+    const double scale = view.scale;
     const double tolerance = options.ZoneFindLine() * 100.0 / scale + o.Pen.Width;
     if (o.Kind != cText && o.Kind != cZametka) {
         // A line is hit within the slack either side of it: the box of a level or upright one
@@ -124,7 +130,7 @@ bool THitTester::HitObject(const TQEVMapObjectMem& o, TMapPoint p) const {
     case cGroup:
         if (const TQevMapList* kids = o.children())
             for (const TQEVMapObjectMem& kid : *kids)
-                if (HitObject(kid, p)) return true;
+                if (Hit(kid, p, view)) return true;
         return false;
     case cPixel:
         return true;
@@ -136,11 +142,12 @@ bool THitTester::HitObject(const TQEVMapObjectMem& o, TMapPoint p) const {
 std::vector<int> THitTester::HitTest(TMapPoint p) const {
     std::vector<int> hits;
     const TQevMapList& list = m_scene.HitDocument().objects;
-    const bool notesShown = m_scene.HitScale() >= m_scene.HitOptions().MinScaleIcon();
+    const View view = CurrentView();
+    const bool notesShown = view.scale >= view.options.MinScaleIcon();
     for (int i = 0; i < list.count(); ++i) {
         const TQEVMapObjectMem& o = list[i];
         if (o.Kind == cZametka && !notesShown) continue;
-        if (!HitObject(o, p)) continue;
+        if (!Hit(o, p, view)) continue;
         if (!m_scene.PassesHitFilter(o)) continue;
         hits.push_back(i);
     }
@@ -157,7 +164,7 @@ std::vector<int> THitTester::HitTest(TMapPoint p) const {
     for (const int i : hits) {
         const TQEVMapObjectMem& o = list[i];
         // As the drawing tells an extruded building: the 3D view, and a height above zero.
-        const bool extruded = o.Kind == cPolygon && m_scene.HitIn3D() && m_scene.DrawnHeight(o) > 0.000001f;
+        const bool extruded = o.Kind == cPolygon && view.threeD && m_scene.DrawnHeight(o) > 0.000001f;
         keyed.push_back({i, {std::clamp(o.Ploskost, -64, 64), extruded, extruded ? m_scene.DrawnEyeDistance(o) : 0}});
     }
     std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {

@@ -62,6 +62,16 @@ class THitTester {
     AddressHit AddressAt(std::span<const int> hits) const;
 
   private:
+    // What a search reads once, not for every object.
+    struct View {
+        const TClassSet& pick;
+        const tQevMapOptions& options;
+        double scale;
+        bool threeD;
+    };
+    View CurrentView() const;
+    bool Hit(const TQEVMapObjectMem& obj, TMapPoint p, const View& view) const;
+
     THitScene& m_scene;
 };
 
