@@ -17,6 +17,8 @@ set(KESTRUM_CORE_TEST_SOURCES
   import/polish_import_test.cpp
   import/polish_labels_test.cpp
   import/text_lines_test.cpp
+  interact/hit_test_test.cpp
+  interact/mouse_test.cpp
   interact/text_search_test.cpp
   io/file_open_test.cpp
   io/map_damage_test.cpp

@@ -10,7 +10,11 @@
 #include "model/map_document.h"
 #include "render/draw_object.h"
 #include "image/image_decoder.h"
+#include "interact/hit_test.h"
+#include "interact/input.h"
+#include "interact/mouse.h"
 #include "render/spatial_index.h"
+#include "view/scroll_direction.h"
 #include "view/view_transform.h"
 
 #include <array>
@@ -26,33 +30,9 @@ namespace kestrum {
 class ByteSource;
 struct PostTarget;
 
-enum TInstrument : uint8_t {
-    iNone, iMeasure, iPick, iPolygon, iRectangle, iLine, iPixel, iBezier, iBezierFill, iEllipse,
-    iText, iBitmap, iZametka, iLinza, iRegion, iRegionRect, iDragMap, iGraphVertex, iGraphEdge, iGraphModify,
-};
-
 using TNotifyEvent = std::function<void(class TKorvane& sender)>;
 
 enum tQevLine : uint8_t { qevLineStandart, qevLineRailRoad };
-
-enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
-
-struct TShiftState {
-    bool Shift = false;
-    bool Ctrl = false;
-    bool Alt = false;
-};
-
-// Cursor numbers: 0 the default arrow; the component's own cursors from 1000.
-enum TCursorId : int {
-    crDefault = 0,
-    crZoneLeft = 1000, crZoneUp, crZoneRight, crZoneDown, crZoneLeftUp, crZoneRightUp, crZoneRightDown,
-    crZoneLeftDown, crLinza, crRotate, crMovePixel, crScrollLeft, crScrollUp, crScrollRight, crScrollDown,
-    crScrollLeftUp, crScrollRightUp, crScrollRightDown, crScrollLeftDown, crEyeDropper, crHand,
-};
-
-// The repeating steps that nested message loops ran: the host ticks them while they are active.
-enum class TRepeat : uint8_t { AutoScroll, MiddlePan };
 
 // What the component needs of the window system it lives in. The platform layer implements it;
 // headless use needs none.
@@ -66,19 +46,6 @@ class TKorvaneHost {
     virtual void StartRepeat(TRepeat /*kind*/, int /*ms*/) {}
     virtual void StopRepeat(TRepeat /*kind*/) {}
     virtual void TakeFocus() {}
-};
-
-// What a point search found: the address names and, for a note, its text.
-struct TFoundAddress {
-    bool found = false;
-    bool hasAddress = false;
-    TAdres adres;
-    std::string noteText;
-};
-
-// Scroll directions: the window moves towards smaller X for "left".
-enum TScrollDirection : uint8_t {
-    sdLeft, sdUp, sdRight, sdDown, sdLeftUp, sdRightUp, sdRightDown, sdLeftDown,
 };
 
 // Paints one object for the object check; throws when the object cannot be drawn.
@@ -315,26 +282,28 @@ class TKorvane : public TQevIconClient {
     bool In3DView() const { return Options.View3D() && Scale() >= Options.MinScale3D(); }
 
     // --- mouse and tools ------------------------------------------------------------------------
-    void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
-    void MouseMove(TShiftState shift, int x, int y);
-    void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
-    void DblClick();
-    void MouseLeave();
-    void RepeatTick(TRepeat kind);
-    int Cursor() const { return m_cursor; }
-    TPoint MouseClient() const { return m_mouseClient; }
-    TMapPoint MouseWorld() const { return m_mouseWorld; }
-    bool LensActive() const { return m_lens; }
-    bool MiddlePanActive() const { return m_middle; }
-    bool AutoScrollActive() const { return m_autoScrollActive; }
+    // The mouse controller (interact/mouse.h) handles them; the component answers its questions.
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) { m_mouse.MouseDown(button, shift, x, y); }
+    void MouseMove(TShiftState shift, int x, int y) { m_mouse.MouseMove(shift, x, y); }
+    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) { m_mouse.MouseUp(button, shift, x, y); }
+    void DblClick() { m_mouse.DblClick(); }
+    void MouseLeave() { m_mouse.MouseLeave(); }
+    void RepeatTick(TRepeat kind) { m_mouse.RepeatTick(kind); }
+    int Cursor() const { return m_mouse.Cursor(); }
+    TPoint MouseClient() const { return m_mouse.MouseClient(); }
+    TMapPoint MouseWorld() const { return m_mouse.MouseWorld(); }
+    bool LensActive() const { return m_mouse.LensActive(); }
+    bool MiddlePanActive() const { return m_mouse.MiddlePanActive(); }
+    bool AutoScrollActive() const { return m_mouse.AutoScrollActive(); }
     // The scroll zone under a client point (a ScrollView direction), or -1.
-    int ScrollZoneAt(int x, int y) const;
+    int ScrollZoneAt(int x, int y) const { return m_mouse.ScrollZoneAt(x, y); }
 
     // --- hit testing and addresses ---------------------------------------------------------------
     // Indices of the objects under a world point, the topmost last; fires OnAfterFind.
     std::vector<int> HitTest(TMapPoint p);
-    bool HitObject(const TQEVMapObjectMem& obj, TMapPoint p);
-    // The address (and note text) at a world point, walking the hits from the topmost down.
+    bool HitObject(const TQEVMapObjectMem& obj, TMapPoint p) { return m_hitTester.HitObject(obj, p); }
+    // The address (and note text) at a world point, walking the hits from the topmost down; the
+    // edit buffer holds the last object looked at.
     TFoundAddress AddressAt(TMapPoint p);
 
     // --- events --------------------------------------------------------------------------------
@@ -392,34 +361,55 @@ class TKorvane : public TQevIconClient {
     void DrawVertexMarks(std::size_t n, const TPoint* pts);
     void DrawPixelLine(const TQEVMapObjectMem& obj, std::size_t count, const TPoint* points);
 
-    void SetCursor(int cursor);
-    void RestingCursor();
-    void AutoScrollStep();
-    void MiddlePanStep();
-    void FinishLens();
     void PaintGuideLines(TDrawObject& window);
-    bool InWorkArea(int x, int y) const;
 
-    int m_cursor = crDefault;
-    TPoint m_mouseClient{};
-    TMapPoint m_mouseWorld{};
-    TMouseButton m_button = mbLeft;
-    TPoint m_pressClient{};
-    TMapPoint m_pressWorld{};
-    bool m_pressed = false;
-    bool m_swallowPress = false;
-    bool m_middle = false;
-    TPoint m_middlePoint{};
-    bool m_lens = false;
-    bool m_lensFrame = false; // the lens rectangle is shown
-    TMapPoint m_lensA{}, m_lensB{};
-    bool m_panning = false;
-    bool m_panBusy = false;
-    TMapPoint m_panCentre{};
-    int m_zone = -1;
-    bool m_autoScrollRunning = false;
-    bool m_autoScrollActive = false;
-    bool m_autoScrolled = false;
+    // The component as its mouse controller and hit tester see it (component/korvane_input.cpp).
+    class InputSite final : public TMouseSite, public THitScene {
+      public:
+        explicit InputSite(TKorvane& k) : m_k(k) {}
+        const tQevMapOptions& MouseOptions() const override;
+        TInstrument CurrentInstrument() const override;
+        int ClientWidth() const override;
+        int ClientHeight() const override;
+        double ViewScale() const override;
+        bool ThreeDView() const override;
+        TMapPoint ClientToWorld(int x, int y) override;
+        TMapPoint ViewCentre() override;
+        TMapRect WorldExtent() const override;
+        void Scroll(TScrollDirection direction, int dx, int dy) override;
+        void ZoomAbout(TMapPoint centre, double scale) override;
+        void ZoomToFrame(TMapPoint a, TMapPoint b) override;
+        void RedrawAll() override;
+        void MarkForRedraw() override;
+        void Repaint() override;
+        void ShowCursor(int cursor) override;
+        void StartRepeat(TRepeat kind, int ms) override;
+        void StopRepeat(TRepeat kind) override;
+        void TakeFocus() override;
+        void MouseDownEvent(TMouseButton button, TShiftState shift, int x, int y) override;
+        void MouseMoveEvent(TShiftState shift, int x, int y) override;
+        void MouseUpEvent(TMouseButton button, TShiftState shift, int x, int y) override;
+        void MouseLeaveEvent() override;
+        void CursorChangeEvent(int& cursor, bool& active) override;
+        void BeforeScrollEvent() override;
+        void AfterScrollEvent() override;
+
+        const MapDocument& HitDocument() const override;
+        const TClassSet& PickSet() const override;
+        const tQevMapOptions& HitOptions() const override;
+        double HitScale() const override;
+        bool HitIn3D() const override;
+        float DrawnHeight(const TQEVMapObjectMem& obj) override;
+        const TImage& NotePicture(const TQEVMapObjectMem& note) override;
+        bool PassesHitFilter(const TQEVMapObjectMem& obj) const override;
+        double DrawnEyeDistance(const TQEVMapObjectMem& obj) const override;
+
+      private:
+        TKorvane& m_k;
+    };
+    InputSite m_inputSite{*this};
+    TMouseController m_mouse{m_inputSite};
+    THitTester m_hitTester{m_inputSite};
 
     struct BlinkStyle {
         TQEVMapPen pen;

@@ -1,6 +1,7 @@
 // Finding the objects under a map point, and the address at a point as the viewer asks for it.
 
-#include "component/korvane.h"
+#include "interact/hit_test.h"
+
 #include "model/polygon_rings.h"
 
 #include <algorithm>
@@ -48,30 +49,40 @@ std::vector<TMapPoint> flatten(std::span<const TMapPoint> pts) {
 
 } // namespace
 
-bool TKorvane::HitObject(const TQEVMapObjectMem& o, TMapPoint p) {
-    if (!ClassPickSet.contains(o.ClassCode)) return false;
+THitTester::View THitTester::CurrentView() const {
+    return {m_scene.PickSet(), m_scene.HitOptions(), m_scene.HitScale(), m_scene.HitIn3D()};
+}
+
+bool THitTester::HitObject(const TQEVMapObjectMem& o, TMapPoint p) const { return Hit(o, p, CurrentView()); }
+
+bool THitTester::Hit(const TQEVMapObjectMem& o, TMapPoint p, const View& view) const {
+    if (!view.pick.contains(o.ClassCode)) return false;
     float minX = std::min({o.Corners[0].X, o.Corners[1].X, o.Corners[2].X, o.Corners[3].X});
     float maxX = std::max({o.Corners[0].X, o.Corners[1].X, o.Corners[2].X, o.Corners[3].X});
     float minY = std::min({o.Corners[0].Y, o.Corners[1].Y, o.Corners[2].Y, o.Corners[3].Y});
     float maxY = std::max({o.Corners[0].Y, o.Corners[1].Y, o.Corners[2].Y, o.Corners[3].Y});
     if (minX == maxX) minX -= 1, maxX += 1;
     if (minY == maxY) minY -= 1, maxY += 1;
-    float height = o.Height;
-    if (In3DView() && OnHeightObject) OnHeightObject(o, height);
-    if (!In3DView()) height = o.Height;
+    const bool threeD = view.threeD;
+    const float height = threeD ? m_scene.DrawnHeight(o) : o.Height;
+    const tQevMapOptions& options = view.options;
+    const double scale = view.scale;
+    const double tolerance = options.ZoneFindLine() * 100.0 / scale + o.Pen.Width;
     if (o.Kind != cText && o.Kind != cZametka) {
-        const float g = std::fabs(height);
+        // A line is hit within the slack either side of it: the box of a level or upright one
+        // is a unit high or wide, and zoomed out that is less than a pixel.
+        const bool line = o.Kind == cLine || o.Kind == cBezier;
+        const double g = std::fabs(height) + (line ? tolerance / 2 : 0);
         if (p.X < minX - g || p.X > maxX + g || p.Y < minY - g || p.Y > maxY + g) return false;
     }
-    const double tolerance = Options.ZoneFindLine() * 100.0 / Scale() + o.Pen.Width;
     switch (o.Kind) {
     case cPolygon: {
         // An area with holes is hit on its ground, not in a hole, and never along a connector.
         const auto pts = o.points();
         if (pts.size() >= 3 && insideArea(pts, p.X, p.Y)) return true;
-        if (In3DView() && height > 0 && pts.size() >= 3) {
+        if (threeD && height > 0 && pts.size() >= 3) {
             // Also the roof and the walls of the extruded building, those round its courtyards too.
-            const double t = Options.View3DAngle() * std::numbers::pi / 180.0;
+            const double t = options.View3DAngle() * std::numbers::pi / 180.0;
             const double ox = height * std::cos(t), oy = -height * std::sin(t);
             if (insideArea(pts, p.X - ox, p.Y - oy)) return true;
             for (const auto ring : PolygonRings(pts)) {
@@ -111,15 +122,15 @@ bool TKorvane::HitObject(const TQEVMapObjectMem& o, TMapPoint p) {
     }
     case cZametka: {
         // The icon's rectangle, of the picture drawn for it, in world units at the current scale.
-        const TImage& icon = o.note() ? NoteBitmap(*o.note(), &o.Pen) : m_missingIcon;
-        const double k = 100.0 / Scale();
+        const TImage& icon = m_scene.NotePicture(o);
+        const double k = 100.0 / scale;
         return std::fabs(p.X - o.Corners[0].X) <= icon.width() / 2.0 * k &&
                std::fabs(p.Y - o.Corners[0].Y) <= icon.height() / 2.0 * k;
     }
     case cGroup:
         if (const TQevMapList* kids = o.children())
             for (const TQEVMapObjectMem& kid : *kids)
-                if (HitObject(kid, p)) return true;
+                if (Hit(kid, p, view)) return true;
         return false;
     case cPixel:
         return true;
@@ -128,15 +139,16 @@ bool TKorvane::HitObject(const TQEVMapObjectMem& o, TMapPoint p) {
     }
 }
 
-std::vector<int> TKorvane::HitTest(TMapPoint p) {
+std::vector<int> THitTester::HitTest(TMapPoint p) const {
     std::vector<int> hits;
-    const TQevMapList& list = m_list->objects;
-    const bool notesShown = Scale() >= Options.MinScaleIcon();
+    const TQevMapList& list = m_scene.HitDocument().objects;
+    const View view = CurrentView();
+    const bool notesShown = view.scale >= view.options.MinScaleIcon();
     for (int i = 0; i < list.count(); ++i) {
         const TQEVMapObjectMem& o = list[i];
         if (o.Kind == cZametka && !notesShown) continue;
-        if (!HitObject(o, p)) continue;
-        if (!PassesFilter(o)) continue;
+        if (!Hit(o, p, view)) continue;
+        if (!m_scene.PassesHitFilter(o)) continue;
         hits.push_back(i);
     }
     // In drawing order, so that the last hit is the object drawn on top: by plane, then list
@@ -151,8 +163,9 @@ std::vector<int> TKorvane::HitTest(TMapPoint p) {
     keyed.reserve(hits.size());
     for (const int i : hits) {
         const TQEVMapObjectMem& o = list[i];
-        const bool extruded = Extruded(o);
-        keyed.push_back({i, {std::clamp(o.Ploskost, -64, 64), extruded, extruded ? EyeDistance(o) : 0}});
+        // As the drawing tells an extruded building: the 3D view, and a height above zero.
+        const bool extruded = o.Kind == cPolygon && view.threeD && m_scene.DrawnHeight(o) > 0.000001f;
+        keyed.push_back({i, {std::clamp(o.Ploskost, -64, 64), extruded, extruded ? m_scene.DrawnEyeDistance(o) : 0}});
     }
     std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
         if (a.second.plane != b.second.plane) return a.second.plane < b.second.plane;
@@ -160,19 +173,20 @@ std::vector<int> TKorvane::HitTest(TMapPoint p) {
         return a.second.depth > b.second.depth;
     });
     for (std::size_t k = 0; k < hits.size(); ++k) hits[k] = keyed[k].first;
-    if (OnAfterFind) OnAfterFind(*this, !hits.empty());
     return hits;
 }
 
-TFoundAddress TKorvane::AddressAt(TMapPoint p) {
-    TFoundAddress found;
-    const std::vector<int> hits = HitTest(p);
+THitTester::AddressHit THitTester::AddressAt(std::span<const int> hits) const {
+    AddressHit result;
+    const MapDocument& doc = m_scene.HitDocument();
     for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
-        LoadBuffer(*it);
-        const TQEVMapObjectMem& o = CurrentObject;
+        if (*it < 0 || *it >= doc.objects.count()) continue;
+        result.walkedTo = *it;
+        const TQEVMapObjectMem& o = doc.objects[*it];
+        TFoundAddress& found = result.found;
         bool contributed = false;
         if (o.HasAddress == 1) {
-            found.adres = DecodeAddress(o);
+            found.adres = doc.DecodeAddress(o);
             found.hasAddress = true;
             contributed = true;
         }
@@ -185,7 +199,7 @@ TFoundAddress TKorvane::AddressAt(TMapPoint p) {
             break;
         }
     }
-    return found;
+    return result;
 }
 
 } // namespace kestrum

@@ -1,53 +1,72 @@
-// Mouse handling of the map component for the navigation tools: the work area, scroll zones
-// with auto-scroll, middle-button panning, the lens and map dragging. The nested message loops
-// of a classic desktop toolkit become repeating steps that the host ticks while a button is held.
-
-#include "component/korvane.h"
+#include "interact/mouse.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace kestrum {
 
-void TKorvane::SetCursor(int cursor) {
+namespace {
+constexpr int kZoneCursor[8] = {crZoneLeft, crZoneUp, crZoneRight, crZoneDown, crZoneLeftUp, crZoneRightUp,
+                                crZoneRightDown, crZoneLeftDown};
+} // namespace
+
+TMouseController::TMouseController(TMouseSite& site)
+    : m_site(site), m_lens(site), m_dragMap(site), m_pick(site), m_plain(site),
+      m_tools{&m_lens, &m_dragMap, &m_pick, &m_plain} {}
+
+// The one place that tells which tool serves an instrument.
+TTool& TMouseController::ToolFor(TInstrument instrument) {
+    switch (instrument) {
+    case iLinza:
+        return m_lens;
+    case iDragMap:
+        return m_dragMap;
+    case iPick:
+        return m_pick;
+    default:
+        return m_plain;
+    }
+}
+
+const TTool& TMouseController::ToolFor(TInstrument instrument) const {
+    return const_cast<TMouseController*>(this)->ToolFor(instrument);
+}
+
+TToolEvent TMouseController::Event(TMouseButton button) const {
+    return {button, m_client, m_world, m_pressClient, m_pressWorld, m_autoScrollActive};
+}
+
+void TMouseController::SetCursor(int cursor) {
     bool active = false;
     int wanted = cursor;
-    if (OnCursorChange) OnCursorChange(wanted, active);
+    m_site.CursorChangeEvent(wanted, active);
     if (active && wanted == m_cursor) return;
     m_cursor = active ? wanted : cursor;
-    if (m_host) m_host->SetCursor(m_cursor);
+    m_site.ShowCursor(m_cursor);
 }
 
-void TKorvane::RestingCursor() {
+void TMouseController::RestingCursor() {
     if (m_middle) return;
-    SetCursor(m_instrument == iLinza ? crLinza : m_instrument == iDragMap ? crHand : crDefault);
+    SetCursor(CurrentTool().RestingCursor());
 }
 
-void TKorvane::Instrument(TInstrument tool) {
-    m_instrument = tool;
-    SetCursor(tool == iLinza ? crLinza : crDefault);
-    // The frame goes; a lens drag under way still zooms when the button comes up (Ctrl let go
-    // before the mouse must not lose the zoom).
-    m_lensFrame = false;
-    if (Options.ShowPointsObject()) {
-        NeedsFullRedraw = true;
-        Invalidate();
-    }
-    if (m_host) m_host->Repaint();
-    if (OnChangeInstrument) OnChangeInstrument(*this);
+void TMouseController::InstrumentChanged() {
+    SetCursor(CurrentTool().ChosenCursor());
+    for (TTool* tool : m_tools) tool->InstrumentChanged();
 }
 
-bool TKorvane::InWorkArea(int x, int y) const {
-    return x >= Options.BorderLeft() && y >= Options.BorderTop() && x <= m_width - Options.BorderRight() &&
-           y <= m_height - Options.BorderBottom();
+bool TMouseController::InWorkArea(int x, int y) const {
+    const tQevMapOptions& o = m_site.MouseOptions();
+    return x >= o.BorderLeft() && y >= o.BorderTop() && x <= m_site.ClientWidth() - o.BorderRight() &&
+           y <= m_site.ClientHeight() - o.BorderBottom();
 }
 
-int TKorvane::ScrollZoneAt(int x, int y) const {
-    const int z = Options.ZoneScroll();
-    if (z <= 0 || Options.mpNoScroll()) return -1;
-    const int w = m_width, h = m_height;
-    const int bl = Options.BorderLeft(), br = Options.BorderRight(), bt = Options.BorderTop(),
-              bb = Options.BorderBottom();
+int TMouseController::ScrollZoneAt(int x, int y) const {
+    const tQevMapOptions& o = m_site.MouseOptions();
+    const int z = o.ZoneScroll();
+    if (z <= 0 || o.mpNoScroll()) return -1;
+    const int w = m_site.ClientWidth(), h = m_site.ClientHeight();
+    const int bl = o.BorderLeft(), br = o.BorderRight(), bt = o.BorderTop(), bb = o.BorderBottom();
     auto in = [](int v, int lo, int hi) { return v >= lo && v <= hi; };
     const bool left = in(x, 0, z + bl), right = in(x, w - z - br, w);
     const bool top = in(y, 0, z + bt), bottom = in(y, h - z - bb, h);
@@ -63,35 +82,27 @@ int TKorvane::ScrollZoneAt(int x, int y) const {
     return -1;
 }
 
-namespace {
-constexpr int kZoneCursor[8] = {crZoneLeft, crZoneUp, crZoneRight, crZoneDown, crZoneLeftUp, crZoneRightUp,
-                                crZoneRightDown, crZoneLeftDown};
-} // namespace
-
-void TKorvane::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-    if (OnMouseDown) OnMouseDown(*this, button, shift, x, y);
+void TMouseController::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    m_site.MouseDownEvent(button, shift, x, y);
     if (m_swallowPress) {
         m_swallowPress = false;
         return;
     }
-    if (m_host) m_host->TakeFocus();
+    m_site.TakeFocus();
     m_pressed = true;
-    m_mouseClient = {x, y};
+    m_client = {x, y};
     if (!InWorkArea(x, y)) {
         SetCursor(crDefault);
         return;
     }
-    float wx = float(x), wy = float(y);
-    SyncView();
-    m_view.ScreenToMap(wx, wy);
-    m_mouseWorld = m_pressWorld = {wx, wy};
+    m_world = m_pressWorld = m_site.ClientToWorld(x, y);
     m_pressClient = {x, y};
     m_button = button;
     if (button == mbMiddle) {
         m_middle = true;
         m_middlePoint = {x, y};
         MiddlePanStep();
-        if (m_host) m_host->StartRepeat(TRepeat::MiddlePan, std::max(Options.DelayScroll(), 1));
+        m_site.StartRepeat(TRepeat::MiddlePan, std::max(m_site.MouseOptions().DelayScroll(), 1));
         return;
     }
     if (m_autoScrollRunning) return; // a press inside a running auto-scroll is handled by it
@@ -100,43 +111,23 @@ void TKorvane::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
         m_autoScrollRunning = true;
         m_autoScrollActive = true;
         m_autoScrolled = false;
-        if (OnBeforeScroll) OnBeforeScroll(*this);
+        m_site.BeforeScrollEvent();
         AutoScrollStep();
-        if (m_host) m_host->StartRepeat(TRepeat::AutoScroll, std::max(Options.DelayScroll(), 1));
+        m_site.StartRepeat(TRepeat::AutoScroll, std::max(m_site.MouseOptions().DelayScroll(), 1));
         m_pressed = false;
         return;
     }
-    switch (m_instrument) {
-    case iLinza:
-        if (button == mbLeft) {
-            m_lens = m_lensFrame = true;
-            m_lensA = m_lensB = m_pressWorld;
-            if (m_host) m_host->Repaint();
-        } else {
-            const double s = Options.mpLinzaDouble() ? Scale() / 2 : Scale() * Options.StepLinza() / 100;
-            if (Scale() - s > 0) ZoomAt(wx, wy, Scale() - s);
-        }
-        break;
-    case iDragMap:
-        m_panCentre = ViewCenter();
-        m_panning = true;
-        break;
-    default:
-        break; // editing tools arrive with the editor
-    }
+    CurrentTool().Press(Event(button));
 }
 
-void TKorvane::MouseMove(TShiftState shift, int x, int y) {
-    if (OnMouseMove) OnMouseMove(*this, shift, x, y);
-    m_mouseClient = {x, y};
+void TMouseController::MouseMove(TShiftState shift, int x, int y) {
+    m_site.MouseMoveEvent(shift, x, y);
+    m_client = {x, y};
     if (!InWorkArea(x, y)) {
         SetCursor(crDefault);
         return;
     }
-    float wx = float(x), wy = float(y);
-    SyncView();
-    m_view.ScreenToMap(wx, wy);
-    m_mouseWorld = {wx, wy};
+    m_world = m_site.ClientToWorld(x, y);
     const int zone = ScrollZoneAt(x, y);
     m_zone = zone;
     if (zone >= 0)
@@ -144,88 +135,64 @@ void TKorvane::MouseMove(TShiftState shift, int x, int y) {
     else
         RestingCursor();
     if (zone >= 0 && !m_autoScrollRunning) return;
-    if (m_button != mbLeft && !(m_button == mbRight && m_instrument == iDragMap)) return;
-    if (m_instrument == iLinza && m_lens) {
-        m_lensB = m_mouseWorld;
-        if (m_host) m_host->Repaint();
-    } else if (m_instrument == iDragMap && m_panning && !m_panBusy) {
-        m_panBusy = true;
-        const double k = 100.0 / Scale();
-        const float dx = static_cast<float>((x - m_pressClient.X) * k), dy = static_cast<float>((y - m_pressClient.Y) * k);
-        const TMapPoint target{m_panCentre.X - dx, m_panCentre.Y - dy};
-        const TMapRect& e = m_ownDoc->extent;
-        const bool outside = target.X < e.MinX || target.X > e.MaxX || target.Y < e.MinY || target.Y > e.MaxY;
-        if (!(Options.LockScrollOutMap() && outside)) ZoomAt(target.X, target.Y, Scale());
-        m_panBusy = false;
-    }
+    TTool& tool = CurrentTool();
+    if (tool.Follows(m_button)) tool.Drag(Event(m_button));
 }
 
-void TKorvane::FinishLens() {
-    m_lens = false;
-    const TMapPoint a = m_lensA, b = m_lensB;
-    if (std::fabs(a.X - b.X) >= 3 && std::fabs(a.Y - b.Y) >= 3) {
-        ZoomToRect(a.X, a.Y, b.X, b.Y);
-        return;
-    }
-    const double s = Options.mpLinzaDouble() ? Scale() : Scale() * Options.StepLinza() / 100;
-    ZoomAt(m_mouseWorld.X, m_mouseWorld.Y, std::min(Scale() + s, 100000.0));
+void TMouseController::EndMiddlePan() {
+    m_middle = false;
+    m_site.StopRepeat(TRepeat::MiddlePan);
 }
 
-void TKorvane::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
-    if (OnMouseUp) OnMouseUp(*this, button, shift, x, y);
+void TMouseController::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    m_site.MouseUpEvent(button, shift, x, y);
     bool repaint = false;
-    m_mouseClient = {x, y};
+    m_client = {x, y};
     if (InWorkArea(x, y)) {
-        float wx = float(x), wy = float(y);
-        SyncView();
-        m_view.ScreenToMap(wx, wy);
-        m_mouseWorld = {wx, wy};
+        m_world = m_site.ClientToWorld(x, y);
         m_button = button;
         m_pressed = false;
-        if (m_lens) FinishLens();
+        const TToolEvent e = Event(button);
+        bool redraw = false;
+        for (TTool* tool : m_tools)
+            if (tool->Release(e, tool == &CurrentTool())) redraw = true;
         if (m_middle) {
-            m_middle = false;
-            if (m_host) m_host->StopRepeat(TRepeat::MiddlePan);
-            SetCursor(m_instrument == iLinza ? crLinza : crDefault);
+            EndMiddlePan();
+            SetCursor(CurrentTool().ChosenCursor());
             repaint = true;
         }
-        if (m_instrument == iDragMap && In3DView()) {
-            NeedsFullRedraw = true;
-            Invalidate();
+        if (redraw) {
+            m_site.RedrawAll();
             repaint = true;
         }
-        if (!m_autoScrollActive) m_panning = false;
     } else {
         SetCursor(crDefault);
-        if (m_middle) {
-            m_middle = false;
-            if (m_host) m_host->StopRepeat(TRepeat::MiddlePan);
-        }
-        m_panning = false;
+        if (m_middle) EndMiddlePan();
+        for (TTool* tool : m_tools) tool->Abandon();
     }
-    if (repaint && m_host) m_host->Repaint();
+    if (repaint) m_site.Repaint();
     if (m_autoScrollRunning) {
-        if (m_host) m_host->StopRepeat(TRepeat::AutoScroll);
+        m_site.StopRepeat(TRepeat::AutoScroll);
         m_autoScrollRunning = false;
         if (m_autoScrolled) {
             m_pressed = false;
-            if (OnAfterScroll) OnAfterScroll(*this);
+            m_site.AfterScrollEvent();
         }
     }
     m_autoScrollActive = false;
 }
 
-void TKorvane::DblClick() {
-    if (m_instrument == iLinza || m_instrument == iPick) return;
-    if (Options.CancelAction() == qevRightButton) m_swallowPress = true;
+void TMouseController::DblClick() {
+    if (CurrentTool().IgnoresDoubleClick()) return;
+    if (m_site.MouseOptions().CancelAction() == qevRightButton) m_swallowPress = true;
 }
 
-void TKorvane::MouseLeave() {
+void TMouseController::MouseLeave() {
     m_pressed = false;
-    if (OnMouseLeave) OnMouseLeave(*this);
+    m_site.MouseLeaveEvent();
 }
 
-void TKorvane::RepeatTick(TRepeat kind) {
+void TMouseController::RepeatTick(TRepeat kind) {
     if (kind == TRepeat::AutoScroll) {
         if (m_autoScrollActive) AutoScrollStep();
     } else if (m_middle) {
@@ -233,20 +200,20 @@ void TKorvane::RepeatTick(TRepeat kind) {
     }
 }
 
-void TKorvane::AutoScrollStep() {
+void TMouseController::AutoScrollStep() {
     // The zone is tested again at the last pointer position: moving changes the direction,
     // leaving the zones pauses without ending the scroll.
-    m_zone = ScrollZoneAt(m_mouseClient.X, m_mouseClient.Y);
+    m_zone = ScrollZoneAt(m_client.X, m_client.Y);
     if (m_zone >= 0) {
-        const int step = Options.StepScroll();
-        ScrollView(static_cast<TScrollDirection>(m_zone), step, step);
+        const int step = m_site.MouseOptions().StepScroll();
+        m_site.Scroll(static_cast<TScrollDirection>(m_zone), step, step);
         m_autoScrolled = true;
     }
-    if (m_autoScrolled && m_host) m_host->Repaint();
+    if (m_autoScrolled) m_site.Repaint();
 }
 
-void TKorvane::MiddlePanStep() {
-    const int px = m_middlePoint.X, py = m_middlePoint.Y, qx = m_mouseClient.X, qy = m_mouseClient.Y;
+void TMouseController::MiddlePanStep() {
+    const int px = m_middlePoint.X, py = m_middlePoint.Y, qx = m_client.X, qy = m_client.Y;
     const int d = static_cast<int>(
         std::max(std::nearbyint(std::abs(qy - py) * 2.0 / 3), std::nearbyint(std::abs(qx - px) * 2.0 / 3)));
     const int dx = qx - px, dy = qy - py;
@@ -254,33 +221,47 @@ void TKorvane::MiddlePanStep() {
     int cursor = crDefault;
     if (qx > px + d && qy < py - d) {
         cursor = crScrollRightUp;
-        ScrollView(sdRightUp, diag, diag);
+        m_site.Scroll(sdRightUp, diag, diag);
     } else if (qx < px - d && qy < py - d) {
         cursor = crScrollLeftUp;
-        ScrollView(sdLeftUp, diag, diag);
+        m_site.Scroll(sdLeftUp, diag, diag);
     } else if (qx < px - d && qy > py + d) {
         cursor = crScrollLeftDown;
-        ScrollView(sdLeftDown, diag, diag);
+        m_site.Scroll(sdLeftDown, diag, diag);
     } else if (qx > px + d && qy > py + d) {
         cursor = crScrollRightDown;
-        ScrollView(sdRightDown, diag, diag);
+        m_site.Scroll(sdRightDown, diag, diag);
     } else if (qx > px && std::abs(dy) < d) {
         cursor = crScrollRight;
-        ScrollView(sdRight, std::abs(dx), 0);
+        m_site.Scroll(sdRight, std::abs(dx), 0);
     } else if (qx < px && std::abs(dy) < d) {
         cursor = crScrollLeft;
-        ScrollView(sdLeft, std::abs(dx), 0);
+        m_site.Scroll(sdLeft, std::abs(dx), 0);
     } else if (qy < py) {
         cursor = crScrollUp;
-        ScrollView(sdUp, 0, std::abs(dy));
+        m_site.Scroll(sdUp, 0, std::abs(dy));
     } else if (qy > py) {
         cursor = crScrollDown;
-        ScrollView(sdDown, 0, std::abs(dy));
+        m_site.Scroll(sdDown, 0, std::abs(dy));
     }
     if (cursor != crDefault) SetCursor(cursor);
-    if (m_host) m_host->Repaint();
-    NeedsFullRedraw = true;
-    if (OnAfterScroll) OnAfterScroll(*this);
+    m_site.Repaint();
+    m_site.MarkForRedraw();
+    m_site.AfterScrollEvent();
+}
+
+void TMouseController::PaintPanMark(TDrawObject& window) const {
+    if (!m_middle) return;
+    // Where the middle button went down: panning speed grows with the distance from here.
+    window.Pen = {0, 1, psSolid, false, false, pmCopy};
+    window.Brush = {0xFFFFFF, bsSolid, nullptr};
+    const TPoint c = m_middlePoint;
+    window.DrawEllipse(c.X - 8, c.Y - 8, c.X + 8, c.Y + 8);
+    window.DrawEllipse(c.X - 1, c.Y - 1, c.X + 1, c.Y + 1);
+}
+
+void TMouseController::PaintToolOverlay(TDrawObject& window, const ViewTransform& view) const {
+    ToolFor(m_site.CurrentInstrument()).PaintOverlay(window, view);
 }
 
 } // namespace kestrum

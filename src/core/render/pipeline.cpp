@@ -409,67 +409,6 @@ const TImage& TKorvane::PreparePaint() {
     return m_backBuffer;
 }
 
-void TKorvane::PaintOverlays(TDrawObject& window) {
-    SyncView();
-    if (m_middle) {
-        // Where the middle button went down: panning speed grows with the distance from here.
-        window.Pen = {0, 1, psSolid, false, false, pmCopy};
-        window.Brush = {0xFFFFFF, bsSolid, nullptr};
-        const TPoint c = m_middlePoint;
-        window.DrawEllipse(c.X - 8, c.Y - 8, c.X + 8, c.Y + 8);
-        window.DrawEllipse(c.X - 1, c.Y - 1, c.X + 1, c.Y + 1);
-    }
-    if (Options.mpGuideLines()) PaintGuideLines(window);
-    if (m_lens && m_lensFrame) {
-        const TPoint a = m_view.toScreen(m_lensA), b = m_view.toScreen(m_lensB);
-        window.Pen = {0xFFFFFF, Options.WidthRectLinza(), psDot, false, false, pmXor};
-        window.Brush = {0, bsClear, nullptr};
-        const TPoint frame[5] = {a, {b.X, a.Y}, b, {a.X, b.Y}, a};
-        window.DrawPolyline(frame);
-        window.Pen.Mode = pmCopy;
-    }
-}
-
-void TKorvane::PaintGuideLines(TDrawObject& window) {
-    window.Pen = {GuideColor, 1, psDot, false, false, pmCopy};
-    window.Brush = {0, bsClear, nullptr};
-    window.TextFace = Options.FontSystem();
-    window.TextHeight = 7 * window.ScreenDpi / 72;
-    window.TextColor = GuideColor;
-    window.TextBold = false;
-    const double k = 100.0 / Scale();
-    auto label = [&](double v) {
-        // Thousands grouped, two decimals, as a Russian reader writes numbers.
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.2f", std::fabs(v));
-        const std::string digits(buf);
-        const std::size_t intLen = digits.find('.');
-        if (intLen == std::string::npos) return digits; // "inf" or "nan" of a view set from outside
-        std::string s = v < 0 ? "-" : "";
-        for (std::size_t i = 0; i < intLen; ++i) {
-            if (i > 0 && (intLen - i) % 3 == 0) s += ' ';
-            s += digits[i];
-        }
-        s += ',';
-        s += digits.substr(intLen + 1);
-        return s;
-    };
-    if (GuideStepX > 0)
-        for (int kx = 0; kx <= m_width / GuideStepX; ++kx) {
-            const int x = kx * GuideStepX;
-            const TPoint line[2] = {{x, 0}, {x, m_height}};
-            window.DrawPolyline(line);
-            if (GuideStepX > 20) window.DrawText(x + 2, 1, false, label(XWind() + x * k), 0);
-        }
-    if (GuideStepY > 0)
-        for (int ky = 1; ky <= m_height / GuideStepY; ++ky) {
-            const int y = ky * GuideStepY;
-            const TPoint line[2] = {{0, y}, {m_width, y}};
-            window.DrawPolyline(line);
-            if (GuideStepY > 20) window.DrawText(2, y + 2, false, label(YWind() + y * k), 0);
-        }
-}
-
 void TKorvane::BlinkTimerTick() {
     m_blinkPhase = !m_blinkPhase;
     if (BlinkList.empty()) return;
