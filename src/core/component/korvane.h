@@ -300,7 +300,7 @@ class TKorvane : public TQevIconClient, public TRenderEvents, public TRenderSett
     const std::vector<int>& PlaneBucket(int plane) const { return m_renderer.PlaneBucket(plane); }
     const std::vector<int>& Plane3DBucket(int plane) const { return m_renderer.Plane3DBucket(plane); }
     const TMapRect& ClipWindow() const { return m_renderer.ClipWindow(); }
-    bool In3DView() const { return Options.View3D() && Scale() >= Options.MinScale3D(); }
+    bool In3DView() const { return m_renderer.In3DView(); }
 
     // --- mouse and tools ------------------------------------------------------------------------
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
@@ -343,7 +343,7 @@ class TKorvane : public TQevIconClient, public TRenderEvents, public TRenderSett
     // Polled by loading and importing; the viewer sets it from Esc in its progress window.
     bool CancelRequested = false;
 
-    // Set for hosts: the map was changed (NeedsFullRedraw, the renderer's mark, is a setting).
+    // Set for hosts: the map was changed. (The renderer's mark, NeedsFullRedraw, is a setting.)
     bool Modified = false;
 
   private:

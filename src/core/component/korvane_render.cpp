@@ -4,6 +4,8 @@
 
 #include "component/korvane.h"
 
+#include "render/draw_state.h"
+
 #include <cmath>
 
 namespace kestrum {
@@ -70,6 +72,8 @@ void TKorvane::ZoomAt(float x, float y, double newScale) {
 
 void TKorvane::PaintOverlays(TDrawObject& window) {
     SyncView();
+    // The window's back end outlives the paint: what the tools set on it goes back afterwards.
+    const TDrawStateScope keep(window, dsPen | dsBrush);
     if (m_middle) {
         // Where the middle button went down: panning speed grows with the distance from here.
         window.Pen = {0, 1, psSolid, false, false, pmCopy};
@@ -85,7 +89,6 @@ void TKorvane::PaintOverlays(TDrawObject& window) {
         window.Brush = {0, bsClear, nullptr};
         const TPoint frame[5] = {a, {b.X, a.Y}, b, {a.X, b.Y}, a};
         window.DrawPolyline(frame);
-        window.Pen.Mode = pmCopy;
     }
 }
 
