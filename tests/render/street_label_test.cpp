@@ -155,7 +155,7 @@ TEST(StreetLabels, PlacementModesChooseTheirSegments) {
     auto labels = [&](int mode) {
         TStreetLabels l;
         l.Settings.HaloMode = 0; // one draw per label
-        l.Add(v.map, line, mode, v.map.DrawObjectBackend());
+        l.Add(v.map.Renderer(), line, mode, v.map.DrawObjectBackend());
         RecordingDrawObject out;
         TImage canvas(8, 8);
         out.SetCanvas(&canvas);

@@ -53,10 +53,10 @@ TObjectKind kindOfTool(TInstrument tool) {
 } // namespace
 
 TKorvane::TKorvane()
-    : m_draw(std::make_unique<NullDrawObject>()), m_points(kPointBufferSize),
-      m_ownDoc(std::make_unique<MapDocument>()), m_list(m_ownDoc.get()) {
-    for (auto& bucket : m_planes) bucket.reserve(2000);
-    for (auto& bucket : m_planes3D) bucket.reserve(2000);
+    : m_renderer(*this, *this, *this), m_view(m_renderer.View()), m_ownDoc(std::make_unique<MapDocument>()),
+      m_list(m_ownDoc.get()) {
+    m_renderer.Attach({&m_list, &m_ownDoc->header, &m_scaleFactor, &m_width, &m_height, &m_viewWidth, &m_viewHeight,
+                       &Options, &ClassVisibleSet, &m_filter, &m_drawingEnabled});
     Options.OnChanged = [this] { OptionsChanged(); };
     Options.Active = true;
     m_ownDoc->header.Scale = 100.0;
@@ -125,33 +125,19 @@ void TKorvane::Propagate() {
 }
 
 void TKorvane::OptionsChanged() {
-    m_draw->SetGDIPlus(Options.UseGDIPlus());
-    m_draw->Opacity = Options.AlphaBlending();
-    m_draw->SetSmoothing(Options.AntiAliasing());
-    RecomputeEyeLine();
-    m_draw->TextFace = Options.FontSystem();
-    m_draw->TextHeight = HouseNumberTextHeight(); // as the labels are drawn, so that none outgrows this
-    const TextExtent e = m_draw->MeasureText("WWWWWWWWWWWWW");
-    m_largestLabel = {static_cast<int32_t>(std::lround(e.width)), static_cast<int32_t>(std::lround(e.height))};
+    m_renderer.OptionsChanged(ViewCenter());
     NeedsFullRedraw = true;
     ViewCenter();
     Invalidate();
 }
 
 void TKorvane::SetDrawObject(std::unique_ptr<TDrawObject> draw) {
-    m_draw = draw ? std::move(draw) : std::make_unique<NullDrawObject>();
-    m_draw->TextCodePage = m_list->codePage;
+    m_renderer.SetDrawObject(std::move(draw));
     MakeMissingIcon();
     OptionsChanged();
 }
 
-void TKorvane::SyncView() {
-    m_draw->TextCodePage = m_list->codePage; // importers set the document's code page
-    m_view.scale = Scale();
-    m_view.scaleFactor = m_scaleFactor;
-    m_view.xWind = XWind();
-    m_view.yWind = YWind();
-}
+void TKorvane::SyncView() { m_renderer.Sync(); }
 
 void TKorvane::Invalidate() {
     SyncView();
@@ -298,7 +284,7 @@ MapReadResult TKorvane::LoadFromFile(const std::string& path, bool checkObjects,
 
 void TKorvane::Clear() {
     m_list->objects.Clear();
-    m_pictures.clear(); // keyed by the freed objects' data
+    m_renderer.ForgetPictures(); // keyed by the freed objects' data
     m_storedView = {};
     ClearUndo();
     m_list->streets.clear();

@@ -13,7 +13,7 @@
 #include "interact/hit_test.h"
 #include "interact/input.h"
 #include "interact/mouse.h"
-#include "render/spatial_index.h"
+#include "render/map_renderer.h"
 #include "view/scroll_direction.h"
 #include "view/view_transform.h"
 
@@ -32,7 +32,6 @@ struct PostTarget;
 
 using TNotifyEvent = std::function<void(class TKorvane& sender)>;
 
-enum tQevLine : uint8_t { qevLineStandart, qevLineRailRoad };
 
 // What the component needs of the window system it lives in. The platform layer implements it;
 // headless use needs none.
@@ -51,7 +50,9 @@ class TKorvaneHost {
 // Paints one object for the object check; throws when the object cannot be drawn.
 using CheckPainter = std::function<void(const TQEVMapObjectMem& obj)>;
 
-class TKorvane : public TQevIconClient {
+// Rendering is done by the component's TMapRenderer; its events and settings (OnPaintObject,
+// BackgroundColor ...) are the component's own members through the bases.
+class TKorvane : public TQevIconClient, public TRenderEvents, public TRenderSettings, private TRenderClient {
   public:
     TKorvane();
     ~TKorvane();
@@ -105,16 +106,12 @@ class TKorvane : public TQevIconClient {
     void Filter(bool on);
     bool SelectedObject() const { return m_selected; }
 
-    int32_t BackgroundColor = 0x008000;
-    int32_t GuideColor = 0xC0C0C0;
-    int32_t GuideStepX = 50, GuideStepY = 50;
     int32_t ScaleFind = 800;
     bool UseIndex = false;    // kept for callers; the grid index decides by itself (docs/ARCHITECTURE.md)
     int32_t IndexSize = 1000; // likewise
     int32_t TimerInterval = 750;
     int32_t BorderWidth = 0;
     int32_t Tag = 0; // free for the owner; the viewer shows street labels while it is 1
-    TImage Grass; // background texture, tiled when the option Texture is on
 
     tQevMapOptions Options;
     tQevMapPrinterSettings PrinterSettings;
@@ -233,53 +230,46 @@ class TKorvane : public TQevIconClient {
     void IconLibrariesChanged(TQevIcon& icons) override;
 
     // --- rendering (pipeline) -------------------------------------------------------------------
+    // The renderer draws what the component shows; these members hand over to it.
+    TMapRenderer& Renderer() { return m_renderer; }
+    const TMapRenderer& Renderer() const { return m_renderer; }
     void SetHost(TKorvaneHost* host) { m_host = host; }
     // The drawing back end; the component starts with a null one.
     void SetDrawObject(std::unique_ptr<TDrawObject> draw);
     // Decoder of BMP pictures (the platform's); without one, BMP bitmaps draw their placeholder.
-    void SetImageDecoder(const TImageDecoder* decoder) { m_imageDecoder = decoder; }
-    TDrawObject& DrawObjectBackend() { return *m_draw; }
-    TImage& BackBuffer() { return m_backBuffer; }
-    const ViewTransform& View() const { return m_view; }
+    void SetImageDecoder(const TImageDecoder* decoder) { m_renderer.SetImageDecoder(decoder); }
+    TDrawObject& DrawObjectBackend() { return m_renderer.Draw(); }
+    TImage& BackBuffer() { return m_renderer.BackBuffer(); }
+    const ViewTransform& View() const { return m_renderer.View(); }
 
-    void RebuildBuffer();
-    void RedrawRects(std::span<const TRect> rects);
-    void CollectVisible(const TMapRect& r, bool clearFirst);
-    bool IsObjectVisible(const TQevMapList& list, int index) const;
+    void RebuildBuffer() { m_renderer.RebuildBuffer(); }
+    void RedrawRects(std::span<const TRect> rects) { m_renderer.RedrawRects(rects); }
+    void CollectVisible(const TMapRect& r, bool clearFirst) { m_renderer.CollectVisible(r, clearFirst); }
+    bool IsObjectVisible(const TQevMapList& list, int index) const { return m_renderer.IsObjectVisible(list, index); }
     // With Filter on: the object's class is visible and OnFilteredObject leaves it visible.
-    bool PassesFilter(const TQEVMapObjectMem& obj) const;
+    bool PassesFilter(const TQEVMapObjectMem& obj) const { return m_renderer.PassesFilter(obj); }
     void DisableDrawing();
     void EnableDrawing();
     bool DrawingEnabled() const { return m_drawingEnabled; }
     void ScrollView(TScrollDirection direction, int dx, int dy);
     void ZoomAt(float x, float y, double newScale);
-    TRect ObjectScreenRect(const TQEVMapObjectMem& obj);
+    TRect ObjectScreenRect(const TQEVMapObjectMem& obj) { return m_renderer.ObjectScreenRect(obj); }
     // Window paint: brings the back buffer up to the control's size and returns the picture to
     // show (the back buffer, or a copy that OnBeforePaint drew on); then PaintOverlays draws on
     // the window itself.
-    const TImage& PreparePaint();
+    const TImage& PreparePaint() { return m_renderer.PreparePaint(); }
     void PaintOverlays(TDrawObject& window);
     // Timer tick of the blink timer (the host's timer calls it every TimerInterval ms).
     void BlinkTimerTick();
-    std::vector<int> BlinkList;
 
     // Object drawing.
-    void DrawObject(const TQEVMapObjectMem& obj, int pass);
-    void SetupPen(const TQEVMapObjectMem& obj, int extra);
-    // `rings` gives the vertex count of each ring of an area with holes, outer first; empty
-    // for a plain polygon.
-    void DrawPolygon3D(std::size_t count, int32_t heightPixels, TPoint* points,
-                       std::span<const uint32_t> rings = {});
-    void DrawLine(const TQEVMapObjectMem& obj, std::size_t count, TPoint* points);
-    // A polygon's points into screen points, thinned; an area with holes ring by ring, with the
-    // ring sizes in m_rings (empty for a plain polygon). Returns the number of points.
-    std::size_t TransformArea(std::span<const TMapPoint> points, TPoint* out);
+    void DrawObject(const TQEVMapObjectMem& obj, int pass) { m_renderer.DrawObject(obj, pass); }
 
     // Buckets of the last collection (plane P at index 64 + P), for tests and the index.
-    const std::vector<int>& PlaneBucket(int plane) const { return m_planes[static_cast<std::size_t>(plane + 64)]; }
-    const std::vector<int>& Plane3DBucket(int plane) const { return m_planes3D[static_cast<std::size_t>(plane + 64)]; }
-    const TMapRect& ClipWindow() const { return m_clip; }
-    bool In3DView() const { return Options.View3D() && Scale() >= Options.MinScale3D(); }
+    const std::vector<int>& PlaneBucket(int plane) const { return m_renderer.PlaneBucket(plane); }
+    const std::vector<int>& Plane3DBucket(int plane) const { return m_renderer.Plane3DBucket(plane); }
+    const TMapRect& ClipWindow() const { return m_renderer.ClipWindow(); }
+    bool In3DView() const { return m_renderer.In3DView(); }
 
     // --- mouse and tools ------------------------------------------------------------------------
     // The mouse controller (interact/mouse.h) handles them; the component answers its questions.
@@ -318,27 +308,13 @@ class TKorvane : public TQevIconClient {
     std::function<void(int& cursor, bool& active)> OnCursorChange;
     std::function<void(TKorvane&, bool value)> OnAfterFind, OnAfterLocate;
     TNotifyEvent OnMouseEnter, OnMouseLeave;
-    std::function<void(TDrawObject& canvas)> OnBeforeRisovan, OnAfterRisovan;
-    std::function<void(TDrawObject& canvas, float x, float y, float x1, float y1)> OnPaintBackground;
-    std::function<void(const TQEVMapObjectMem&, bool& visible)> OnFilteredObject;
-    std::function<void(const TQEVMapObjectMem&, float& height)> OnHeightObject;
-    std::function<void(const TQEVMapObjectMem&, TQEVMapPen& pen, TQEVMapBrush& brush)> OnBlinkObject;
-    std::function<void(TImage& bitmap)> OnBeforePaint;
-    std::function<void(const TQEVMapObjectMem&, uint8_t& alpha, TCanvasPen& pen, TCanvasBrush& brush)> OnPaintObject;
-    std::function<void(const TQEVMapObjectMem&, tQevLine& style, std::span<TPoint> points)> OnPaintPolyLineEvent;
-    std::function<void(const TQEVMapObjectMem&, int x, int y, int numberPixel, double koef, TDrawObject& canvas)>
-        OnPixelLineEvent;
-    std::function<void(int& x, int& y, int32_t objectColor, int32_t& fontColor, int32_t& backgroundColor,
-                       int32_t& borderColor)>
-        OnPaintAddress;
     // Message boxes go through the platform; unset, they are dropped.
     std::function<void(const std::string& text)> OnErrorMessage;
 
     // Polled by loading and importing; the viewer sets it from Esc in its progress window.
     bool CancelRequested = false;
 
-    // Marks set for the renderer and hosts: the map needs a full redraw / was changed.
-    bool NeedsFullRedraw = true;
+    // Set for hosts: the map was changed. (The renderer's mark, NeedsFullRedraw, is a setting.)
     bool Modified = false;
 
   private:
@@ -348,20 +324,13 @@ class TKorvane : public TQevIconClient {
     void OptionsChanged();
     void Invalidate();
     void SyncView();
-    void RecomputeEyeLine();
-    // An extruded object's sort key: the largest distance of its points from the eye line.
-    double EyeDistance(const TQEVMapObjectMem& o) const;
-    void DrawPlanes();
-    void DrawCandidate(const TQEVMapObjectMem& obj, int index, int pass);
-    void FillBackground(TRect rect);
-    TMapRect CollectionRect(TMapRect r) const;
-    void DrawGroup(const TQEVMapObjectMem& group, bool blinking);
-    int32_t HouseNumberTextHeight() const;
-    void DrawHouseNumber(const TQEVMapObjectMem& obj, float height);
-    void DrawVertexMarks(std::size_t n, const TPoint* pts);
-    void DrawPixelLine(const TQEVMapObjectMem& obj, std::size_t count, const TPoint* points);
+    // What the renderer asks of the component.
+    const TImage& NotePicture(const TQEVMapZametka& note, const TQEVMapPen* pen) override { return NoteBitmap(note, pen); }
+    const TImage& MissingPicture() const override { return m_missingIcon; }
+    bool MarksVertices() const override { return m_instrument == iLine || m_instrument == iPolygon; }
+    bool Extruded(const TQEVMapObjectMem& o) const { return m_renderer.Extruded(o); }
+    double EyeDistance(const TQEVMapObjectMem& o) const { return m_renderer.EyeDistance(o); }
 
-    void PaintGuideLines(TDrawObject& window);
 
     // The component as its mouse controller and hit tester see it (component/korvane_input.cpp).
     class InputSite final : public TMouseSite, public THitScene {
@@ -411,30 +380,7 @@ class TKorvane : public TQevIconClient {
     TMouseController m_mouse{m_inputSite};
     THitTester m_hitTester{m_inputSite};
 
-    struct BlinkStyle {
-        TQEVMapPen pen;
-        TQEVMapBrush brush;
-    };
     StoredView m_storedView;
-    const BlinkStyle* m_blink = nullptr; // pen and brush in force for a blinking object
-    const TQEVMapPen& PenOf(const TQEVMapObjectMem& obj) const { return m_blink ? m_blink->pen : obj.Pen; }
-    const TQEVMapBrush& BrushOf(const TQEVMapObjectMem& obj) const { return m_blink ? m_blink->brush : obj.Brush; }
-    // A polygon drawn extruded: the 3D view, and a height (after OnHeightObject) above zero.
-    bool Extruded(const TQEVMapObjectMem& o);
-    BlinkStyle BlinkStyleOf(const TQEVMapObjectMem& obj);
-    void DrawBlinking(const TQEVMapObjectMem& obj, int pass);
-    // Decoded pictures of bitmap objects, so that redraws and pans do not decode again.
-    struct DecodedPicture {
-        const uint8_t* data = nullptr;
-        std::size_t size = 0;
-        int scale = 0;
-        uint64_t print = 0;
-        TImage image;
-    };
-    const TImage* decodedPicture(const TQEVMapBitmap& bitmap, double widthPixels);
-    void DrawBitmapObject(const TQEVMapObjectMem& obj);
-    std::vector<DecodedPicture> m_pictures;
-    const TImageDecoder* m_imageDecoder = nullptr;
 
     void CreateIcons();
     void MakeMissingIcon();
@@ -448,25 +394,9 @@ class TKorvane : public TQevIconClient {
     std::string m_notePictureKey;
 
     TKorvaneHost* m_host = nullptr;
-    SpatialIndex m_index; // of m_list's objects, for CollectVisible
-    TImage m_backBuffer;
-    std::unique_ptr<TDrawObject> m_draw; // after the buffer: its drawing threads end before the buffer goes
-    TImage m_paintCopy;
-    ViewTransform m_view;
-    TMapRect m_clip;
-    std::array<std::vector<int>, 129> m_planes;
-    std::array<std::vector<int>, 129> m_planes3D;
-    std::vector<TPoint> m_points; // working point buffer: slot 0 house-number anchor, objects from 1
-    std::vector<uint32_t> m_rings; // vertex counts of the rings of the area being drawn
-    std::vector<std::pair<int, double>> m_sortScratch;
-    double m_eye[4] = {0, 0, 0, 1};
+    TMapRenderer m_renderer;
+    const ViewTransform& m_view; // the renderer's, as the last frame or sync left it
     bool m_drawingEnabled = true;
-    bool m_rebuildBusy = false;
-    bool m_collectBusy = false;
-    bool m_paintBusy = false;
-    bool m_blinkPhase = false;
-    TPoint m_largestLabel{};
-    static constexpr std::size_t kPointBufferSize = 150002;
 
     std::unique_ptr<MapDocument> m_ownDoc;
     MapDocument* m_list;

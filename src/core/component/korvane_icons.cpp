@@ -6,6 +6,7 @@
 #include "icons/builtin_library.h"
 #include "icons/mapinfo_symbols.h"
 #include "io/byte_source.h"
+#include "render/draw_state.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,13 +34,10 @@ void TKorvane::CreateIcons() {
 void TKorvane::MakeMissingIcon() {
     // Red from the start: a back end that draws nothing (the null one) still leaves a red mark.
     m_missingIcon = TImage(kMissingIconSize, kMissingIconSize, pixelOf(kRed));
-    TDrawObject& d = *m_draw;
+    TDrawObject& d = m_renderer.Draw();
     // The drawing object's fields belong to the renderer: put them back afterwards.
-    const TCanvasBrush brush = d.Brush;
-    const uint8_t opacity = d.Opacity;
-    const std::string face = d.TextFace;
-    const int32_t textHeight = d.TextHeight, textColor = d.TextColor;
-    const bool bold = d.TextBold, plus = d.GDIPlus();
+    const TDrawStateScope keep(d, dsBrush | dsOpacity | dsText);
+    const bool plus = d.GDIPlus();
 
     d.SetGDIPlus(false); // drawn once, with the plain back end's hard edges
     d.SetCanvas(&m_missingIcon);
@@ -55,14 +53,7 @@ void TKorvane::MakeMissingIcon() {
     d.TextBold = false;
     d.DrawText(3, 4, false, "Error!", 0);
     d.SetCanvas(nullptr);
-
     d.SetGDIPlus(plus);
-    d.Brush = brush;
-    d.Opacity = opacity;
-    d.TextFace = face;
-    d.TextHeight = textHeight;
-    d.TextColor = textColor;
-    d.TextBold = bold;
 }
 
 void TKorvane::ReleaseIcons() {
@@ -142,7 +133,7 @@ const TImage& TKorvane::NoteBitmap(const TQEVMapZametka& note, const TQEVMapPen*
     // Symbol sizes are points; 0 (no size) keeps the picture's own.
     int side = 0;
     if (symbol && pen->Width > 0 && std::isfinite(pen->Width))
-        side = static_cast<int>(std::lround(std::clamp(double{pen->Width}, 1.0, 96.0) * m_draw->ScreenDpi / 72.0));
+        side = static_cast<int>(std::lround(std::clamp(double{pen->Width}, 1.0, 96.0) * m_renderer.Draw().ScreenDpi / 72.0));
     m_notePictureKey.assign(note.LibName.view());
     m_notePictureKey += '\0';
     m_notePictureKey += note.IconName.view();

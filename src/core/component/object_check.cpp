@@ -59,16 +59,17 @@ void TKorvane::PaintForCheck(const TQEVMapObjectMem& obj) {
     // Values the drawing arithmetic cannot take fail here, as they would fail a real redraw.
     StructuralCheck(obj);
     TImage scratch(500, 500);
-    TImage* saved = m_draw->Canvas();
-    m_draw->SetCanvas(&scratch);
+    TDrawObject& draw = m_renderer.Draw();
+    TImage* saved = draw.Canvas();
+    draw.SetCanvas(&scratch);
     try {
         DrawObject(obj, 0);
         if (obj.Pen.Flags & kPenBorder) DrawObject(obj, 1);
     } catch (...) {
-        m_draw->SetCanvas(saved);
+        draw.SetCanvas(saved);
         throw;
     }
-    m_draw->SetCanvas(saved);
+    draw.SetCanvas(saved);
 }
 
 int TKorvane::CheckObjects(const std::string& logPath) {

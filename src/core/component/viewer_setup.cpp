@@ -1,6 +1,7 @@
 #include "component/viewer_setup.h"
 
 #include "io/file_open.h"
+#include "render/draw_state.h"
 
 #include <cmath>
 #include <filesystem>
@@ -82,8 +83,7 @@ void FinishImportForViewing(TKorvane& map) {
 
 void RecomputeLargeTextBoxes(TKorvane& map) {
     TDrawObject& d = map.DrawObjectBackend();
-    const int32_t savedHeight = d.TextHeight;
-    const std::string savedFace = d.TextFace;
+    const TDrawStateScope keep(d, dsText);
     d.TextHeight = 1000;
     for (TQEVMapObjectMem& o : map.Objects()) {
         const TQEVMapText* t = o.Kind == cText ? o.text() : nullptr;
@@ -92,8 +92,6 @@ void RecomputeLargeTextBoxes(TKorvane& map) {
         const double w = d.MeasureText(t->Text).width * t->FontSize / 1000.0;
         o.Corners = textBox(o.Corners[0], static_cast<float>(w), t->FontSize, t->Angle);
     }
-    d.TextHeight = savedHeight;
-    d.TextFace = savedFace;
 }
 
 void InstallViewerHooks(TKorvane& map, ViewerHooks& state) {
@@ -113,29 +111,26 @@ void InstallViewerHooks(TKorvane& map, ViewerHooks& state) {
                 brush.Style = brushStyleOf(o.Brush.Style);
             }
             // Lines of plane 62 keep their address unlabelled.
-            if (o.HasAddress == 1 && o.Ploskost != 62) state.streetLabels.Add(*m, o, 3, m->DrawObjectBackend());
+            if (o.HasAddress == 1 && o.Ploskost != 62) state.streetLabels.Add(m->Renderer(), o, 3, m->DrawObjectBackend());
         } else if (o.Kind == cZametka) {
             const TQEVMapZametka* z = o.note();
             if (!z || z->Text.empty()) return;
             const std::string_view text = z->Text;
             const std::string_view first = text.substr(0, text.find("\r\n"));
             TDrawObject& d = m->DrawObjectBackend();
-            const TCanvasBrush savedBrush = d.Brush;
-            const std::string savedFace = d.TextFace;
-            const int32_t savedHeight = d.TextHeight, savedColor = d.TextColor;
-            d.TextFace = "Arial";
-            d.TextBold = true;
-            d.TextColor = o.Pen.Color;
-            d.TextHeight = state.streetLabels.Settings.FontSize + 1; // a size above the street names
-            d.Brush = {o.Brush.Color, brushStyleOf(o.Brush.Style), nullptr};
-            const TPoint at = m->View().toScreen({z->X, z->Y});
-            const int w = static_cast<int>(std::lround(d.MeasureText(first).width));
-            d.DrawText(at.X - w / 2, at.Y + 15, false, first, 0);
+            {
+                const TDrawStateScope keep(d, dsBrush | dsText);
+                d.TextFace = "Arial";
+                d.TextBold = true;
+                d.TextColor = o.Pen.Color;
+                d.TextHeight = state.streetLabels.Settings.FontSize + 1; // a size above the street names
+                d.Brush = {o.Brush.Color, brushStyleOf(o.Brush.Style), nullptr};
+                const TPoint at = m->View().toScreen({z->X, z->Y});
+                const int w = static_cast<int>(std::lround(d.MeasureText(first).width));
+                d.DrawText(at.X - w / 2, at.Y + 15, false, first, 0);
+            }
+            // A caption leaves the plain weight behind, whatever was in force before it.
             d.TextBold = false;
-            d.TextFace = savedFace;
-            d.TextHeight = savedHeight;
-            d.TextColor = savedColor;
-            d.Brush = savedBrush;
         }
     };
     map.OnPixelLineEvent = [&state](const TQEVMapObjectMem& o, int x, int y, int, double, TDrawObject& canvas) {

@@ -1,6 +1,9 @@
 // Drawing of one map object: pen set-up, opacity, the border passes and each kind's geometry.
+// Bitmap objects and their decoded pictures are in bitmap_object.cpp.
 
-#include "component/korvane.h"
+#include "render/map_renderer.h"
+
+#include "render/draw_state.h"
 #include "model/polygon_rings.h"
 
 #include <algorithm>
@@ -23,21 +26,6 @@ int32_t darker(int32_t c) {
     return rgbColor(d(redOf(c)), d(greenOf(c)), d(blueOf(c)));
 }
 
-// Restores the drawing object's opacity when an object is done.
-class OpacityScope {
-  public:
-    OpacityScope(TDrawObject& d, uint8_t global, uint8_t alpha) : m_draw(d), m_saved(d.Opacity) {
-        d.Opacity = static_cast<uint8_t>(std::lround(global * alpha / 255.0));
-    }
-    ~OpacityScope() { m_draw.Opacity = m_saved; }
-    OpacityScope(const OpacityScope&) = delete;
-    OpacityScope& operator=(const OpacityScope&) = delete;
-
-  private:
-    TDrawObject& m_draw;
-    uint8_t m_saved;
-};
-
 // Bordered shapes draw their outline in the main pass and their fill in the second, so that the
 // fills of a plane cover the inner outlines and only the outer border of the group remains.
 void bordered(TDrawObject& d, int pass) {
@@ -54,7 +42,7 @@ std::pair<double, double> rotateNeg(double x, double y, double degrees) {
 
 } // namespace
 
-void TKorvane::SetupPen(const TQEVMapObjectMem& obj, int extra) {
+void TMapRenderer::SetupPen(const TQEVMapObjectMem& obj, int extra) {
     const TQEVMapPen& pen = PenOf(obj);
     const TQEVMapBrush& brush = BrushOf(obj);
     TCanvasPen& p = m_draw->Pen;
@@ -62,7 +50,7 @@ void TKorvane::SetupPen(const TQEVMapObjectMem& obj, int extra) {
     p.Color = extra == 0 ? pen.Color : brush.Color;
     const bool screenWidth = penWidthInPixels(pen);
     int32_t width = screenWidth       ? std::max(1, roundPixels(pen.Width))
-                    : pen.Width > 0   ? roundPixels(pen.Width * m_scaleFactor)
+                    : pen.Width > 0   ? roundPixels(pen.Width * ScaleFactor())
                                       : 1;
     // The pixel-width bit says how wide, not how to draw: such a pen is plain or geometric as
     // its other bits make it.
@@ -82,7 +70,7 @@ void TKorvane::SetupPen(const TQEVMapObjectMem& obj, int extra) {
     }
 }
 
-std::size_t TKorvane::TransformArea(std::span<const TMapPoint> points, TPoint* out) {
+std::size_t TMapRenderer::TransformArea(std::span<const TMapPoint> points, TPoint* out) {
     m_rings.clear();
     const PolygonRings rings(points);
     if (!rings.holed()) return m_view.transformThinned(points, out);
@@ -100,7 +88,7 @@ std::size_t TKorvane::TransformArea(std::span<const TMapPoint> points, TPoint* o
     return n;
 }
 
-void TKorvane::DrawPolygon3D(std::size_t count, int32_t hp, TPoint* pts, std::span<const uint32_t> rings) {
+void TMapRenderer::DrawPolygon3D(std::size_t count, int32_t hp, TPoint* pts, std::span<const uint32_t> rings) {
     TDrawObject& d = *m_draw;
     // A plain polygon is one ring of all its points.
     const uint32_t whole[1] = {static_cast<uint32_t>(count)};
@@ -110,11 +98,11 @@ void TKorvane::DrawPolygon3D(std::size_t count, int32_t hp, TPoint* pts, std::sp
         if (holed) d.DrawPolyPolygon({p, count}, rings);
         else d.DrawPolygon({p, count});
     };
-    if (!(Options.View3D() && Scale() >= Options.MinScale3D() && hp != 0 && count <= 500)) {
+    if (!(Options().View3D() && Scale() >= Options().MinScale3D() && hp != 0 && count <= 500)) {
         area(pts);
         return;
     }
-    auto [fx, fy] = rotateNeg(hp, 0, Options.View3DAngle());
+    auto [fx, fy] = rotateNeg(hp, 0, Options().View3DAngle());
     const int32_t ox = static_cast<int32_t>(std::lround(fx)), oy = static_cast<int32_t>(std::lround(fy));
     TPoint* roof = pts + count; // the point buffer has room behind any 500-point polygon
     for (std::size_t i = 0; i < count; ++i) roof[i] = {pts[i].X + ox, pts[i].Y + oy};
@@ -131,27 +119,29 @@ void TKorvane::DrawPolygon3D(std::size_t count, int32_t hp, TPoint* pts, std::sp
         for (std::size_t k = 0; k < r; ++k) {
             const std::size_t i = first + k, j = first + (k + 1) % r;
             // Crossing of the wall's diagonals (roof i to base j, roof j to base i), in world units.
-            const double cx = (roof[i].X + pts[j].X + roof[j].X + pts[i].X) / 4.0 / m_scaleFactor + XWind();
-            const double cy = (roof[i].Y + pts[j].Y + roof[j].Y + pts[i].Y) / 4.0 / m_scaleFactor + YWind();
+            const double cx = (roof[i].X + pts[j].X + roof[j].X + pts[i].X) / 4.0 / ScaleFactor() + XWind();
+            const double cy = (roof[i].Y + pts[j].Y + roof[j].Y + pts[i].Y) / 4.0 / ScaleFactor() + YWind();
             walls[w++] = {std::fabs(dx * (cy - ey) - dy * (cx - ex)) / len, i, j};
         }
         first += r;
     }
     std::sort(walls, walls + w, [](const Wall& a, const Wall& b) { return a.key < b.key; });
-    const int32_t savedBrush = d.Brush.Color;
-    d.Brush.Color = darker(savedBrush);
-    for (std::size_t k = w; k-- > 0;) {
-        const std::size_t i = walls[k].i, j = walls[k].j;
-        const TPoint quad[4] = {roof[i], roof[j], pts[j], pts[i]};
-        d.DrawPolygon(quad);
+    {
+        // The walls in a darker shade of the roof's brush.
+        const TDrawStateScope keep(d, dsBrush);
+        d.Brush.Color = darker(d.Brush.Color);
+        for (std::size_t k = w; k-- > 0;) {
+            const std::size_t i = walls[k].i, j = walls[k].j;
+            const TPoint quad[4] = {roof[i], roof[j], pts[j], pts[i]};
+            d.DrawPolygon(quad);
+        }
     }
-    d.Brush.Color = savedBrush;
     area(roof);
 }
 
-void TKorvane::DrawLine(const TQEVMapObjectMem& obj, std::size_t count, TPoint* pts) {
+void TMapRenderer::DrawLine(const TQEVMapObjectMem& obj, std::size_t count, TPoint* pts) {
     tQevLine style = qevLineStandart;
-    if (OnPaintPolyLineEvent) OnPaintPolyLineEvent(obj, style, std::span<TPoint>(pts, m_points.data() + m_points.size()));
+    if (m_events.OnPaintPolyLineEvent) m_events.OnPaintPolyLineEvent(obj, style, std::span<TPoint>(pts, m_points.data() + m_points.size()));
     TDrawObject& d = *m_draw;
     if (style != qevLineRailRoad) {
         d.DrawPolyline({pts, count});
@@ -162,16 +152,15 @@ void TKorvane::DrawLine(const TQEVMapObjectMem& obj, std::size_t count, TPoint* 
     const float w = pen.Width;
     int32_t outer = 5, inner = 3;
     if (w > 0.00001f) {
-        const int32_t wp = penWidthInPixels(pen) ? roundPixels(w) : roundPixels(w * m_scaleFactor);
+        const int32_t wp = penWidthInPixels(pen) ? roundPixels(w) : roundPixels(w * ScaleFactor());
         outer = wp + 3, inner = wp + 1;
     }
-    const TCanvasPen saved = d.Pen;
+    const TDrawStateScope keep(d, dsPen);
     d.Pen = {pen.Color, outer, psSolid, true, (pen.Flags & kPenSquareEnds) != 0, pmCopy};
     d.CapsMode = (pen.Flags & kPenSquareEnds) ? 1 : 0;
     d.DrawPolyline({pts, count});
     d.Pen = {brushColor, inner, psDash, true, true, pmCopy};
     d.DrawPolyline({pts, count});
-    d.Pen = saved;
 }
 
 namespace {
@@ -206,28 +195,28 @@ bool clipSegment(double& x0, double& y0, double& x1, double& y1, double w, doubl
 
 } // namespace
 
-void TKorvane::DrawPixelLine(const TQEVMapObjectMem& obj, std::size_t count, const TPoint* pts) {
+void TMapRenderer::DrawPixelLine(const TQEVMapObjectMem& obj, std::size_t count, const TPoint* pts) {
     for (std::size_t i = 0; i + 1 < count; ++i) {
         double x0 = pts[i].X, y0 = pts[i].Y, x1 = pts[i + 1].X, y1 = pts[i + 1].Y;
-        if (!clipSegment(x0, y0, x1, y1, m_width, m_height)) continue;
+        if (!clipSegment(x0, y0, x1, y1, Width(), Height())) continue;
         const double dx = x1 - x0, dy = y1 - y0;
         const auto steps = static_cast<int>(std::max(std::fabs(dx), std::fabs(dy)));
         // The segment's last pixel is the next segment's first: it is not visited here.
         for (int k = 0; k < steps; ++k) {
             const int x = static_cast<int>(std::lround(x0 + dx * k / steps));
             const int y = static_cast<int>(std::lround(y0 + dy * k / steps));
-            OnPixelLineEvent(obj, x, y, k, 1.0, *m_draw);
+            m_events.OnPixelLineEvent(obj, x, y, k, 1.0, *m_draw);
         }
     }
 }
 
-int32_t TKorvane::HouseNumberTextHeight() const {
-    return static_cast<int32_t>(std::lround(Options.mpNumberDomSizeFont() * m_draw->ScreenDpi / 72.0)) +
+int32_t TMapRenderer::HouseNumberTextHeight() const {
+    return static_cast<int32_t>(std::lround(Options().mpNumberDomSizeFont() * m_draw->ScreenDpi / 72.0)) +
            (m_draw->GDIPlus() ? 2 : 4);
 }
 
-void TKorvane::DrawHouseNumber(const TQEVMapObjectMem& obj, float height) {
-    if (obj.HasAddress != 1 || !obj.Address || !(Scale() > Options.MinScaleAddress()) || !Options.mpNumberDom()) return;
+void TMapRenderer::DrawHouseNumber(const TQEVMapObjectMem& obj, float height) {
+    if (obj.HasAddress != 1 || !obj.Address || !(Scale() > Options().MinScaleAddress()) || !Options().mpNumberDom()) return;
     const TAddressCode& a = *obj.Address;
     std::string label(a.House.view());
     if (!a.House1.empty()) label += "/" + std::string(a.House1.view());
@@ -256,120 +245,39 @@ void TKorvane::DrawHouseNumber(const TQEVMapObjectMem& obj, float height) {
     int32_t background = objectColor;
     const int brightest = std::max({redOf(objectColor), greenOf(objectColor), blueOf(objectColor)});
     int32_t fontColor = brightest >= 150 ? 0 : 0xFFFFFF;
-    int32_t borderColor = Options.mpNumberDomBorderColor();
+    int32_t borderColor = Options().mpNumberDomBorderColor();
 
-    d.TextFace = Options.FontSystem();
-    d.TextBold = Options.mpNumberDomBold();
+    d.TextFace = Options().FontSystem();
+    d.TextBold = Options().mpNumberDomBold();
     d.TextHeight = HouseNumberTextHeight();
     const TextExtent e = d.MeasureText(label);
     int x = m_points[0].X - static_cast<int>(std::lround(e.width / 2));
     int y = m_points[0].Y - static_cast<int>(std::lround(e.height / 2));
-    if (OnPaintAddress) OnPaintAddress(x, y, objectColor, fontColor, background, borderColor);
+    if (m_events.OnPaintAddress) m_events.OnPaintAddress(x, y, objectColor, fontColor, background, borderColor);
     if (label.empty()) return;
 
-    d.Brush = {background, Options.mpNumberDomFill() ? bsSolid : bsClear, nullptr};
+    d.Brush = {background, Options().mpNumberDomFill() ? bsSolid : bsClear, nullptr};
     if (In3DView() && obj.Kind == cPolygon && height > 0.000001f) {
         // On the roof of an extruded building.
-        auto [ox, oy] = rotateNeg(height * m_scaleFactor, 0, Options.View3DAngle());
+        auto [ox, oy] = rotateNeg(height * ScaleFactor(), 0, Options().View3DAngle());
         x += static_cast<int>(std::lround(ox));
         y += static_cast<int>(std::lround(oy));
     }
-    if (Options.mpNumberDomBorder()) d.Brush = {borderColor, bsCross, nullptr};
+    if (Options().mpNumberDomBorder()) d.Brush = {borderColor, bsCross, nullptr};
     d.TextColor = fontColor;
-    const uint8_t saved = d.Opacity;
+    const TDrawStateScope keep(d, dsOpacity);
     if (d.GDIPlus()) d.Opacity = obj.Alpha;
-    d.DrawText(x, y, Options.mpNumberDomBorder(), label, 0);
-    d.Opacity = saved;
+    d.DrawText(x, y, Options().mpNumberDomBorder(), label, 0);
 }
 
-namespace {
-
-// Bytes sampled across a picture's data: an object edited in place (same buffer, same length)
-// shows its new picture, without hashing megabytes on every redraw.
-uint64_t fingerprint(std::span<const uint8_t> bytes) {
-    uint64_t h = 0xcbf29ce484222325u;
-    auto mix = [&h](uint8_t b) { h = (h ^ b) * 0x100000001b3u; };
-    constexpr std::size_t kSamples = 256;
-    if (bytes.size() <= 2 * kSamples) {
-        for (uint8_t b : bytes) mix(b);
-        return h;
-    }
-    for (std::size_t i = 0; i < kSamples; ++i) mix(bytes[i]);
-    const std::size_t step = (bytes.size() - kSamples) / kSamples;
-    for (std::size_t i = kSamples; i < bytes.size(); i += step) mix(bytes[i]);
-    return h;
-}
-
-} // namespace
-
-const TImage* TKorvane::decodedPicture(const TQEVMapBitmap& b, double widthPixels) {
-    const std::span<const uint8_t> bytes(b.ImageData);
-    int scale = 1;
-    if (b.ImageFormat == 1) {
-        int w = 0, h = 0;
-        if (!jpegSize(bytes, w, h)) return nullptr;
-        scale = jpegScaleFor(widthPixels / w);
-    }
-    const uint64_t print = fingerprint(bytes);
-    auto own = [&b](DecodedPicture& p) -> const TImage* {
-        if (b.ImageFormat != 1) {
-            // The picture keeps its object's transparency, as it stands now; JPEG pictures are opaque.
-            p.image.Transparent = b.Transparent != 0;
-            p.image.TransparentColor = b.TransparentColor;
-        }
-        return &p.image;
-    };
-    for (DecodedPicture& p : m_pictures)
-        if (p.data == bytes.data() && p.size == bytes.size() && p.scale == scale && p.print == print) return own(p);
-    DecodedPicture p{bytes.data(), bytes.size(), scale, print, {}};
-    const bool ok = b.ImageFormat == 1 ? decodeJpeg(bytes, scale, p.image)
-                                       : (m_imageDecoder && m_imageDecoder->decodeBmp(bytes, p.image));
-    if (!ok || p.image.empty()) return nullptr;
-    // A few pictures, and not more pixels than one of the largest a file may hold.
-    constexpr std::size_t kKept = 16;
-    auto pixels = [](const DecodedPicture& d) { return int64_t{d.image.width()} * d.image.height(); };
-    int64_t total = pixels(p);
-    for (const DecodedPicture& d : m_pictures) total += pixels(d);
-    while (!m_pictures.empty() && (m_pictures.size() >= kKept || total > kMaxImagePixels)) {
-        total -= pixels(m_pictures.front());
-        m_pictures.erase(m_pictures.begin());
-    }
-    m_pictures.push_back(std::move(p));
-    return own(m_pictures.back());
-}
-
-void TKorvane::DrawBitmapObject(const TQEVMapObjectMem& obj) {
-    const TQEVMapBitmap* b = obj.bitmap();
-    if (!b) return;
+void TMapRenderer::DrawVertexMarks(std::size_t n, const TPoint* pts) {
+    if (!Options().ShowPointsObject() || !m_client.MarksVertices()) return;
     TDrawObject& d = *m_draw;
-    TPoint q[4];
-    for (int i = 0; i < 4; ++i) q[i] = m_view.toScreen(b->Corners[std::size_t(i)]);
-    uint8_t alpha = obj.Alpha;
-    if (OnPaintObject) OnPaintObject(obj, alpha, d.Pen, d.Brush);
-    OpacityScope op(d, Options.AlphaBlending(), alpha);
-    if (!b->ImageData.empty()) {
-        const double width = std::hypot(double(q[1].X - q[0].X), double(q[1].Y - q[0].Y));
-        // A picture that cannot be decoded draws nothing.
-        if (const TImage* img = decodedPicture(*b, width)) d.DrawBitmapQuad(q[0], q[1], q[2], q[3], img);
-        return;
-    }
-    d.Pen = {0xFFFFFF, 1, psDashDot, false, false, pmCopy};
-    const TPoint outline[5] = {q[0], q[1], q[2], q[3], q[0]};
-    d.DrawPolyline(outline);
-    const TPoint diag1[2] = {q[0], q[2]}, diag2[2] = {q[1], q[3]};
-    d.DrawPolyline(diag1);
-    d.DrawPolyline(diag2);
-}
-
-void TKorvane::DrawVertexMarks(std::size_t n, const TPoint* pts) {
-    if (!Options.ShowPointsObject() || (m_instrument != iLine && m_instrument != iPolygon)) return;
-    TDrawObject& d = *m_draw;
-    const TCanvasPen savedPen = d.Pen;
-    const TCanvasBrush savedBrush = d.Brush;
-    const int32_t r = Options.SizeRect();
+    const TDrawStateScope keep(d, dsPen | dsBrush);
+    const int32_t r = Options().SizeRect();
     for (std::size_t i = 0; i < n; ++i) {
         const TPoint p = pts[i];
-        if (p.X < 0 || p.Y < 0 || p.X >= m_width || p.Y >= m_height) continue;
+        if (p.X < 0 || p.Y < 0 || p.X >= Width() || p.Y >= Height()) continue;
         // Inverted twice a pixel would vanish: the frame takes the rectangle's outer ring, as a
         // plain rectangle's pen does (its right and bottom edges one short), the fill what is inside.
         const int32_t left = p.X - r, top = p.Y - r, right = p.X + r - 1, bottom = p.Y + r - 1;
@@ -381,17 +289,15 @@ void TKorvane::DrawVertexMarks(std::size_t n, const TPoint* pts) {
         const TPoint frame[5] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}, {left, top + 1}};
         d.DrawPolyline(frame);
     }
-    d.Pen = savedPen;
-    d.Brush = savedBrush;
 }
 
-void TKorvane::DrawGroup(const TQEVMapObjectMem& group, bool blinking) {
+void TMapRenderer::DrawGroup(const TQEVMapObjectMem& group, bool blinking) {
     const TQevMapList* kids = group.children();
     if (!kids) return;
-    const double objectView = Options.ObjectView();
+    const double objectView = Options().ObjectView();
     auto pixels = [&](const TQEVMapObjectMem& o, int axis) {
         return std::fabs(axis == 0 ? o.Corners[2].X - o.Corners[0].X : o.Corners[2].Y - o.Corners[0].Y) *
-               m_scaleFactor;
+               ScaleFactor();
     };
     for (int i = 0; i < kids->count(); ++i) {
         const TQEVMapObjectMem& kid = (*kids)[i];
@@ -411,7 +317,7 @@ void TKorvane::DrawGroup(const TQEVMapObjectMem& group, bool blinking) {
     m_blink = outer;
 }
 
-void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
+void TMapRenderer::DrawObject(const TQEVMapObjectMem& obj, int pass) {
     TDrawObject& d = *m_draw;
     const TQEVMapBrush& brush = BrushOf(obj);
     const TQEVMapPen& pen = PenOf(obj);
@@ -422,7 +328,7 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
     const std::size_t maxPoints = m_points.size() - 2;
     uint8_t alpha = obj.Alpha;
     auto paintHook = [&] {
-        if (OnPaintObject) OnPaintObject(obj, alpha, d.Pen, d.Brush);
+        if (m_events.OnPaintObject) m_events.OnPaintObject(obj, alpha, d.Pen, d.Brush);
     };
 
     switch (obj.Kind) {
@@ -433,11 +339,11 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
         SetupPen(obj, 0);
         paintHook();
         float h = obj.Height;
-        if (Options.View3D() && OnHeightObject) OnHeightObject(obj, h);
+        if (Options().View3D() && m_events.OnHeightObject) m_events.OnHeightObject(obj, h);
         if (n >= 2) {
-            OpacityScope op(d, Options.AlphaBlending(), alpha);
+            TOpacityScope op(d, Options().AlphaBlending(), alpha);
             if (!border || h != 0) {
-                DrawPolygon3D(n, roundPixels(double{h} * m_scaleFactor), pts, m_rings);
+                DrawPolygon3D(n, roundPixels(double{h} * ScaleFactor()), pts, m_rings);
             } else {
                 bordered(d, pass);
                 if (m_rings.size() > 1) d.DrawPolyPolygon({pts, n}, m_rings);
@@ -453,7 +359,7 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
         const std::size_t n = m_view.transformThinned(points, pts);
         d.Brush.Color = brush.Color;
         if (pen.Flags == kPenPixelLine) {
-            if (OnPixelLineEvent) {
+            if (m_events.OnPixelLineEvent) {
                 paintHook();
                 DrawPixelLine(obj, n, pts);
                 break;
@@ -464,7 +370,7 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
         if (n >= 2) {
             SetupPen(obj, border && pass == 0 ? 3 : 0);
             paintHook();
-            OpacityScope op(d, Options.AlphaBlending(), alpha);
+            TOpacityScope op(d, Options().AlphaBlending(), alpha);
             DrawLine(obj, n, pts);
         }
         DrawHouseNumber(obj, 0);
@@ -476,7 +382,7 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
         d.Brush = {brush.Color, bsSolid, nullptr};
         SetupPen(obj, 0);
         paintHook();
-        OpacityScope op(d, Options.AlphaBlending(), alpha);
+        TOpacityScope op(d, Options().AlphaBlending(), alpha);
         const std::size_t n = m_view.transformAll(points, pts);
         for (std::size_t i = 0; i < n; ++i) d.DrawEllipse(pts[i].X, pts[i].Y, pts[i].X, pts[i].Y);
         DrawHouseNumber(obj, 0);
@@ -489,13 +395,13 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
         d.Brush = {brush.Color, brushStyleOf(brush.Style), nullptr};
         if (obj.Kind == cBezier) {
             paintHook();
-            OpacityScope op(d, Options.AlphaBlending(), alpha);
+            TOpacityScope op(d, Options().AlphaBlending(), alpha);
             SetupPen(obj, border && pass == 0 ? 2 : 0);
             d.DrawPolyBezier({pts, n});
         } else {
             SetupPen(obj, 0);
             paintHook();
-            OpacityScope op(d, Options.AlphaBlending(), alpha);
+            TOpacityScope op(d, Options().AlphaBlending(), alpha);
             if (border) bordered(d, pass);
             d.DrawClosedBezier({pts, n});
         }
@@ -509,7 +415,7 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
         d.Brush = {brush.Color, brushStyleOf(brush.Style), nullptr};
         SetupPen(obj, 0);
         paintHook();
-        OpacityScope op(d, Options.AlphaBlending(), alpha);
+        TOpacityScope op(d, Options().AlphaBlending(), alpha);
         if (border) bordered(d, pass);
         // A closed cubic Bezier of four arcs inscribed in the quadrilateral K1..K4.
         constexpr double c = 0.2761423749154;
@@ -539,16 +445,16 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
         d.Brush.Color = brush.Color;
         d.Brush.Style = border ? bsCross : brushStyleOf(brush.Style);
         d.Brush.Bitmap = nullptr;
-        const int32_t size = roundPixels(double{t->FontSize} * m_scaleFactor);
+        const int32_t size = roundPixels(double{t->FontSize} * ScaleFactor());
         if (size > 4) {
             d.Pen.Color = pen.Color;
             const TPoint at = m_view.toScreen({t->X, t->Y});
-            d.TextFace = t->FontIndex == 1 ? Options.FontSystem1() : Options.FontSystem();
+            d.TextFace = t->FontIndex == 1 ? Options().FontSystem1() : Options().FontSystem();
             paintHook();
             d.TextColor = d.Pen.Color;
             d.TextBold = false;
             d.TextHeight = size;
-            OpacityScope op(d, Options.AlphaBlending(), alpha);
+            TOpacityScope op(d, Options().AlphaBlending(), alpha);
             d.DrawText(at.X, at.Y, border, t->Text, t->Angle);
         }
         DrawHouseNumber(obj, 0);
@@ -560,10 +466,10 @@ void TKorvane::DrawObject(const TQEVMapObjectMem& obj, int pass) {
         const TPoint at = m_view.toScreen({z->X, z->Y});
         d.Brush = {0, bsClear, nullptr};
         paintHook();
-        OpacityScope op(d, Options.AlphaBlending(), alpha);
+        TOpacityScope op(d, Options().AlphaBlending(), alpha);
         // Looked up after the hook: a hook that asks the libraries for pictures could free a
         // cached bitmap taken before it.
-        const TImage& icon = NoteBitmap(*z, &obj.Pen);
+        const TImage& icon = m_client.NotePicture(*z, &obj.Pen);
         const int32_t left = roundScreen(at.X - icon.width() / 2.0), top = roundScreen(at.Y - icon.height() / 2.0);
         d.DrawBitmapInRect({left, top, left + icon.width(), top + icon.height()}, &icon);
         break;

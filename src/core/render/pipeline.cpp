@@ -1,7 +1,9 @@
-// The render pipeline of the map component: collecting the visible objects plane by plane,
-// full and partial rebuilds of the back buffer, scrolling with buffer reuse, and the paint.
+// The render pipeline: collecting the visible objects plane by plane, full and partial rebuilds
+// of the back buffer, scrolling with buffer reuse, and the paint.
 
-#include "component/korvane.h"
+#include "render/map_renderer.h"
+
+#include "render/draw_state.h"
 
 #include <algorithm>
 #include <cmath>
@@ -45,30 +47,61 @@ int bucketOf(int32_t plane) { return std::clamp(plane, -64, 64) + 64; }
 
 } // namespace
 
-void TKorvane::RecomputeEyeLine() {
-    const TMapPoint c = ViewCenter();
-    const double angle = Options.View3DAngle();
+TMapRenderer::TMapRenderer(TRenderSettings& settings, const TRenderEvents& events, TRenderClient& client)
+    : m_settings(settings), m_events(events), m_client(client), m_draw(std::make_unique<NullDrawObject>()),
+      m_points(kPointBufferSize) {
+    for (auto& bucket : m_planes) bucket.reserve(2000);
+    for (auto& bucket : m_planes3D) bucket.reserve(2000);
+}
+
+void TMapRenderer::SetDrawObject(std::unique_ptr<TDrawObject> draw) {
+    m_draw = draw ? std::move(draw) : std::make_unique<NullDrawObject>();
+    m_draw->TextCodePage = Document().codePage;
+}
+
+void TMapRenderer::Sync() {
+    m_draw->TextCodePage = Document().codePage; // importers set the document's code page
+    m_view.scale = Scale();
+    m_view.scaleFactor = ScaleFactor();
+    m_view.xWind = XWind();
+    m_view.yWind = YWind();
+}
+
+void TMapRenderer::OptionsChanged(TMapPoint viewCentre) {
+    const tQevMapOptions& o = Options();
+    m_draw->SetGDIPlus(o.UseGDIPlus());
+    m_draw->Opacity = o.AlphaBlending();
+    m_draw->SetSmoothing(o.AntiAliasing());
+    RecomputeEyeLine(viewCentre);
+    m_draw->TextFace = o.FontSystem();
+    m_draw->TextHeight = HouseNumberTextHeight(); // as the labels are drawn, so that none outgrows this
+    const TextExtent e = m_draw->MeasureText("WWWWWWWWWWWWW");
+    m_largestLabel = {static_cast<int32_t>(std::lround(e.width)), static_cast<int32_t>(std::lround(e.height))};
+}
+
+void TMapRenderer::RecomputeEyeLine(TMapPoint c) {
+    const double angle = Options().View3DAngle();
     auto [ax, ay] = rotateNeg(-1e9, -1e9, angle);
     auto [bx, by] = rotateNeg(-1e9, 1e9, angle);
     m_eye[0] = c.X + ax, m_eye[1] = c.Y + ay, m_eye[2] = c.X + bx, m_eye[3] = c.Y + by;
 }
 
-bool TKorvane::PassesFilter(const TQEVMapObjectMem& o) const {
-    if (!m_filter) return true;
-    if (!ClassVisibleSet.contains(o.ClassCode)) return false;
+bool TMapRenderer::PassesFilter(const TQEVMapObjectMem& o) const {
+    if (!*m_src.filter) return true;
+    if (!m_src.visibleClasses->contains(o.ClassCode)) return false;
     bool visible = true;
-    if (OnFilteredObject) OnFilteredObject(o, visible);
+    if (m_events.OnFilteredObject) m_events.OnFilteredObject(o, visible);
     return visible;
 }
 
-bool TKorvane::IsObjectVisible(const TQevMapList& list, int index) const {
+bool TMapRenderer::IsObjectVisible(const TQevMapList& list, int index) const {
     if (index < 0 || index >= list.count()) return false;
     const auto& c = list[index].Corners;
     if ((regionCode(c[0], m_clip) & regionCode(c[2], m_clip)) == 0) return true;
     return (regionCode(c[1], m_clip) & regionCode(c[3], m_clip)) == 0;
 }
 
-void TKorvane::CollectVisible(const TMapRect& r, bool clearFirst) {
+void TMapRenderer::CollectVisible(const TMapRect& r, bool clearFirst) {
     if (m_collectBusy) return;
     BusyGuard busy(m_collectBusy);
     if (clearFirst) {
@@ -76,13 +109,13 @@ void TKorvane::CollectVisible(const TMapRect& r, bool clearFirst) {
         for (auto& b : m_planes3D) b.clear();
     }
     m_clip = r;
-    const TQevMapList& list = m_list->objects;
+    const TQevMapList& list = Document().objects;
     if (list.empty()) return;
-    const double sf = m_scaleFactor;
-    const double objectView = Options.ObjectView();
+    const double sf = ScaleFactor();
+    const double objectView = Options().ObjectView();
     const bool threeD = In3DView();
-    const double lineMin = Options.mpLineWidthMin();
-    const bool notesShown = Scale() >= Options.MinScaleIcon();
+    const double lineMin = Options().mpLineWidthMin();
+    const bool notesShown = Scale() >= Options().MinScaleIcon();
     auto consider = [&](int i) {
         if (!IsObjectVisible(list, i)) return;
         const TQEVMapObjectMem& o = list[i];
@@ -120,14 +153,14 @@ void TKorvane::CollectVisible(const TMapRect& r, bool clearFirst) {
     }
 }
 
-bool TKorvane::Extruded(const TQEVMapObjectMem& o) {
+bool TMapRenderer::Extruded(const TQEVMapObjectMem& o) const {
     if (o.Kind != cPolygon || !In3DView()) return false;
     float height = o.Height;
-    if (OnHeightObject) OnHeightObject(o, height);
+    if (m_events.OnHeightObject) m_events.OnHeightObject(o, height);
     return height > 0.000001f;
 }
 
-double TKorvane::EyeDistance(const TQEVMapObjectMem& o) const {
+double TMapRenderer::EyeDistance(const TQEVMapObjectMem& o) const {
     if (o.Kind != cPolygon) return 0;
     const double ex = m_eye[0], ey = m_eye[1], dx = m_eye[2] - ex, dy = m_eye[3] - ey;
     const double len = std::hypot(dx, dy);
@@ -137,10 +170,10 @@ double TKorvane::EyeDistance(const TQEVMapObjectMem& o) const {
     return key;
 }
 
-TMapRect TKorvane::CollectionRect(TMapRect q) const {
+TMapRect TMapRenderer::CollectionRect(TMapRect q) const {
     if (!In3DView()) return q;
     // Extruded objects lean up to 200 pixels towards the eye: collect from that far out.
-    auto [ox, oy] = rotateNeg(20000.0 / Scale(), 0, Options.View3DAngle());
+    auto [ox, oy] = rotateNeg(20000.0 / Scale(), 0, Options().View3DAngle());
     if (oy >= 0) q.MinY -= static_cast<float>(oy);
     else q.MaxY += static_cast<float>(-oy);
     if (ox >= 0) q.MinX -= static_cast<float>(ox);
@@ -148,24 +181,24 @@ TMapRect TKorvane::CollectionRect(TMapRect q) const {
     return q;
 }
 
-void TKorvane::FillBackground(TRect rect) {
-    TCanvasBrush brush{BackgroundColor, bsSolid, nullptr};
-    if (Options.Texture() && !Grass.empty()) brush.Bitmap = &Grass;
+void TMapRenderer::FillBackground(TRect rect) {
+    TCanvasBrush brush{m_settings.BackgroundColor, bsSolid, nullptr};
+    if (Options().Texture() && !m_settings.Grass.empty()) brush.Bitmap = &m_settings.Grass;
     m_draw->FillRect(rect, brush);
 }
 
-TKorvane::BlinkStyle TKorvane::BlinkStyleOf(const TQEVMapObjectMem& obj) {
+TMapRenderer::BlinkStyle TMapRenderer::BlinkStyleOf(const TQEVMapObjectMem& obj) const {
     BlinkStyle style{obj.Pen, obj.Brush};
     if (m_blinkPhase) {
         auto complement = [](int32_t c) { return rgbColor(255 - redOf(c), 255 - greenOf(c), 255 - blueOf(c)); };
         style.pen.Color = complement(style.pen.Color);
         style.brush.Color = complement(style.brush.Color);
-        if (OnBlinkObject) OnBlinkObject(obj, style.pen, style.brush);
+        if (m_events.OnBlinkObject) m_events.OnBlinkObject(obj, style.pen, style.brush);
     }
     return style;
 }
 
-void TKorvane::DrawBlinking(const TQEVMapObjectMem& obj, int pass) {
+void TMapRenderer::DrawBlinking(const TQEVMapObjectMem& obj, int pass) {
     const BlinkStyle style = BlinkStyleOf(obj);
     const BlinkStyle* outer = m_blink;
     m_blink = &style;
@@ -173,16 +206,16 @@ void TKorvane::DrawBlinking(const TQEVMapObjectMem& obj, int pass) {
     m_blink = outer;
 }
 
-void TKorvane::DrawCandidate(const TQEVMapObjectMem& obj, int index, int pass) {
-    if (!BlinkList.empty() && std::find(BlinkList.begin(), BlinkList.end(), index) != BlinkList.end())
+void TMapRenderer::DrawCandidate(const TQEVMapObjectMem& obj, int index, int pass) {
+    if (!m_settings.BlinkList.empty() && std::find(m_settings.BlinkList.begin(), m_settings.BlinkList.end(), index) != m_settings.BlinkList.end())
         DrawBlinking(obj, pass);
     else
         DrawObject(obj, pass);
 }
 
-void TKorvane::DrawPlanes() {
-    const TQevMapList& list = m_list->objects;
-    const bool threeD = Scale() >= Options.MinScale3D();
+void TMapRenderer::DrawPlanes() {
+    const TQevMapList& list = Document().objects;
+    const bool threeD = Scale() >= Options().MinScale3D();
     // A hook may delete objects while the planes are drawn: indices past the end are skipped.
     auto drawn = [&](int index) {
         return index < list.count() && (list[index].Kind == cZametka || IsObjectVisible(list, index));
@@ -202,42 +235,42 @@ void TKorvane::DrawPlanes() {
     }
 }
 
-void TKorvane::RebuildBuffer() {
-    if (!m_drawingEnabled || m_rebuildBusy) return;
-    if (!NeedsFullRedraw && m_backBuffer.width() == m_width && m_backBuffer.height() == m_height) return;
+void TMapRenderer::RebuildBuffer() {
+    if (!drawingEnabled() || m_rebuildBusy) return;
+    if (!m_settings.NeedsFullRedraw && m_backBuffer.width() == Width() && m_backBuffer.height() == Height()) return;
     BusyGuard busy(m_rebuildBusy);
-    SyncView();
-    if (m_width <= 0 || m_height <= 0) {
+    Sync();
+    if (Width() <= 0 || Height() <= 0) {
         m_backBuffer.resize(0, 0); // nothing to show: skip the collection as well
-        NeedsFullRedraw = false;
+        m_settings.NeedsFullRedraw = false;
         return;
     }
     const double k = 100.0 / Scale();
-    const TMapRect v{XWind(), YWind(), static_cast<float>(XWind() + m_width * k),
-                     static_cast<float>(YWind() + m_height * k)};
+    const TMapRect v{XWind(), YWind(), static_cast<float>(XWind() + Width() * k),
+                     static_cast<float>(YWind() + Height() * k)};
     const TMapRect q = CollectionRect(v);
-    m_backBuffer.resize(m_width, m_height);
+    m_backBuffer.resize(Width(), Height());
     m_draw->SetCanvas(&m_backBuffer);
-    FillBackground({0, 0, m_width, m_height});
-    if (OnBeforeRisovan) OnBeforeRisovan(*m_draw);
+    FillBackground({0, 0, Width(), Height()});
+    if (m_events.OnBeforeRisovan) m_events.OnBeforeRisovan(*m_draw);
     CollectVisible(widened(q, static_cast<float>(500.0 / Scale())), true);
     m_clip = widened(q, 3);
-    if (OnPaintBackground) OnPaintBackground(*m_draw, v.MinX, v.MinY, v.MaxX, v.MaxY);
+    if (m_events.OnPaintBackground) m_events.OnPaintBackground(*m_draw, v.MinX, v.MinY, v.MaxX, v.MaxY);
     DrawPlanes();
-    if (OnAfterRisovan) OnAfterRisovan(*m_draw);
+    if (m_events.OnAfterRisovan) m_events.OnAfterRisovan(*m_draw);
     m_draw->SetCanvas(nullptr);
-    NeedsFullRedraw = false;
+    m_settings.NeedsFullRedraw = false;
 }
 
-void TKorvane::RedrawRects(std::span<const TRect> rects) {
-    if (!m_drawingEnabled || m_rebuildBusy) return;
+void TMapRenderer::RedrawRects(std::span<const TRect> rects) {
+    if (!drawingEnabled() || m_rebuildBusy) return;
     BusyGuard busy(m_rebuildBusy);
-    SyncView();
-    m_backBuffer.resize(m_width, m_height);
+    Sync();
+    m_backBuffer.resize(Width(), Height());
     m_draw->SetCanvas(&m_backBuffer);
     const double k = 100.0 / Scale();
-    const TMapRect v{XWind(), YWind(), static_cast<float>(XWind() + m_width * k),
-                     static_cast<float>(YWind() + m_height * k)};
+    const TMapRect v{XWind(), YWind(), static_cast<float>(XWind() + Width() * k),
+                     static_cast<float>(YWind() + Height() * k)};
     for (const TRect& s : rects) {
         if (s.empty()) continue;
         m_draw->SetClipRect(s);
@@ -248,88 +281,33 @@ void TKorvane::RedrawRects(std::span<const TRect> rects) {
         const int marginPx = (s.width() < 30 && s.height() < 30) ? 50 : 30;
         const TMapRect w = CollectionRect({x0, y0, x1, y1});
         FillBackground(s);
-        if (OnBeforeRisovan) OnBeforeRisovan(*m_draw);
+        if (m_events.OnBeforeRisovan) m_events.OnBeforeRisovan(*m_draw);
         CollectVisible(widened(w, static_cast<float>(marginPx * k)), true);
         m_clip = widened(w, static_cast<float>(marginPx));
-        if (OnPaintBackground) OnPaintBackground(*m_draw, v.MinX, v.MinY, v.MaxX, v.MaxY);
+        if (m_events.OnPaintBackground) m_events.OnPaintBackground(*m_draw, v.MinX, v.MinY, v.MaxX, v.MaxY);
         DrawPlanes();
         m_draw->SetClipRect(std::nullopt);
     }
-    if (OnAfterRisovan) OnAfterRisovan(*m_draw);
+    if (m_events.OnAfterRisovan) m_events.OnAfterRisovan(*m_draw);
     m_draw->SetCanvas(nullptr);
-    NeedsFullRedraw = false;
+    m_settings.NeedsFullRedraw = false;
 }
 
-void TKorvane::DisableDrawing() {
-    m_drawingEnabled = false;
-    for (TKorvane* peer : m_linked) peer->m_drawingEnabled = false;
-    if (m_main) m_main->m_drawingEnabled = false;
-}
-
-void TKorvane::EnableDrawing() {
-    m_drawingEnabled = true;
-    for (TKorvane* peer : m_linked) peer->m_drawingEnabled = true;
-    if (m_main) m_main->m_drawingEnabled = true;
-    NeedsFullRedraw = true;
-    Invalidate();
-}
-
-void TKorvane::ScrollView(TScrollDirection direction, int dx, int dy) {
-    const double k = 100.0 / Scale();
-    const auto dxw = static_cast<float>(dx * k), dyw = static_cast<float>(dy * k);
-    const auto third = static_cast<float>(m_width / 3 * k);
-    const bool left = direction == sdLeft || direction == sdLeftUp || direction == sdLeftDown;
-    const bool right = direction == sdRight || direction == sdRightUp || direction == sdRightDown;
-    const bool up = direction == sdUp || direction == sdLeftUp || direction == sdRightUp;
-    const bool down = direction == sdDown || direction == sdRightDown || direction == sdLeftDown;
-    if (Options.LockScrollOutMap()) {
-        const TMapRect& e = m_ownDoc->extent;
-        const float vw = static_cast<float>(m_width * k), vh = static_cast<float>(m_height * k);
-        if (left && XWind() - dxw < e.MinX - third) return;
-        if (up && YWind() - dyw < e.MinY - third) return;
-        if (right && XWind() + dxw + vw > e.MaxX + third) return;
-        if (down && YWind() + dyw + vh > e.MaxY + third) return;
-    }
-    const int sx = left ? -dx : right ? dx : 0; // world moves this many pixels to the right
-    const int sy = up ? -dy : down ? dy : 0;
-    m_ownDoc->header.XWind += left ? -dxw : right ? dxw : 0;
-    m_ownDoc->header.YWind += up ? -dyw : down ? dyw : 0;
-    SyncView();
-    m_backBuffer.resize(m_width, m_height);
+void TMapRenderer::ScrollBuffer(int sx, int sy) {
+    Sync();
+    const int width = Width(), height = Height();
+    m_backBuffer.resize(width, height);
     m_backBuffer.shift(-sx, -sy);
     std::vector<TRect> strips;
-    if (sx > 0) strips.push_back({m_width - sx, 0, m_width, m_height});
-    if (sx < 0) strips.push_back({0, 0, -sx, m_height});
-    if (sy > 0) strips.push_back({0, m_height - sy, m_width, m_height});
-    if (sy < 0) strips.push_back({0, 0, m_width, -sy});
+    if (sx > 0) strips.push_back({width - sx, 0, width, height});
+    if (sx < 0) strips.push_back({0, 0, -sx, height});
+    if (sy > 0) strips.push_back({0, height - sy, width, height});
+    if (sy < 0) strips.push_back({0, 0, width, -sy});
     RedrawRects(strips);
 }
 
-void TKorvane::ZoomAt(float x, float y, double newScale) {
-    newScale = SaneScale(newScale);
-    const TMapPoint c = ViewCenter();
-    const double k = m_scaleFactor;
-    const double dxp = (x - c.X) * k, dyp = (y - c.Y) * k;
-    if (newScale == Scale() && std::fabs(dxp) < m_width && std::fabs(dyp) < m_height) {
-        const int h = dxp < -0.5 ? -1 : dxp > 0.5 ? 1 : 0;
-        const int v = dyp < -0.5 ? -1 : dyp > 0.5 ? 1 : 0;
-        if (h == 0 && v == 0) return;
-        static constexpr TScrollDirection table[3][3] = {
-            {sdLeftUp, sdUp, sdRightUp}, {sdLeft, sdLeft, sdRight}, {sdLeftDown, sdDown, sdRightDown}};
-        const int px = h ? static_cast<int>(std::nearbyint(std::fabs(dxp))) : 0;
-        const int py = v ? static_cast<int>(std::nearbyint(std::fabs(dyp))) : 0;
-        ScrollView(table[v + 1][h + 1], px, py);
-        if (m_host) m_host->Repaint();
-        return;
-    }
-    m_ownDoc->header.XWind = static_cast<float>(x - (m_width * 100.0 / newScale) / 2);
-    m_ownDoc->header.YWind = static_cast<float>(y - (m_height * 100.0 / newScale) / 2);
-    m_ownDoc->header.Scale = newScale;
-    SetScale(newScale);
-}
-
-TRect TKorvane::ObjectScreenRect(const TQEVMapObjectMem& obj) {
-    SyncView();
+TRect TMapRenderer::ObjectScreenRect(const TQEVMapObjectMem& obj) {
+    Sync();
     auto screenBox = [&](TMapRect r) {
         TPoint a = m_view.toScreen({r.MinX, r.MinY}), b = m_view.toScreen({r.MaxX, r.MaxY});
         return TRect{std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y)};
@@ -344,7 +322,7 @@ TRect TKorvane::ObjectScreenRect(const TQEVMapObjectMem& obj) {
     const auto& c = obj.Corners;
     if (obj.Kind == cZametka) {
         const TPoint p = m_view.toScreen(c[0]);
-        const TImage& icon = obj.note() ? NoteBitmap(*obj.note(), &obj.Pen) : m_missingIcon;
+        const TImage& icon = obj.note() ? m_client.NotePicture(*obj.note(), &obj.Pen) : m_client.MissingPicture();
         // Generous: the note's caption hangs below its icon.
         const int32_t hw = icon.width() + 30, hh = icon.height() + 30;
         s = {p.X - hw, p.Y - hh, p.X + hw, p.Y + hh};
@@ -366,9 +344,9 @@ TRect TKorvane::ObjectScreenRect(const TQEVMapObjectMem& obj) {
         }
         if (obj.Kind == cPolygon && In3DView()) {
             float h = obj.Height;
-            if (OnHeightObject) OnHeightObject(obj, h);
+            if (m_events.OnHeightObject) m_events.OnHeightObject(obj, h);
             if (h > 0) {
-                auto [ox, oy] = rotateNeg((h + 1), 0, Options.View3DAngle());
+                auto [ox, oy] = rotateNeg((h + 1), 0, Options().View3DAngle());
                 r = {std::min(r.MinX, r.MinX + float(ox)), std::min(r.MinY, r.MinY + float(oy)),
                      std::max(r.MaxX, r.MaxX + float(ox)), std::max(r.MaxY, r.MaxY + float(oy))};
             }
@@ -376,48 +354,78 @@ TRect TKorvane::ObjectScreenRect(const TQEVMapObjectMem& obj) {
         if (obj.Kind == cLine && (obj.Pen.Flags & kPenSquareEnds)) r = widened(r, obj.Pen.Width);
         s = screenBox(r);
     }
-    const int m = Options.SizeRect() + 8;
+    const int m = Options().SizeRect() + 8;
     s = {s.Left - m, s.Top - m, s.Right + m, s.Bottom + m};
     if (obj.HasAddress == 1) {
         const int cx = (s.Left + s.Right) / 2, cy = (s.Top + s.Bottom) / 2;
         if (s.width() < m_largestLabel.X) s.Left = cx - m_largestLabel.X / 2, s.Right = cx + (m_largestLabel.X + 1) / 2;
         if (s.height() < m_largestLabel.Y) s.Top = cy - m_largestLabel.Y / 2, s.Bottom = cy + (m_largestLabel.Y + 1) / 2;
     }
-    return {std::max(s.Left, 0), std::max(s.Top, 0), std::min(s.Right, m_width), std::min(s.Bottom, m_height)};
+    return {std::max(s.Left, 0), std::max(s.Top, 0), std::min(s.Right, Width()), std::min(s.Bottom, Height())};
 }
 
-const TImage& TKorvane::PreparePaint() {
+const TImage& TMapRenderer::PreparePaint() {
     if (m_paintBusy) return m_backBuffer;
     BusyGuard busy(m_paintBusy);
     const int oldW = m_backBuffer.width(), oldH = m_backBuffer.height();
-    if (NeedsFullRedraw) {
+    if (m_settings.NeedsFullRedraw) {
         RebuildBuffer();
-    } else if (oldW != m_width || oldH != m_height) {
+    } else if (oldW != Width() || oldH != Height()) {
         // Only what the resize uncovered is drawn; the rest of the picture stays.
         std::vector<TRect> strips;
-        if (m_width > oldW) strips.push_back({oldW, 0, m_width, m_height});
-        if (m_height > oldH) strips.push_back({0, oldH, std::min(oldW, m_width), m_height});
-        m_backBuffer.resize(m_width, m_height);
-        if (strips.empty()) m_backBuffer.resize(m_width, m_height);
+        if (Width() > oldW) strips.push_back({oldW, 0, Width(), Height()});
+        if (Height() > oldH) strips.push_back({0, oldH, std::min(oldW, Width()), Height()});
+        m_backBuffer.resize(Width(), Height());
+        if (strips.empty()) m_backBuffer.resize(Width(), Height());
         RedrawRects(strips);
     }
-    if (OnBeforePaint) {
+    if (m_events.OnBeforePaint) {
         m_paintCopy = m_backBuffer;
-        OnBeforePaint(m_paintCopy);
+        m_events.OnBeforePaint(m_paintCopy);
         return m_paintCopy;
     }
     return m_backBuffer;
 }
 
-void TKorvane::BlinkTimerTick() {
-    m_blinkPhase = !m_blinkPhase;
-    if (BlinkList.empty()) return;
-    if (m_list->objects.empty()) {
-        BlinkList.clear();
-        return;
-    }
-    NeedsFullRedraw = true;
-    Invalidate();
+void TMapRenderer::PaintGuideLines(TDrawObject& window) {
+    const TDrawStateScope keep(window, dsPen | dsBrush | dsText);
+    window.Pen = {m_settings.GuideColor, 1, psDot, false, false, pmCopy};
+    window.Brush = {0, bsClear, nullptr};
+    window.TextFace = Options().FontSystem();
+    window.TextHeight = 7 * window.ScreenDpi / 72;
+    window.TextColor = m_settings.GuideColor;
+    window.TextBold = false;
+    const double k = 100.0 / Scale();
+    auto label = [&](double v) {
+        // Thousands grouped, two decimals, as a Russian reader writes numbers.
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.2f", std::fabs(v));
+        const std::string digits(buf);
+        const std::size_t intLen = digits.find('.');
+        if (intLen == std::string::npos) return digits; // "inf" or "nan" of a view set from outside
+        std::string s = v < 0 ? "-" : "";
+        for (std::size_t i = 0; i < intLen; ++i) {
+            if (i > 0 && (intLen - i) % 3 == 0) s += ' ';
+            s += digits[i];
+        }
+        s += ',';
+        s += digits.substr(intLen + 1);
+        return s;
+    };
+    if (m_settings.GuideStepX > 0)
+        for (int kx = 0; kx <= Width() / m_settings.GuideStepX; ++kx) {
+            const int x = kx * m_settings.GuideStepX;
+            const TPoint line[2] = {{x, 0}, {x, Height()}};
+            window.DrawPolyline(line);
+            if (m_settings.GuideStepX > 20) window.DrawText(x + 2, 1, false, label(XWind() + x * k), 0);
+        }
+    if (m_settings.GuideStepY > 0)
+        for (int ky = 1; ky <= Height() / m_settings.GuideStepY; ++ky) {
+            const int y = ky * m_settings.GuideStepY;
+            const TPoint line[2] = {{0, y}, {Width(), y}};
+            window.DrawPolyline(line);
+            if (m_settings.GuideStepY > 20) window.DrawText(2, y + 2, false, label(YWind() + y * k), 0);
+        }
 }
 
 } // namespace kestrum

@@ -1,6 +1,7 @@
 #include "render/street_label.h"
 
-#include "component/korvane.h"
+#include "render/draw_state.h"
+#include "render/map_renderer.h"
 
 #include <cmath>
 #include <numbers>
@@ -63,7 +64,7 @@ void TStreetLabels::NewStrip() {
     m_last = nullptr;
 }
 
-void TStreetLabels::Add(const TKorvane& map, const TQEVMapObjectMem& line, int mode, TDrawObject& measure) {
+void TStreetLabels::Add(const TMapRenderer& map, const TQEVMapObjectMem& line, int mode, TDrawObject& measure) {
     if (mode < 0 || line.Kind != cLine || !line.Address || line.HasAddress != 1) return;
     if (mode == 0 && map.Scale() < 4) return;
     // A bordered line is handed over once per pass; one label is enough.
@@ -82,18 +83,14 @@ void TStreetLabels::Add(const TKorvane& map, const TQEVMapObjectMem& line, int m
     if (Settings.SizeMode == 2 && widthPx > 2) height = static_cast<int>(std::lround(1.5 * widthPx));
     if (height <= 0) return;
 
-    const std::string savedFace = measure.TextFace;
-    const int32_t savedHeight = measure.TextHeight;
-    const bool savedBold = measure.TextBold, savedEm = measure.TextEmHeight;
-    measure.TextFace = "Arial";
-    measure.TextHeight = height;
-    measure.TextBold = false;
-    measure.TextEmHeight = true;
-    const double labelLength = std::round(1.1 * measure.MeasureText(m_name).width) / k;
-    measure.TextFace = savedFace;
-    measure.TextHeight = savedHeight;
-    measure.TextBold = savedBold;
-    measure.TextEmHeight = savedEm;
+    const double labelLength = [&] {
+        const TDrawStateScope keep(measure, dsText);
+        measure.TextFace = "Arial";
+        measure.TextHeight = height;
+        measure.TextBold = false;
+        measure.TextEmHeight = true;
+        return std::round(1.1 * measure.MeasureText(m_name).width) / k;
+    }();
     m_spaced.clear();
     auto spacedName = [&]() -> std::string_view {
         if (m_spaced.empty())
@@ -148,7 +145,7 @@ void TStreetLabels::Add(const TKorvane& map, const TQEVMapObjectMem& line, int m
     }
 }
 
-void TStreetLabels::queue(const TKorvane& map, double x, double y, double angle, int height, std::string_view text) {
+void TStreetLabels::queue(const TMapRenderer& map, double x, double y, double angle, int height, std::string_view text) {
     float sx = static_cast<float>(std::round(x)), sy = static_cast<float>(std::round(y));
     map.View().MapToScreenClamped(sx, sy);
     int32_t escapement = 3600 - static_cast<int32_t>(std::lround(angle));
@@ -167,10 +164,7 @@ void TStreetLabels::queue(const TKorvane& map, double x, double y, double angle,
 
 void TStreetLabels::Paint(TDrawObject& d) {
     if (m_labels.empty()) return;
-    const std::string savedFace = d.TextFace;
-    const int32_t savedHeight = d.TextHeight, savedColor = d.TextColor;
-    const bool savedBold = d.TextBold, savedEm = d.TextEmHeight;
-    const TCanvasBrush savedBrush = d.Brush;
+    const TDrawStateScope keep(d, dsBrush | dsText);
     d.TextFace = "Arial";
     d.TextBold = false;
     d.TextEmHeight = true; // labels are drawn by the plain engine, by their letters' height
@@ -194,12 +188,6 @@ void TStreetLabels::Paint(TDrawObject& d) {
         d.TextColor = Settings.TextColor;
         d.DrawText(l.x, l.y, false, text, l.escapement);
     }
-    d.TextFace = savedFace;
-    d.TextHeight = savedHeight;
-    d.TextColor = savedColor;
-    d.TextBold = savedBold;
-    d.TextEmHeight = savedEm;
-    d.Brush = savedBrush;
 }
 
 } // namespace kestrum

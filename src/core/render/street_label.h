@@ -12,7 +12,7 @@
 
 namespace kestrum {
 
-class TKorvane;
+class TMapRenderer;
 struct TQEVMapObjectMem;
 
 struct TStreetLabelSettings {
@@ -29,7 +29,7 @@ class TStreetLabels {
     TStreetLabelSettings Settings;
 
     // Queues the street name of a line's address along one or more of its segments (by `mode`).
-    void Add(const TKorvane& map, const TQEVMapObjectMem& line, int mode, TDrawObject& measure);
+    void Add(const TMapRenderer& map, const TQEVMapObjectMem& line, int mode, TDrawObject& measure);
     // Paints every queued label on top of what is drawn, then forgets them.
     void Paint(TDrawObject& canvas);
     void Clear();
@@ -43,7 +43,7 @@ class TStreetLabels {
         int32_t x, y, escapement, height;
         uint32_t textBegin, textSize;
     };
-    void queue(const TKorvane& map, double x, double y, double angle, int height, std::string_view text);
+    void queue(const TMapRenderer& map, double x, double y, double angle, int height, std::string_view text);
 
     std::vector<Label> m_labels;
     std::string m_text; // every queued name, back to back
