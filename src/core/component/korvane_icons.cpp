@@ -39,9 +39,9 @@ void TKorvane::MakeMissingIcon() {
     const uint8_t opacity = d.Opacity;
     const std::string face = d.TextFace;
     const int32_t textHeight = d.TextHeight, textColor = d.TextColor;
-    const bool bold = d.TextBold, plus = d.GDIPlus();
+    const bool bold = d.TextBold;
 
-    d.SetGDIPlus(false); // drawn once, with the plain back end's hard edges
+    const TPlainModeScope plain(d); // drawn once, with the plain back end's hard edges
     d.SetCanvas(&m_missingIcon);
     d.FillRect({0, 0, 32, 32}, {kWhite, bsSolid, nullptr});
     d.FillRect({1, 1, 31, 31}, {kBlack, bsSolid, nullptr});
@@ -56,7 +56,6 @@ void TKorvane::MakeMissingIcon() {
     d.DrawText(3, 4, false, "Error!", 0);
     d.SetCanvas(nullptr);
 
-    d.SetGDIPlus(plus);
     d.Brush = brush;
     d.Opacity = opacity;
     d.TextFace = face;

@@ -223,7 +223,7 @@ void TKorvane::DrawPixelLine(const TQEVMapObjectMem& obj, std::size_t count, con
 
 int32_t TKorvane::HouseNumberTextHeight() const {
     return static_cast<int32_t>(std::lround(Options.mpNumberDomSizeFont() * m_draw->ScreenDpi / 72.0)) +
-           (m_draw->GDIPlus() ? 2 : 4);
+           m_draw->LabelHeightPadding();
 }
 
 void TKorvane::DrawHouseNumber(const TQEVMapObjectMem& obj, float height) {
@@ -277,7 +277,7 @@ void TKorvane::DrawHouseNumber(const TQEVMapObjectMem& obj, float height) {
     if (Options.mpNumberDomBorder()) d.Brush = {borderColor, bsCross, nullptr};
     d.TextColor = fontColor;
     const uint8_t saved = d.Opacity;
-    if (d.GDIPlus()) d.Opacity = obj.Alpha;
+    d.Opacity = obj.Alpha; // the plain mode draws it opaque
     d.DrawText(x, y, Options.mpNumberDomBorder(), label, 0);
     d.Opacity = saved;
 }
