@@ -17,7 +17,6 @@
 #include <QVector>
 #include <QStaticText>
 
-#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -80,12 +79,11 @@ class QtDrawObject final : public TRasterDrawObject {
         bool halo, box;
     };
     TextLook lookOf(bool halo) const;
-    using SpriteLayer = TTextLayer;
     // An unrotated text with its halo or box, drawn once into a picture of its own.
     struct Sprite {
         QRgb ink, back;
         bool halo, box;
-        SpriteLayer layer;
+        TTextLayer layer;
         QPoint offset; // of the picture's corner from the text's top-left
         QImage image;
     };
@@ -107,8 +105,8 @@ class QtDrawObject final : public TRasterDrawObject {
     ShapedText& shaped(std::string_view bytes, bool forDrawing);
     ShapedText& prepareShaped(ShapedText& t, bool forDrawing);
     void paintText(QPainter& p, ShapedText& t, const QFont& f, const TextLook& look,
-                   SpriteLayer layer = SpriteLayer::Whole);
-    const Sprite& spriteOf(ShapedText& t, const QFont& f, const TextLook& look, SpriteLayer layer);
+                   TTextLayer layer = TTextLayer::Whole);
+    const Sprite& spriteOf(ShapedText& t, const QFont& f, const TextLook& look, TTextLayer layer);
     const QImage& maskOf(ShapedText& t, const QFont& f);
     static constexpr std::size_t kShapedTextLimit = 16384;
     static constexpr std::size_t kSpriteBudget = 32u << 20; // bytes of pictures kept

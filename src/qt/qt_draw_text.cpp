@@ -208,7 +208,7 @@ const QImage& QtDrawObject::maskOf(ShapedText& t, const QFont& f) {
     return t.mask;
 }
 
-void QtDrawObject::paintText(QPainter& p, ShapedText& t, const QFont& f, const TextLook& look, SpriteLayer layer) {
+void QtDrawObject::paintText(QPainter& p, ShapedText& t, const QFont& f, const TextLook& look, TTextLayer layer) {
     if (!GDIPlus()) {
         if (look.halo) {
             p.fillPath(t.halo(f), look.back);
@@ -228,9 +228,9 @@ void QtDrawObject::paintText(QPainter& p, ShapedText& t, const QFont& f, const T
         p.drawStaticText(QPointF(0, d + 1), t.glyphs);
     } else if (look.halo) {
         const QPainterPath& path = t.outline(f, d + t.ascent);
-        if (layer != SpriteLayer::Letters)
+        if (layer != TTextLayer::Letters)
             p.strokePath(path, QPen(look.back, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        if (layer != SpriteLayer::Halo) p.fillPath(path, look.ink);
+        if (layer != TTextLayer::Halo) p.fillPath(path, look.ink);
         return;
     } else if (look.box) {
         p.fillRect(QRectF(0, d, t.advance, t.ascent + t.descent), look.back);
@@ -240,7 +240,7 @@ void QtDrawObject::paintText(QPainter& p, ShapedText& t, const QFont& f, const T
 }
 
 const QtDrawObject::Sprite& QtDrawObject::spriteOf(ShapedText& t, const QFont& f, const TextLook& look,
-                                                   SpriteLayer layer) {
+                                                   TTextLayer layer) {
     for (const Sprite& s : t.sprites)
         if (s.ink == look.ink.rgba() && s.back == look.back.rgba() && s.halo == look.halo && s.box == look.box &&
             s.layer == layer)
