@@ -1,11 +1,12 @@
 #pragma once
 // The drawing back ends over QPainter: a plain one without anti-aliasing (hard pixel edges, the
 // look of a classic raster canvas) and an anti-aliasing one with per-object opacity. One object
-// holds both; SetGDIPlus picks the set, the renderer never branches on it.
+// holds both; SetGDIPlus picks the set, the renderer never branches on it. The core's scan
+// converter decides what it draws itself (TRasterDrawObject); the painter draws the rest, the
+// letters (qt_draw_text.cpp) and everything on a window.
 
-#include "render/draw_object.h"
 #include "render/object_cache.h"
-#include "render/raster_batch.h"
+#include "render/raster_draw_object.h"
 
 #include <QBrush>
 #include <QFont>
@@ -16,7 +17,6 @@
 #include <QVector>
 #include <QStaticText>
 
-#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,7 +30,7 @@ QString resolveFace(std::string_view face);
 QImage wrapImage(TImage& image);
 QImage toQImage(const TImage& image); // a copy with the colour key applied as transparency
 
-class QtDrawObject final : public TDrawObject {
+class QtDrawObject final : public TRasterDrawObject {
   public:
     QtDrawObject();
     ~QtDrawObject() override;
@@ -39,38 +39,31 @@ class QtDrawObject final : public TDrawObject {
     void bindPainter(QPainter* painter);
 
   private:
-    void doSetCanvas(TImage* target) override;
-    void doSetMode() override;
-    void doSetClip(std::optional<TRect> rect) override;
-    void doPolygon(std::span<const TPoint> pts) override;
-    void doPolyline(std::span<const TPoint> pts) override;
-    void doPolyPolygon(std::span<const TPoint> pts, std::span<const uint32_t> rings) override;
-    void doPolyBezier(std::span<const TPoint> pts) override;
-    void doClosedBezier(std::span<const TPoint> pts) override;
-    void doEllipse(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override;
-    void doText(int32_t x, int32_t y, bool halo, std::string_view text, int32_t angle) override;
-    void doGraphic(int32_t x, int32_t y, const TImage& image) override;
-    void doBitmapInRect(TRect rect, const TImage& image) override;
-    void doBitmapQuad(TPoint p1, TPoint p2, TPoint p3, TPoint p4, const TImage& image) override;
-    void doFillRect(TRect rect, const TCanvasBrush& brush) override;
-    TextExtent doMeasureText(std::string_view text) override;
+    void platformCanvas(TImage* target) override;
+    void platformMode() override;
+    void platformClip(std::optional<TRect> rect) override;
+    void platformPolygon(std::span<const TPoint> pts, bool withBrush) override;
+    void platformPolyPolygon(std::span<const TPoint> pts, std::span<const uint32_t> rings, bool withBrush) override;
+    void platformPolyline(std::span<const TPoint> pts) override;
+    void platformPolyBezier(std::span<const TPoint> pts) override;
+    void platformClosedBezier(std::span<const TPoint> pts, bool withBrush) override;
+    void platformEllipse(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override;
+    void platformText(int32_t x, int32_t y, bool halo, std::string_view text, int32_t angle) override;
+    TPixels textPicture(std::string_view text, TTextLayer layer) override;
+    TGlyphMask glyphMask(std::string_view text) override;
+    TPixels picturePixels(const TImage& image) override;
+    void platformPixels(int32_t x, int32_t y, const TPixels& picture) override;
+    void platformGraphic(int32_t x, int32_t y, const TImage& image) override;
+    void platformBitmapInRect(TRect rect, const TImage& image) override;
+    void platformBitmapQuad(TPoint p1, TPoint p2, TPoint p3, TPoint p4, const TImage& image) override;
+    void platformFillRect(TRect rect, const TCanvasBrush& brush) override;
+    TextExtent platformMeasureText(std::string_view text) override;
 
     // Whatever the scan converter still holds is drawn before the painter touches the picture.
     QPainter& painter() {
-        m_batch.flush();
+        flushRaster();
         return m_external ? *m_external : m_own;
     }
-    // Fills, lines, level captions, label pictures and icons on our own image go through our
-    // scan converter; what it does not draw (square-ended wide pens, raster modes, picture
-    // brushes, ellipses, rotated text, scaled or translucent pictures) stays with the painter,
-    // after the converter's queue.
-    bool antialiased() const;
-    bool ownFill() const;
-    // Draws the pen's line through the scan converter when it can; false leaves it to the painter.
-    bool ownStroke(std::span<const TPoint> pts, bool closed, bool bezier);
-    raster::Paint fillPaint();
-    raster::Paint paintOf(int32_t colorRef) const; // a colour at the current opacity and smoothing
-    TRect clipRect() const;
     QPainter::RenderHints renderHints() const; // as the mode wants them
     void applyHints();
     void applyPen();
@@ -85,13 +78,12 @@ class QtDrawObject final : public TDrawObject {
         QColor ink, back;
         bool halo, box;
     };
-    // What a picture of a text holds: all of it, or its halo or letters alone.
-    enum class SpriteLayer : uint8_t { Whole, Halo, Letters };
+    TextLook lookOf(bool halo) const;
     // An unrotated text with its halo or box, drawn once into a picture of its own.
     struct Sprite {
         QRgb ink, back;
         bool halo, box;
-        SpriteLayer layer;
+        TTextLayer layer;
         QPoint offset; // of the picture's corner from the text's top-left
         QImage image;
     };
@@ -113,8 +105,8 @@ class QtDrawObject final : public TDrawObject {
     ShapedText& shaped(std::string_view bytes, bool forDrawing);
     ShapedText& prepareShaped(ShapedText& t, bool forDrawing);
     void paintText(QPainter& p, ShapedText& t, const QFont& f, const TextLook& look,
-                   SpriteLayer layer = SpriteLayer::Whole);
-    const Sprite& spriteOf(ShapedText& t, const QFont& f, const TextLook& look, SpriteLayer layer);
+                   TTextLayer layer = TTextLayer::Whole);
+    const Sprite& spriteOf(ShapedText& t, const QFont& f, const TextLook& look, TTextLayer layer);
     const QImage& maskOf(ShapedText& t, const QFont& f);
     static constexpr std::size_t kShapedTextLimit = 16384;
     static constexpr std::size_t kSpriteBudget = 32u << 20; // bytes of pictures kept
@@ -125,17 +117,11 @@ class QtDrawObject final : public TDrawObject {
     double lowering(const ShapedText& t) const;
     // Into a rectangle given by two corners: GDI+ takes its size as absolute, GDI mirrors.
     void stretchInto(QPainter& p, TRect r, const QImage& img);
-    static bool cacheable(const TImage& image) { return std::size_t(image.width()) * std::size_t(image.height()) <= 128 * 128; }
     const QPoint* points(std::span<const TPoint> pts);
 
     QPainter m_own;
     QPainter* m_external = nullptr;
     QImage m_target;
-    std::optional<TRect> m_clip;
-    raster::RasterBatch m_batch;
-    raster::Surface m_surface; // the canvas, while there is one
-    std::array<std::array<uint8_t, 8>, 8> m_hatches{}; // by brush style, read off the painter once
-    bool m_hatchesRead = false;
     TObjectCache<QFont> m_fonts{100};
     TObjectCache<QPen> m_pens{100};
     TObjectCache<QBrush> m_brushes{100};
@@ -148,7 +134,6 @@ class QtDrawObject final : public TDrawObject {
     TObjectCache<PreparedImage> m_images{100};
     QImage m_scratch;
     QVector<QPoint> m_points;
-    std::vector<TPoint> m_joinedRings; // an area with holes as one list, for the scan converter
     std::unordered_map<std::string, ShapedText> m_shaped;
     std::pair<const std::string, ShapedText>* m_lastShaped = nullptr; // the entry asked for last
     std::size_t m_spriteBytes = 0;

@@ -123,3 +123,24 @@ TEST(QtDrawObject, CopiedLabelPicturesMatchThePainter) {
         EXPECT_GT(touched, 5) << "opacity " << int(opacity);
     }
 }
+
+// The scan converter's hatches come from a table of the core's: hatched fills on a window,
+// drawn by the painter's own brushes, must lay the same pixels.
+TEST(QtDrawObject, PainterHatchesAreTheCoresTable) {
+    static const auto app = qt::makeHeadlessApplication();
+    const std::pair<TBrushStyle, Qt::BrushStyle> styles[] = {
+        {bsHorizontal, Qt::HorPattern}, {bsVertical, Qt::VerPattern},  {bsFDiagonal, Qt::FDiagPattern},
+        {bsBDiagonal, Qt::BDiagPattern}, {bsCross, Qt::CrossPattern}, {bsDiagCross, Qt::DiagCrossPattern}};
+    for (const auto& [ours, painters] : styles) {
+        QImage tile(8, 8, QImage::Format_RGB32);
+        tile.fill(Qt::white);
+        QPainter p(&tile);
+        p.fillRect(0, 0, 8, 8, QBrush(Qt::black, painters));
+        p.end();
+        const auto& pattern = TRasterDrawObject::HatchPattern(ours);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                EXPECT_EQ(qRed(tile.pixel(x, y)) < 128, ((pattern[std::size_t(y)] >> x) & 1u) != 0)
+                    << "style " << int(ours) << " at " << x << "," << y;
+    }
+}

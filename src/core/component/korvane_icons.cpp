@@ -37,9 +37,8 @@ void TKorvane::MakeMissingIcon() {
     TDrawObject& d = m_renderer.Draw();
     // The drawing object's fields belong to the renderer: put them back afterwards.
     const TDrawStateScope keep(d, dsBrush | dsOpacity | dsText);
-    const bool plus = d.GDIPlus();
 
-    d.SetGDIPlus(false); // drawn once, with the plain back end's hard edges
+    const TPlainModeScope plain(d); // drawn once, with the plain back end's hard edges
     d.SetCanvas(&m_missingIcon);
     d.FillRect({0, 0, 32, 32}, {kWhite, bsSolid, nullptr});
     d.FillRect({1, 1, 31, 31}, {kBlack, bsSolid, nullptr});
@@ -53,7 +52,6 @@ void TKorvane::MakeMissingIcon() {
     d.TextBold = false;
     d.DrawText(3, 4, false, "Error!", 0);
     d.SetCanvas(nullptr);
-    d.SetGDIPlus(plus);
 }
 
 void TKorvane::ReleaseIcons() {

@@ -3,8 +3,9 @@
 //
 // The renderer sets up the canvas pen and brush, the opacity and the text fields, then calls
 // one of nine primitives with screen points. The shared entry points do the bookkeeping (no
-// target, empty input, clear styles) once; back ends implement the private hooks only. The
-// platform layer provides the real back ends (plain and anti-aliased); the core carries a null
+// target, empty input, clear styles) once; back ends implement the private hooks only. The real
+// back ends (plain and anti-aliased) build on the core's scan converter (TRasterDrawObject,
+// render/raster_draw_object.h) and the platform layer completes them; the core carries a null
 // one and a recording one for tests.
 
 #include "model/map_options.h"
@@ -53,7 +54,7 @@ class TDrawObject {
     // --- state the renderer writes before a call ------------------------------------------------
     TCanvasPen Pen;
     TCanvasBrush Brush;
-    uint8_t Opacity = 255;
+    uint8_t Opacity = 255; // objects are laid over at it in the smoothed mode; the plain one ignores it
     int CapsMode = 0; // 0 round caps and joins, 1 square caps and mitred joins
     std::string TextFace = "Arial";
     int32_t TextHeight = 12; // cell height in pixels
@@ -74,6 +75,9 @@ class TDrawObject {
     qevSmothing Smoothing() const { return m_smoothing; }
     // Restricts drawing to a rectangle of the canvas; nullopt lifts the restriction.
     void SetClipRect(std::optional<TRect> rect);
+    // Pixels a house number's text height gets beyond its size in points: the plain engine's
+    // letters are smaller in the same cell.
+    virtual int32_t LabelHeightPadding() const { return m_gdiPlus ? 2 : 4; }
 
     // --- the nine primitives -------------------------------------------------------------------
     void DrawPolygon(std::span<const TPoint> pts);
@@ -102,6 +106,7 @@ class TDrawObject {
   protected:
     // A back end drawing on a surface it does not own (a window) marks it as a target here.
     void setExternalTarget(bool on) { m_external = on; }
+    bool onExternalTarget() const { return m_external; }
     bool penVisible() const { return Pen.Style != psClear; }
     bool brushVisible() const { return Brush.Style != bsClear || Brush.Bitmap; }
 
@@ -132,6 +137,20 @@ class TDrawObject {
     bool m_external = false;
     bool m_gdiPlus = false;
     qevSmothing m_smoothing = qevSmoothingModeHighSpeed;
+};
+
+// Draws in the plain mode while it lives, then puts the mode back: pictures made once (the mark
+// of a missing icon) look the same in either mode of the view.
+class TPlainModeScope {
+  public:
+    explicit TPlainModeScope(TDrawObject& d) : m_draw(d), m_saved(d.GDIPlus()) { d.SetGDIPlus(false); }
+    ~TPlainModeScope() { m_draw.SetGDIPlus(m_saved); }
+    TPlainModeScope(const TPlainModeScope&) = delete;
+    TPlainModeScope& operator=(const TPlainModeScope&) = delete;
+
+  private:
+    TDrawObject& m_draw;
+    bool m_saved;
 };
 
 // The rings of an area as one closed list for an even-odd fill: each ring closed on its first

@@ -212,7 +212,7 @@ void TMapRenderer::DrawPixelLine(const TQEVMapObjectMem& obj, std::size_t count,
 
 int32_t TMapRenderer::HouseNumberTextHeight() const {
     return static_cast<int32_t>(std::lround(Options().mpNumberDomSizeFont() * m_draw->ScreenDpi / 72.0)) +
-           (m_draw->GDIPlus() ? 2 : 4);
+           m_draw->LabelHeightPadding();
 }
 
 void TMapRenderer::DrawHouseNumber(const TQEVMapObjectMem& obj, float height) {
@@ -266,7 +266,7 @@ void TMapRenderer::DrawHouseNumber(const TQEVMapObjectMem& obj, float height) {
     if (Options().mpNumberDomBorder()) d.Brush = {borderColor, bsCross, nullptr};
     d.TextColor = fontColor;
     const TDrawStateScope keep(d, dsOpacity);
-    if (d.GDIPlus()) d.Opacity = obj.Alpha;
+    d.Opacity = obj.Alpha; // the plain mode draws it opaque
     d.DrawText(x, y, Options().mpNumberDomBorder(), label, 0);
 }
 
