@@ -29,6 +29,7 @@ set(KESTRUM_CORE_TEST_SOURCES
   model/polygon_rings_test.cpp
   model/rounding_test.cpp
   render/image_decoder_test.cpp
+  render/map_renderer_test.cpp
   render/raster_draw_object_test.cpp
   render/raster_test.cpp
   render/spatial_index_test.cpp

@@ -1,6 +1,5 @@
 // The render layer on its own: a renderer drawing a document for an owner that is no map
-// component, the scope that keeps the drawing state, and the layer's place below interaction
-// and the component.
+// component, and the scope that keeps the drawing state.
 
 #include "render/draw_state.h"
 #include "render/map_renderer.h"
@@ -8,9 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <regex>
 #include <stdexcept>
 #include <string>
 
@@ -209,24 +205,4 @@ TEST(DrawStateScope, RestoresWhatItNamesAndOnlyThat) {
         EXPECT_EQ(d.Opacity, 128);
     }
     EXPECT_EQ(d.Opacity, 10);
-}
-
-TEST(RenderLayer, IncludesNothingAboveIt) {
-    // Rendering sits below interaction and the component: what it needs of them comes through
-    // the interfaces it declares itself.
-    const std::filesystem::path dir = std::filesystem::path(KESTRUM_TEST_DATA_DIR) / "../../src/core/render";
-    ASSERT_TRUE(std::filesystem::is_directory(dir));
-    const std::regex above(R"(#\s*include\s*"(component|interact)/)");
-    int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        std::ifstream in(entry.path());
-        std::string line;
-        int n = 0;
-        while (std::getline(in, line)) {
-            ++n;
-            EXPECT_FALSE(std::regex_search(line, above)) << entry.path().filename().string() << ":" << n << ": " << line;
-        }
-        ++files;
-    }
-    EXPECT_GT(files, 10);
 }
