@@ -103,7 +103,6 @@ struct VariableBlock {
     uint8_t fixed[Fixed]{};
     std::size_t room = 0; // bytes after the fixed fields
 
-    explicit VariableBlock(std::size_t n) : bytes(n, '\0') {}
     void split() {
         std::copy_n(bytes.data(), std::min(bytes.size(), Fixed), fixed);
         room = bytes.size() > Fixed ? bytes.size() - Fixed : 0;
@@ -111,6 +110,17 @@ struct VariableBlock {
 };
 
 } // namespace
+
+bool Reader::readVariableBlock(std::string& bytes, const TQEVMapObjectMem& obj, uint64_t recordStart,
+                               std::string_view kind) {
+    const int32_t n = obj.DataCount;
+    if (n < 0) badCount(recordStart, "negative " + std::string(kind) + " block size " + std::to_string(n));
+    if (n == 0) return false;
+    need(uint64_t(n), std::string(kind) + " block of", n);
+    bytes.assign(static_cast<std::size_t>(n), '\0');
+    readExact(bytes.data(), bytes.size(), kind);
+    return true;
+}
 
 void Reader::readText(TQEVMapObjectMem& obj, uint64_t recordStart) {
     TQEVMapText t;
@@ -127,13 +137,11 @@ void Reader::readText(TQEVMapObjectMem& obj, uint64_t recordStart) {
         if (m_format.trimText) t.Text = std::string(trimmed(t.Text));
     } else {
         namespace F = L::text_block;
-        const int32_t n = obj.DataCount;
-        if (n < 0) badCount(recordStart, "negative text block size " + std::to_string(n));
-        if (n == 0) return; // an object written before its text was given: no block
-        need(uint64_t(n), "text block of", n);
-        VariableBlock<F::fixed> block(static_cast<std::size_t>(n));
-        readExact(block.bytes.data(), block.bytes.size(), "text");
+        VariableBlock<F::fixed> block;
+        // An object written before its text was given has no block.
+        if (!readVariableBlock(block.bytes, obj, recordStart, "text")) return;
         block.split();
+        const int32_t n = obj.DataCount;
         t.X = at<float>(block.fixed, F::X);
         t.Y = at<float>(block.fixed, F::Y);
         t.Angle = at<int32_t>(block.fixed, F::Angle);
@@ -178,13 +186,11 @@ void Reader::readNote(TQEVMapObjectMem& obj, uint64_t recordStart) {
         z.Text = shortText(b + F::Text, F::TextCapacity);
     } else {
         namespace F = L::note_block;
-        const int32_t n = obj.DataCount;
-        if (n < 0) badCount(recordStart, "negative note block size " + std::to_string(n));
-        if (n == 0) return; // an object written before its note was given: no block
-        need(uint64_t(n), "note block of", n);
-        VariableBlock<F::fixed> block(static_cast<std::size_t>(n));
-        readExact(block.bytes.data(), block.bytes.size(), "note");
+        VariableBlock<F::fixed> block;
+        // An object written before its note was given has no block.
+        if (!readVariableBlock(block.bytes, obj, recordStart, "note")) return;
         block.split();
+        const int32_t n = obj.DataCount;
         z.X = at<float>(block.fixed, F::X);
         z.Y = at<float>(block.fixed, F::Y);
         loadShort(z.LibName, block.fixed + F::LibName, F::NameCapacity);

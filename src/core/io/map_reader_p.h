@@ -78,6 +78,9 @@ class Reader {
   private:
     void readExact(void* dst, std::size_t n, std::string_view what);
     void need(uint64_t n, std::string_view what, int64_t count);
+    // A text or note block of the object's DataCount bytes into `bytes`; false when it has none.
+    bool readVariableBlock(std::string& bytes, const TQEVMapObjectMem& obj, uint64_t recordStart,
+                           std::string_view kind);
     void readHeader(uint8_t* buffer);
     void readDictionary(TMapDictionary& dict, int32_t count, std::string_view what);
     void readObjects(int32_t count, bool untilEnd);
