@@ -53,7 +53,7 @@ TObjectKind kindOfTool(TInstrument tool) {
 } // namespace
 
 TKorvane::TKorvane()
-    : m_renderer(*this, *this, *this), m_view(m_renderer.View()), m_ownDoc(std::make_unique<MapDocument>()),
+    : m_renderer(*this, *this, *this), m_ownDoc(std::make_unique<MapDocument>()),
       m_list(m_ownDoc.get()) {
     m_renderer.Attach({&m_list, &m_ownDoc->header, &m_scaleFactor, &m_width, &m_height, &m_viewWidth, &m_viewHeight,
                        &Options, &ClassVisibleSet, &m_filter, &m_drawingEnabled});

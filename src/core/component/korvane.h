@@ -328,7 +328,6 @@ class TKorvane : public TQevIconClient, public TRenderEvents, public TRenderSett
     const TImage& NotePicture(const TQEVMapZametka& note, const TQEVMapPen* pen) override { return NoteBitmap(note, pen); }
     const TImage& MissingPicture() const override { return m_missingIcon; }
     bool MarksVertices() const override { return m_instrument == iLine || m_instrument == iPolygon; }
-    bool Extruded(const TQEVMapObjectMem& o) const { return m_renderer.Extruded(o); }
     double EyeDistance(const TQEVMapObjectMem& o) const { return m_renderer.EyeDistance(o); }
 
 
@@ -395,7 +394,6 @@ class TKorvane : public TQevIconClient, public TRenderEvents, public TRenderSett
 
     TKorvaneHost* m_host = nullptr;
     TMapRenderer m_renderer;
-    const ViewTransform& m_view; // the renderer's, as the last frame or sync left it
     bool m_drawingEnabled = true;
 
     std::unique_ptr<MapDocument> m_ownDoc;

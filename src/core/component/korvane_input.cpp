@@ -21,7 +21,7 @@ bool TKorvane::InputSite::ThreeDView() const { return m_k.In3DView(); }
 TMapPoint TKorvane::InputSite::ClientToWorld(int x, int y) {
     float wx = float(x), wy = float(y);
     m_k.SyncView();
-    m_k.m_view.ScreenToMap(wx, wy);
+    m_k.m_renderer.View().ScreenToMap(wx, wy);
     return {wx, wy};
 }
 

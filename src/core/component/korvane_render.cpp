@@ -76,7 +76,7 @@ void TKorvane::PaintOverlays(TDrawObject& window) {
     const TDrawStateScope keep(window, dsPen | dsBrush);
     m_mouse.PaintPanMark(window);
     if (Options.mpGuideLines()) m_renderer.PaintGuideLines(window);
-    m_mouse.PaintToolOverlay(window, m_view);
+    m_mouse.PaintToolOverlay(window, m_renderer.View());
 }
 
 void TKorvane::BlinkTimerTick() {

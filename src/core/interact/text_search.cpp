@@ -63,15 +63,6 @@ std::u32string decodeUtf8(std::string_view s, bool fold) {
     return out;
 }
 
-TMapRect boxOf(const TQEVMapObjectMem& obj) {
-    TMapRect r{obj.Corners[0].X, obj.Corners[0].Y, obj.Corners[0].X, obj.Corners[0].Y};
-    for (const TMapPoint& p : obj.Corners) {
-        r.MinX = std::min(r.MinX, p.X), r.MaxX = std::max(r.MaxX, p.X);
-        r.MinY = std::min(r.MinY, p.Y), r.MaxY = std::max(r.MaxY, p.Y);
-    }
-    return r;
-}
-
 // The object itself or, for a group, the first member whose words hold the needle.
 const TQEVMapObjectMem* matching(const MapDocument& doc, const TQEVMapObjectMem& obj, const std::u32string& needle,
                                  bool fold, int depth) {
@@ -114,7 +105,7 @@ std::optional<TextMatch> FindText(const MapDocument& doc, std::string_view needl
     else i = options.backwards ? from - 1 : from + 1;
     const int step = options.backwards ? -1 : 1;
     for (; i >= 0 && i < n; i += step)
-        if (const TQEVMapObjectMem* hit = matching(doc, list[i], needle, fold, 0)) return TextMatch{i, boxOf(*hit)};
+        if (const TQEVMapObjectMem* hit = matching(doc, list[i], needle, fold, 0)) return TextMatch{i, CornerBox(*hit)};
     return std::nullopt;
 }
 

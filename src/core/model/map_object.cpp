@@ -2,6 +2,7 @@
 
 #include "model/text_measure.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <limits>
@@ -312,6 +313,15 @@ TQevMapList DeepCopy(const TQevMapList& list) {
     copy.reserve(static_cast<std::size_t>(list.count()));
     for (const TQEVMapObjectMem& obj : list) copy.Add(DeepCopy(obj));
     return copy;
+}
+
+TMapRect CornerBox(const TQEVMapObjectMem& obj) {
+    TMapRect box{obj.Corners[0].X, obj.Corners[0].Y, obj.Corners[0].X, obj.Corners[0].Y};
+    for (const TMapPoint& c : obj.Corners) {
+        box.MinX = std::min(box.MinX, c.X), box.MinY = std::min(box.MinY, c.Y);
+        box.MaxX = std::max(box.MaxX, c.X), box.MaxY = std::max(box.MaxY, c.Y);
+    }
+    return box;
 }
 
 TMapRect MapExtent(const TQevMapList& list) {

@@ -201,6 +201,9 @@ class TQevMapList {
 
 TQevMapList DeepCopy(const TQevMapList& list);
 
+// Axis-aligned box of the four corners: a rotated text's Corners[2] need not be its far corner.
+TMapRect CornerBox(const TQEVMapObjectMem& obj);
+
 // Union of all objects' corners; zero when the list is empty.
 TMapRect MapExtent(const TQevMapList& list);
 

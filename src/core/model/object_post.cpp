@@ -53,15 +53,6 @@ void updateCorners(TQEVMapObjectMem& obj, const TextMeasurer& measurer, const Fo
     ComputeCorners(obj, measurer, obj.Kind == cText || obj.Kind == cGroup ? fonts : unused);
 }
 
-TMapRect cornerBox(const TQEVMapObjectMem& obj) {
-    TMapRect box{obj.Corners[0].X, obj.Corners[0].Y, obj.Corners[0].X, obj.Corners[0].Y};
-    for (const TMapPoint& c : obj.Corners) {
-        box.MinX = std::min(box.MinX, c.X), box.MinY = std::min(box.MinY, c.Y);
-        box.MaxX = std::max(box.MaxX, c.X), box.MaxY = std::max(box.MaxY, c.Y);
-    }
-    return box;
-}
-
 bool encodeTextBlock(TQEVMapObjectMem& obj, const TQEVMapText& text) {
     if (obj.Kind != cText) return false;
     obj.setText(text);
@@ -79,7 +70,7 @@ PostOutcome postObject(PostTarget target, TQEVMapObjectMem& obj, const AddressVi
     PostOutcome out;
     out.dictionaryGrew = encodeAddress(target, obj, names);
     corners(obj);
-    const TMapRect grow = cornerBox(obj);
+    const TMapRect grow = CornerBox(obj);
     out.appended = index < 0 || index >= target.objects.count();
     if (out.appended) ComputeCenter(obj);
     TQEVMapObjectMem stored = copy == PostCopy::Copy ? DeepCopy(obj) : std::move(obj);

@@ -52,9 +52,6 @@ bool encodeAddress(PostTarget& target, TQEVMapObjectMem& obj, const AddressViews
 // texts and groups alone, not for every object an importer posts.
 void updateCorners(TQEVMapObjectMem& obj, const TextMeasurer& measurer, const FontNames& fonts);
 
-// Axis-aligned box of the four corners: a rotated text's Corners[2] need not be its far corner.
-TMapRect cornerBox(const TQEVMapObjectMem& obj);
-
 // The text or note block of an object of that kind; false (nothing changed) for another kind.
 bool encodeTextBlock(TQEVMapObjectMem& obj, const TQEVMapText& text);
 bool encodeNoteBlock(TQEVMapObjectMem& obj, const TQEVMapZametka& note);
